@@ -1,0 +1,31 @@
+# Shared compile settings for every target of the project.
+add_library(kq_settings INTERFACE)
+target_compile_features(kq_settings INTERFACE cxx_std_20)
+target_compile_options(kq_settings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual)
+target_compile_definitions(kq_settings INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_KEYWORDS)
+if(KQ_WARNINGS_AS_ERRORS)
+    target_compile_options(kq_settings INTERFACE -Werror)
+endif()
+if(KQ_SANITIZE)
+    target_compile_options(kq_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(kq_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
+# kq_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# One test executable, registered with ctest test by test. GUI tests run on the offscreen platform.
+function(kq_add_test)
+    cmake_parse_arguments(ARG "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${ARG_NAME} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/KQTestMain.cpp)
+    target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+    target_link_libraries(${ARG_NAME} PRIVATE kq_settings GTest::gtest GTest::gmock ${ARG_LIBS})
+    if(ARG_GUI)
+        target_compile_definitions(${ARG_NAME} PRIVATE KQ_TEST_GUI)
+    endif()
+    target_compile_definitions(${ARG_NAME} PRIVATE
+        KQ_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus"
+        KQ_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+    set(env "QT_QPA_PLATFORM=offscreen")
+    include(GoogleTest)
+    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+endfunction()

@@ -1,0 +1,10 @@
+#include "CNGroup.h"
+
+#include "CNLabeledValue.h"
+
+CNGroup::CNGroup() : m_identifier(CNMakeIdentifier()) {}
+
+std::shared_ptr<CNMutableGroup> CNGroup::mutableCopy() const
+{
+    return std::make_shared<CNMutableGroup>(*this);
+}
