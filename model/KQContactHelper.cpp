@@ -1,0 +1,781 @@
+#include "KQContactHelper.h"
+
+#include "KQContactStoreHelper.h"
+#include "KQLabeledDateComponents.h"
+#include "KQLabeledEmail.h"
+#include "KQLabeledInstantMsg.h"
+#include "KQLabeledPhoneNumber.h"
+#include "KQLabeledPostalAddress.h"
+#include "KQLabeledRelation.h"
+#include "KQLabeledSocial.h"
+#include "KQLabeledURL.h"
+#include "KQPreferences.h"
+
+#include <QBuffer>
+#include <QDate>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <unicode/calendar.h>
+#include <unicode/locid.h>
+
+namespace {
+
+bool isEmptyText(const std::optional<QString>& text)
+{
+    return !text || text->isEmpty();
+}
+
+// Text rule of the content comparison: both non-empty and equal, or both empty.
+bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
+{
+    const bool emptyA = isEmptyText(a);
+    const bool emptyB = isEmptyText(b);
+    if (emptyA || emptyB)
+        return emptyA && emptyB;
+    return *a == *b;
+}
+
+} // namespace
+
+KQContactHelper::KQContactHelper(CNContactPtr contact, bool allKeyLoaded)
+    : m_contact(contact ? std::move(contact) : std::make_shared<CNContact>()), m_allKeysLoaded(allKeyLoaded)
+{
+    setupAllLabeledValueProperties();
+}
+
+KQContactHelper::~KQContactHelper() = default;
+
+CNContactPtr KQContactHelper::effectiveContact() const
+{
+    if (m_mutableContact)
+        return m_mutableContact;
+    return m_contact;
+}
+
+void KQContactHelper::setPropertyEdited(bool edited)
+{
+    if (m_propertyEdited == edited)
+        return;
+    m_propertyEdited = edited;
+    Q_EMIT propertyEditedChanged();
+}
+
+QString KQContactHelper::identifier() const
+{
+    return effectiveContact()->identifier();
+}
+
+void KQContactHelper::startEditContact()
+{
+    if (m_mutableContact)
+        return;
+    m_mutableContact = m_contact->mutableCopy();
+}
+
+// Properties are made lazily; filling one from the contact marks the record edited when it
+// receives a value, and loads clear the mark right after. The same holds here without making
+// eight objects per record up front: a record with any multi-valued entry starts marked.
+void KQContactHelper::setupAllLabeledValueProperties()
+{
+    const CNContactPtr contact = effectiveContact();
+    bool hasValues = false;
+    for (const QString& key : {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey,
+                               CNContactPostalAddressesKey, CNContactSocialProfilesKey,
+                               CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
+        if (KQLabeledValueProperty* existing = [&]() -> KQLabeledValueProperty* {
+                for (const auto* slot : {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg,
+                                         &m_dates, &m_relations}) {
+                    if (*slot && (*slot)->propertyKey() == key)
+                        return slot->get();
+                }
+                return nullptr;
+            }()) {
+            existing->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, key));
+        }
+        if (!hasValues && !KQLabeledValuesOfContact(*contact, key).empty())
+            hasValues = true;
+    }
+    if (hasValues)
+        setPropertyEdited(true);
+}
+
+KQLabeledValueProperty* KQContactHelper::property(KQLabeledValuePropertyPtr& slot, const QString& key)
+{
+    if (!slot) {
+        slot = std::make_shared<KQLabeledValueProperty>(this, key);
+        slot->resetWithLabeledValues(KQLabeledValuesOfContact(*effectiveContact(), key));
+    }
+    return slot.get();
+}
+
+KQLabeledValueProperty* KQContactHelper::propertyPhoneNumbers()
+{
+    return property(m_phones, CNContactPhoneNumbersKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyEmails()
+{
+    return property(m_emails, CNContactEmailAddressesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyUrls()
+{
+    return property(m_urls, CNContactUrlAddressesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyPostalAddress()
+{
+    return property(m_addresses, CNContactPostalAddressesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertySocial()
+{
+    return property(m_social, CNContactSocialProfilesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyInstantMsg()
+{
+    return property(m_instantMsg, CNContactInstantMessageAddressesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyDates()
+{
+    return property(m_dates, CNContactDatesKey);
+}
+KQLabeledValueProperty* KQContactHelper::propertyRelation()
+{
+    return property(m_relations, CNContactRelationsKey);
+}
+
+KQLabeledValueProperty* KQContactHelper::propertyForKey(const QString& key)
+{
+    if (key == CNContactPhoneNumbersKey)
+        return propertyPhoneNumbers();
+    if (key == CNContactEmailAddressesKey)
+        return propertyEmails();
+    if (key == CNContactUrlAddressesKey)
+        return propertyUrls();
+    if (key == CNContactPostalAddressesKey)
+        return propertyPostalAddress();
+    if (key == CNContactSocialProfilesKey)
+        return propertySocial();
+    if (key == CNContactInstantMessageAddressesKey)
+        return propertyInstantMsg();
+    if (key == CNContactDatesKey)
+        return propertyDates();
+    if (key == CNContactRelationsKey)
+        return propertyRelation();
+    return nullptr;
+}
+
+void KQContactHelper::labeledValueHelperDidChanged(KQLabeledValueProperty* property)
+{
+    if (property->propertyKey() == CNContactPhoneNumbersKey) {
+        ++m_phoneNumberDidChanged;
+        Q_EMIT phoneNumberDidChangedChanged();
+    } else if (property->propertyKey() == CNContactEmailAddressesKey) {
+        ++m_emailDidChanged;
+        Q_EMIT emailDidChangedChanged();
+    }
+}
+
+KQLabeledValueHelperPtr KQContactHelper::makeEmptyLabeledValueHelperWithKey(const QString& key) const
+{
+    if (key == CNContactPhoneNumbersKey)
+        return std::make_shared<KQLabeledPhoneNumber>(CNLabeledValue<CNPhoneNumber>(
+            CNLocalizedStringForLabel(CNLabelPhoneNumberiPhone), CNPhoneNumber()));
+    if (key == CNContactEmailAddressesKey)
+        return std::make_shared<KQLabeledEmail>(CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
+    if (key == CNContactUrlAddressesKey)
+        return std::make_shared<KQLabeledURL>(CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
+    if (key == CNContactPostalAddressesKey) {
+        CNPostalAddress address;
+        const auto countryName = KQPreferences::sharePreferences()->defaultAddressFormatContryRegionName();
+        if (countryName) {
+            if (const auto code = KQLabeledPostalAddress::countryOrRegionCodeFromName(*countryName))
+                address.isoCountryCode = *code;
+        }
+        return std::make_shared<KQLabeledPostalAddress>(
+            CNLabeledValue<CNPostalAddress>(CNLocalizedStringForLabel(CNLabelHome), address));
+    }
+    if (key == CNContactSocialProfilesKey) {
+        const QString service = CNLocalizedStringForSocialService(CNSocialProfileServiceFacebook);
+        return std::make_shared<KQLabeledSocial>(
+            CNLabeledValue<CNSocialProfile>(service, CNSocialProfile(QString(), QString(), QString(), service)));
+    }
+    if (key == CNContactInstantMessageAddressesKey)
+        return std::make_shared<KQLabeledInstantMsg>(CNLabeledValue<CNInstantMessageAddress>(
+            CNLocalizedStringForLabel(CNLabelHome),
+            CNInstantMessageAddress(QString(), CNLocalizedStringForInstantMessageService(CNInstantMessageServiceAIM))));
+    if (key == CNContactDatesKey) {
+        const QDate today = QDate::currentDate();
+        CNDateComponents date;
+        date.year = today.year();
+        date.month = today.month();
+        date.day = today.day();
+        return std::make_shared<KQLabeledDateComponents>(
+            CNLabeledValue<CNDateComponents>(CNLocalizedStringForLabel(CNLabelDateAnniversary), date));
+    }
+    if (key == CNContactRelationsKey)
+        return std::make_shared<KQLabeledRelation>(
+            CNLabeledValue<CNContactRelation>(CNLocalizedStringForLabel(CNLabelContactRelationFather), CNContactRelation()));
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- loading
+
+KQDispatchQueuePtr KQContactHelper::loadAllKeyQueue()
+{
+    if (!m_loadAllKeyQueue)
+        m_loadAllKeyQueue = KQDispatchQueue::create(QStringLiteral("contact.loadAllKeys"));
+    return m_loadAllKeyQueue;
+}
+
+bool KQContactHelper::executeLoadAllKeys()
+{
+    CNContactFetchRequest request(KQContactStoreHelper::allKeys());
+    request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({m_contact->identifier()}));
+    request.setUnifyResults(false);
+    CNContactPtr found;
+    CNError error;
+    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+        request, &error, [&found](const CNContactPtr& contact, bool* stop) {
+            found = contact;
+            *stop = true;
+        });
+    if (!found)
+        return false;
+    m_contact = found;
+    m_mutableContact.reset();
+    return true;
+}
+
+void KQContactHelper::installLoadedContact()
+{
+    setupAllLabeledValueProperties();
+    m_allKeysLoaded = true;
+    setPropertyEdited(false);
+    m_sortName.reset();
+    Q_EMIT namesChanged();
+    Q_EMIT contactReloaded();
+}
+
+void KQContactHelper::syncLoadAllKeysIfNecessary()
+{
+    auto self = shared_from_this();
+    loadAllKeyQueue()->sync([self] {
+        if (self->m_allKeysLoaded)
+            return;
+        self->executeLoadAllKeys();
+        self->installLoadedContact();
+    });
+}
+
+void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler)
+{
+    auto self = shared_from_this();
+    loadAllKeyQueue()->async([self, handler = std::move(handler)] {
+        if (self->m_allKeysLoaded) {
+            KQDispatch::mainAsync([self, handler] {
+                if (handler)
+                    handler(self.get(), false);
+            });
+            return;
+        }
+        self->executeLoadAllKeys();
+        KQDispatch::mainAsync([self, handler] {
+            self->setupAllLabeledValueProperties();
+            if (handler)
+                handler(self.get(), true);
+            self->m_allKeysLoaded = true;
+            self->setPropertyEdited(false);
+            self->m_sortName.reset();
+            Q_EMIT self->namesChanged();
+            Q_EMIT self->contactReloaded();
+        });
+    });
+}
+
+// ---------------------------------------------------------------- fields
+
+template <typename Getter>
+std::optional<QString> KQContactHelper::readText(CNKeyId key, Getter getter) const
+{
+    const CNContactPtr contact = effectiveContact();
+    if (!contact->isKeyAvailable(key))
+        return std::nullopt;
+    return getter(contact->data());
+}
+
+std::optional<QString> KQContactHelper::namePrefix() const
+{
+    return readText(CNKeyId::NamePrefix, [](const CNContactData& d) { return d.namePrefix; });
+}
+std::optional<QString> KQContactHelper::givenName() const
+{
+    return readText(CNKeyId::GivenName, [](const CNContactData& d) { return d.givenName; });
+}
+std::optional<QString> KQContactHelper::middleName() const
+{
+    return readText(CNKeyId::MiddleName, [](const CNContactData& d) { return d.middleName; });
+}
+std::optional<QString> KQContactHelper::familyName() const
+{
+    return readText(CNKeyId::FamilyName, [](const CNContactData& d) { return d.familyName; });
+}
+std::optional<QString> KQContactHelper::nameSuffix() const
+{
+    return readText(CNKeyId::NameSuffix, [](const CNContactData& d) { return d.nameSuffix; });
+}
+std::optional<QString> KQContactHelper::nickName() const
+{
+    return readText(CNKeyId::Nickname, [](const CNContactData& d) { return d.nickname; });
+}
+std::optional<QString> KQContactHelper::jobTitle() const
+{
+    return readText(CNKeyId::JobTitle, [](const CNContactData& d) { return d.jobTitle; });
+}
+std::optional<QString> KQContactHelper::department() const
+{
+    return readText(CNKeyId::DepartmentName, [](const CNContactData& d) { return d.departmentName; });
+}
+std::optional<QString> KQContactHelper::organizationName() const
+{
+    return readText(CNKeyId::OrganizationName, [](const CNContactData& d) { return d.organizationName; });
+}
+std::optional<QString> KQContactHelper::phoneticGivenName() const
+{
+    return readText(CNKeyId::PhoneticGivenName, [](const CNContactData& d) { return d.phoneticGivenName; });
+}
+std::optional<QString> KQContactHelper::phoneticMiddleName() const
+{
+    return readText(CNKeyId::PhoneticMiddleName, [](const CNContactData& d) { return d.phoneticMiddleName; });
+}
+std::optional<QString> KQContactHelper::phoneticFamilyName() const
+{
+    return readText(CNKeyId::PhoneticFamilyName, [](const CNContactData& d) { return d.phoneticFamilyName; });
+}
+std::optional<QString> KQContactHelper::phoneticOrgName() const
+{
+    return readText(CNKeyId::PhoneticOrganizationName,
+                    [](const CNContactData& d) { return d.phoneticOrganizationName; });
+}
+std::optional<QString> KQContactHelper::note() const
+{
+    return readText(CNKeyId::Note, [](const CNContactData& d) { return d.note; });
+}
+
+std::optional<CNDateComponents> KQContactHelper::birthday() const
+{
+    const CNContactPtr contact = effectiveContact();
+    if (!contact->isKeyAvailable(CNKeyId::Birthday))
+        return std::nullopt;
+    return contact->data().birthday;
+}
+
+std::optional<CNDateComponents> KQContactHelper::ngBirthday() const
+{
+    const CNContactPtr contact = effectiveContact();
+    if (!contact->isKeyAvailable(CNKeyId::NonGregorianBirthday))
+        return std::nullopt;
+    return contact->data().nonGregorianBirthday;
+}
+
+bool KQContactHelper::companyContact() const
+{
+    const CNContactPtr contact = effectiveContact();
+    return contact->isKeyAvailable(CNKeyId::Type) && contact->data().contactType == CNContactType::Organization;
+}
+
+// ---------------------------------------------------------------- names
+
+QString KQContactHelper::fullName() const
+{
+    const bool familyFirst = KQPreferences::sharePreferences()->showFirstNameFollowingLastName();
+    QString text;
+    // A part that was not fetched ends the name built so far.
+    const auto append = [&text](const std::optional<QString>& part) -> bool {
+        if (!part)
+            return false;
+        if (!part->isEmpty()) {
+            if (!text.isEmpty())
+                text.append(QLatin1Char(' '));
+            text.append(*part);
+        }
+        return true;
+    };
+    append(namePrefix()) && append(familyFirst ? familyName() : givenName()) && append(middleName()) &&
+        append(familyFirst ? givenName() : familyName()) && append(nameSuffix());
+    return text;
+}
+
+QString KQContactHelper::jobFullName() const
+{
+    QStringList parts;
+    for (const auto& part : {jobTitle(), department(), organizationName()}) {
+        if (!isEmptyText(part))
+            parts.append(*part);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+QString KQContactHelper::phoneticFullName() const
+{
+    QString text = isEmptyText(phoneticGivenName()) ? QString() : *phoneticGivenName();
+    if (const auto middle = phoneticMiddleName(); !isEmptyText(middle))
+        text += QLatin1Char(' ') + *middle;
+    if (const auto family = phoneticFamilyName(); !isEmptyText(family))
+        text += QLatin1Char(' ') + *family;
+    return text;
+}
+
+QString KQContactHelper::displayName() const
+{
+    return companyContact() ? jobFullName() : fullName();
+}
+
+QString KQContactHelper::subDisplayName() const
+{
+    return companyContact() ? fullName() : jobFullName();
+}
+
+QString KQContactHelper::nameForSort()
+{
+    const int generation = KQPreferences::nameOrderGeneration();
+    if (!m_sortName || m_sortNameGeneration != generation) {
+        m_sortName = displayName().toLower();
+        m_sortNameGeneration = generation;
+    }
+    return *m_sortName;
+}
+
+void KQContactHelper::resetNameForSort()
+{
+    m_sortName.reset();
+}
+
+bool KQContactHelper::nameIsEmpty() const
+{
+    return isEmptyText(namePrefix()) && isEmptyText(givenName()) && isEmptyText(middleName()) &&
+           isEmptyText(familyName()) && isEmptyText(nameSuffix());
+}
+
+bool KQContactHelper::phoneticNameIsEmpty() const
+{
+    return isEmptyText(phoneticGivenName()) && isEmptyText(phoneticMiddleName()) && isEmptyText(phoneticFamilyName());
+}
+
+std::optional<QString> KQContactHelper::birthdayString() const
+{
+    const auto date = birthday();
+    if (!date)
+        return std::nullopt;
+    return QStringLiteral("%1/%2/%3").arg(date->year.value_or(0)).arg(date->month.value_or(0)).arg(date->day.value_or(0));
+}
+
+QString KQContactHelper::info()
+{
+    const QString name = fullName();
+    QString text = QStringLiteral("Name : %1\n").arg(name.isEmpty() ? QStringLiteral("No Name") : name);
+    text += QStringLiteral("Phone : %1\n").arg(firstPhoneNumber());
+    text += QStringLiteral("Email : %1\n").arg(firstEmail());
+    text += QStringLiteral("Address : ");
+    QString address = firstAddress();
+    text += address.replace(QLatin1Char('\n'), QStringLiteral("  "));
+    return text;
+}
+
+QString KQContactHelper::firstPhoneNumber()
+{
+    const auto first = std::dynamic_pointer_cast<KQLabeledPhoneNumber>(propertyPhoneNumbers()->firstLabeledValueHelper());
+    return first ? first->phoneNumberStringValue() : QString();
+}
+
+QString KQContactHelper::firstEmail()
+{
+    const auto first = std::dynamic_pointer_cast<KQLabeledEmail>(propertyEmails()->firstLabeledValueHelper());
+    return first ? first->email() : QString();
+}
+
+QString KQContactHelper::firstAddress()
+{
+    const auto first =
+        std::dynamic_pointer_cast<KQLabeledPostalAddress>(propertyPostalAddress()->firstLabeledValueHelper());
+    return first ? first->formatPostalAddresses() : QString();
+}
+
+// ---------------------------------------------------------------- image
+
+QByteArray KQContactHelper::iconData() const
+{
+    const CNContactPtr contact = effectiveContact();
+    const CNContactData& d = contact->data();
+    if (contact->isKeyAvailable(CNKeyId::ImageData) && !d.imageData.isEmpty())
+        return d.imageData;
+    if (contact->isKeyAvailable(CNKeyId::ThumbnailImageData))
+        return d.thumbnailImageData;
+    return {};
+}
+
+QImage KQContactHelper::icon() const
+{
+    const QByteArray data = iconData();
+    if (!data.isEmpty()) {
+        QImage image = QImage::fromData(data);
+        if (!image.isNull())
+            return image;
+    }
+    return defaultFaceImage();
+}
+
+QImage KQContactHelper::defaultFaceImage()
+{
+    static const QImage face = [] {
+        QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xB8, 0xBE, 0xC6));
+        painter.drawEllipse(QRectF(0, 0, 128, 128));
+        painter.setBrush(QColor(0xF2, 0xF3, 0xF5));
+        painter.drawEllipse(QRectF(40, 22, 48, 48));
+        QPainterPath shoulders;
+        shoulders.addEllipse(QRectF(18, 78, 92, 80));
+        QPainterPath circle;
+        circle.addEllipse(QRectF(0, 0, 128, 128));
+        painter.drawPath(shoulders.intersected(circle));
+        return image;
+    }();
+    return face;
+}
+
+QStringList KQContactHelper::allAvailableIconFormats()
+{
+    return {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jp2"), QStringLiteral("png"),
+            QStringLiteral("bmp"), QStringLiteral("gif"),  QStringLiteral("tif"), QStringLiteral("tiff")};
+}
+
+// ---------------------------------------------------------------- categories
+
+QStringList KQContactHelper::allAvailableCategoryNames()
+{
+    return {QStringLiteral("General"),      QStringLiteral("Prefix"),        QStringLiteral("Middle Name"),
+            QStringLiteral("Suffix"),       QStringLiteral("Job Title"),     QStringLiteral("Department"),
+            QStringLiteral("Nickname"),     QStringLiteral("Tags"),          QStringLiteral("PhoneNumbers"),
+            QStringLiteral("Email"),        QStringLiteral("Phonetic Name"), QStringLiteral("Birthday"),
+            QStringLiteral("Lunar Birthday"), QStringLiteral("URL"),         QStringLiteral("Instant Message"),
+            QStringLiteral("Social"),       QStringLiteral("Address"),       QStringLiteral("Related Name"),
+            QStringLiteral("Date"),         QStringLiteral("Note")};
+}
+
+QStringList KQContactHelper::defCategoryNames()
+{
+    return {QStringLiteral("General"), QStringLiteral("Tags"), QStringLiteral("PhoneNumbers"), QStringLiteral("Email")};
+}
+
+bool KQContactHelper::categoryPropertyIsEmpty(const QString& name)
+{
+    static const QHash<QString, QString> propertyCategories = {
+        {QStringLiteral("PhoneNumbers"), CNContactPhoneNumbersKey},
+        {QStringLiteral("Email"), CNContactEmailAddressesKey},
+        {QStringLiteral("URL"), CNContactUrlAddressesKey},
+        {QStringLiteral("Address"), CNContactPostalAddressesKey},
+        {QStringLiteral("Social"), CNContactSocialProfilesKey},
+        {QStringLiteral("Instant Message"), CNContactInstantMessageAddressesKey},
+        {QStringLiteral("Date"), CNContactDatesKey},
+        {QStringLiteral("Related Name"), CNContactRelationsKey},
+    };
+    if (const auto it = propertyCategories.constFind(name); it != propertyCategories.constEnd())
+        return propertyForKey(*it)->countOfLabeledValueHelpers() == 0;
+    if (name == QLatin1String("General")) {
+        // The icon is never absent (the default face stands in), so this category is never empty.
+        return fullName().isEmpty() && jobFullName().isEmpty() && isEmptyText(nickName()) &&
+               isEmptyText(namePrefix()) && isEmptyText(nameSuffix()) &&
+               propertyPhoneNumbers()->countOfLabeledValueHelpers() == 0 && icon().isNull();
+    }
+    if (name == QLatin1String("Phonetic Name"))
+        return phoneticNameIsEmpty();
+    if (name == QLatin1String("Birthday"))
+        return !birthday().has_value();
+    if (name == QLatin1String("Lunar Birthday"))
+        return !ngBirthday().has_value();
+    if (name == QLatin1String("Note"))
+        return !note().has_value();
+    return true;
+}
+
+// ---------------------------------------------------------------- comparison
+
+bool KQContactHelper::isEqual(const KQContactHelper* other) const
+{
+    return other != nullptr && typeid(*this) == typeid(*other) && identifier() == other->identifier();
+}
+
+bool KQContactHelper::isEqualTo(const QObject* object)
+{
+    auto* other = const_cast<KQContactHelper*>(qobject_cast<const KQContactHelper*>(object));
+    if (other == nullptr)
+        return false;
+    if (!sameText(namePrefix(), other->namePrefix()) || !sameText(givenName(), other->givenName()) ||
+        !sameText(middleName(), other->middleName()) || !sameText(familyName(), other->familyName()) ||
+        !sameText(nameSuffix(), other->nameSuffix()) || !sameText(jobTitle(), other->jobTitle()) ||
+        !sameText(department(), other->department()) || !sameText(organizationName(), other->organizationName()) ||
+        !sameText(phoneticGivenName(), other->phoneticGivenName()) ||
+        !sameText(phoneticMiddleName(), other->phoneticMiddleName()) ||
+        !sameText(phoneticFamilyName(), other->phoneticFamilyName()) ||
+        !sameText(phoneticOrgName(), other->phoneticOrgName()) || !sameText(nickName(), other->nickName()))
+        return false;
+    const auto sameProperty = [](KQLabeledValueProperty* a, KQLabeledValueProperty* b) {
+        const bool hasA = a->countOfLabeledValueHelpers() > 0;
+        const bool hasB = b->countOfLabeledValueHelpers() > 0;
+        if (hasA && hasB)
+            return a->isEqualTo(b);
+        return hasA == hasB;
+    };
+    if (!sameProperty(propertyUrls(), other->propertyUrls()) || !sameProperty(propertyEmails(), other->propertyEmails()) ||
+        !sameProperty(propertyPostalAddress(), other->propertyPostalAddress()) ||
+        !sameProperty(propertyPhoneNumbers(), other->propertyPhoneNumbers()) ||
+        !sameProperty(propertySocial(), other->propertySocial()) || !sameProperty(propertyDates(), other->propertyDates()))
+        return false;
+    if (birthday() != other->birthday() || ngBirthday() != other->ngBirthday())
+        return false;
+    if (!sameText(note(), other->note()))
+        return false;
+    return sameProperty(propertyRelation(), other->propertyRelation()) &&
+           sameProperty(propertyInstantMsg(), other->propertyInstantMsg());
+}
+
+bool KQContactHelper::isEqualToName(KQContactHelper* other, int mask) const
+{
+    if (other == nullptr || mask == 0)
+        return false;
+    struct Part
+    {
+        int bit;
+        std::optional<QString> (KQContactHelper::*read)() const;
+    };
+    static const Part parts[] = {{1, &KQContactHelper::namePrefix},
+                                 {4, &KQContactHelper::givenName},
+                                 {8, &KQContactHelper::middleName},
+                                 {16, &KQContactHelper::familyName},
+                                 {2, &KQContactHelper::nameSuffix}};
+    bool someFilled = false;
+    for (const Part& part : parts) {
+        if ((mask & part.bit) == 0)
+            continue;
+        const auto mine = (this->*part.read)();
+        const auto theirs = (other->*part.read)();
+        const bool emptyMine = isEmptyText(mine);
+        const bool emptyTheirs = isEmptyText(theirs);
+        if (emptyMine != emptyTheirs)
+            return false;
+        if (!emptyMine) {
+            if (*mine != *theirs)
+                return false;
+            someFilled = true;
+        }
+    }
+    return someFilled;
+}
+
+bool KQContactHelper::labeledValueHelperValueEqualTo(const KQLabeledValueHelper* helper, const QString& text)
+{
+    if (const auto* url = qobject_cast<const KQLabeledURL*>(helper))
+        return url->urlString() == text;
+    if (const auto* email = qobject_cast<const KQLabeledEmail*>(helper))
+        return email->email() == text;
+    if (const auto* phone = qobject_cast<const KQLabeledPhoneNumber*>(helper))
+        return phone->phoneNumberStringValue() == text;
+    return false;
+}
+
+// ---------------------------------------------------------------- class operations
+
+QString KQContactHelper::stringFromDateComponents(const std::optional<CNDateComponents>& components)
+{
+    if (!components || components->isEmpty())
+        return {};
+    QStringList parts;
+    const auto add = [&parts](const std::optional<int>& value, const char* one, const char* many) {
+        if (value)
+            parts.append(QStringLiteral("%1 %2").arg(*value).arg(QLatin1String(*value == 1 ? one : many)));
+    };
+    add(components->year, "year", "years");
+    add(components->month, "month", "months");
+    add(components->day, "day", "days");
+    add(components->hour, "hour", "hours");
+    add(components->minute, "minute", "minutes");
+    return QStringLiteral("About ") + parts.join(QStringLiteral(", "));
+}
+
+QStringList KQContactHelper::availableNonGregorianCalenderIdentifiers()
+{
+    return {CNCalendarIdentifierHebrew, CNCalendarIdentifierIslamic, CNCalendarIdentifierChinese};
+}
+
+CNDateComponents KQContactHelper::makeCurrentDateComponentWithCalenderIdentifier(const QString& calendarIdentifier)
+{
+    CNDateComponents parts;
+    const bool gregorian = calendarIdentifier.isEmpty() || calendarIdentifier == CNCalendarIdentifierGregorian;
+    if (gregorian) {
+        const QDate today = QDate::currentDate();
+        parts.year = today.year();
+        parts.month = today.month();
+        parts.day = today.day();
+        return parts;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const std::string localeId = "en@calendar=" + calendarIdentifier.toStdString();
+    std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(icu::Locale(localeId.c_str()), status));
+    if (U_FAILURE(status) || !calendar)
+        return parts;
+    parts.year = calendar->get(UCAL_YEAR, status);
+    parts.month = calendar->get(UCAL_MONTH, status) + 1;
+    parts.day = calendar->get(UCAL_DATE, status);
+    parts.calendarIdentifier = calendarIdentifier;
+    if (U_FAILURE(status))
+        return CNDateComponents();
+    return parts;
+}
+
+KQLabeledValueHelperPtr KQContactHelper::labeledValueHelperWithKey(const KQAnyLabeledValue& value, const QString& key)
+{
+    if (key == CNContactDatesKey)
+        return std::make_shared<KQLabeledDateComponents>(value);
+    if (key == CNContactRelationsKey)
+        return std::make_shared<KQLabeledRelation>(value);
+    if (key == CNContactPhoneNumbersKey)
+        return std::make_shared<KQLabeledPhoneNumber>(value);
+    if (key == CNContactUrlAddressesKey)
+        return std::make_shared<KQLabeledURL>(value);
+    if (key == CNContactEmailAddressesKey)
+        return std::make_shared<KQLabeledEmail>(value);
+    if (key == CNContactPostalAddressesKey)
+        return std::make_shared<KQLabeledPostalAddress>(value);
+    if (key == CNContactSocialProfilesKey)
+        return std::make_shared<KQLabeledSocial>(value);
+    if (key == CNContactInstantMessageAddressesKey)
+        return std::make_shared<KQLabeledInstantMsg>(value);
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- archive
+
+QStringList KQContactHelper::archiveClassNames() const
+{
+    return {QStringLiteral("KQContactHelper"), QStringLiteral("NSObject")};
+}
+
+void KQContactHelper::encodeWithCoder(KQKeyedArchiver& coder) const
+{
+    coder.encodeObject(effectiveContact().get(), QStringLiteral("contact"));
+    coder.encodeBool(m_allKeysLoaded, QStringLiteral("allKeysLoaded"));
+}
+
+void KQContactHelper::registerArchiveClass()
+{
+    CNContact::registerArchiveClasses();
+    KQRegisterArchiveClass(QStringLiteral("KQContactHelper"), [](KQKeyedUnarchiver& coder) -> KQCodingPtr {
+        CNContactPtr contact = coder.decodeObjectOfClass<CNContact>(CNContact::archiveClasses(), QStringLiteral("contact"));
+        if (!contact || coder.failed())
+            contact = std::make_shared<CNContact>();
+        // A decoded record always starts partly loaded.
+        return std::make_shared<KQContactHelper>(contact, false);
+    });
+}

@@ -1,0 +1,180 @@
+#pragma once
+// The program's view of one contact of the store. Lists, the scanner, exports, backups and the
+// editor all work on records, never on store contacts directly. A record knows whether all of its
+// fields were fetched and fetches the rest on demand, derives the names shown and sorted by, offers
+// each multi-valued field as a property of labelled values, and compares itself with others.
+
+#include "KQDispatch.h"
+#include "KQLabeledValueProperty.h"
+
+#include "CNMutableContact.h"
+
+#include <QImage>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class KQContactHelper;
+using KQContactHelperPtr = std::shared_ptr<KQContactHelper>;
+
+class KQContactHelper : public QObject, public KQCoding, public std::enable_shared_from_this<KQContactHelper>
+{
+    Q_OBJECT
+    Q_PROPERTY(QString fullName READ fullName NOTIFY namesChanged)
+    Q_PROPERTY(QString displayName READ displayName NOTIFY namesChanged)
+    Q_PROPERTY(QString subDisplayName READ subDisplayName NOTIFY namesChanged)
+    Q_PROPERTY(QString jobFullName READ jobFullName NOTIFY namesChanged)
+    Q_PROPERTY(QString phoneticFullName READ phoneticFullName NOTIFY namesChanged)
+    Q_PROPERTY(bool propertyEdited READ propertyEdited NOTIFY propertyEditedChanged)
+    Q_PROPERTY(QString firstPhoneNumber READ firstPhoneNumber NOTIFY phoneNumberDidChangedChanged)
+public:
+    explicit KQContactHelper(CNContactPtr contact, bool allKeyLoaded = false);
+    ~KQContactHelper() override;
+    static KQContactHelperPtr create(CNContactPtr contact, bool allKeyLoaded = false)
+    {
+        return std::make_shared<KQContactHelper>(std::move(contact), allKeyLoaded);
+    }
+
+    // --- the contact
+    CNContactPtr contact() const { return m_contact; }
+    CNMutableContactPtr mutableContact() const { return m_mutableContact; }
+    // Where reads go: the edit copy while editing, else the fetched contact.
+    CNContactPtr effectiveContact() const;
+    bool allKeysLoaded() const { return m_allKeysLoaded; }
+    bool propertyEdited() const { return m_propertyEdited; }
+    void setPropertyEdited(bool edited);
+    QString identifier() const;
+    // Trash records answer false.
+    virtual bool editable() const { return true; }
+
+    // Makes the edit copy (once); reads then see it.
+    void startEditContact();
+
+    // --- loading
+    void syncLoadAllKeysIfNecessary();
+    // handler(record, success) runs on the main thread; success is false when nothing was fetched.
+    void loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler);
+    // Fetches the contact with all keys on the caller's thread; true when it was found.
+    bool executeLoadAllKeys();
+
+    // --- fields; none when the field was not fetched
+    std::optional<QString> namePrefix() const;
+    std::optional<QString> givenName() const;
+    std::optional<QString> middleName() const;
+    std::optional<QString> familyName() const;
+    std::optional<QString> nameSuffix() const;
+    std::optional<QString> nickName() const;
+    std::optional<QString> jobTitle() const;
+    std::optional<QString> department() const;
+    std::optional<QString> organizationName() const;
+    std::optional<QString> phoneticGivenName() const;
+    std::optional<QString> phoneticMiddleName() const;
+    std::optional<QString> phoneticFamilyName() const;
+    std::optional<QString> phoneticOrgName() const;
+    std::optional<QString> note() const;
+    std::optional<CNDateComponents> birthday() const;
+    std::optional<CNDateComponents> ngBirthday() const;
+    bool companyContact() const;
+
+    // --- the eight multi-valued fields, each made on first use
+    KQLabeledValueProperty* propertyPhoneNumbers();
+    KQLabeledValueProperty* propertyEmails();
+    KQLabeledValueProperty* propertyUrls();
+    KQLabeledValueProperty* propertyPostalAddress();
+    KQLabeledValueProperty* propertySocial();
+    KQLabeledValueProperty* propertyInstantMsg();
+    KQLabeledValueProperty* propertyDates();
+    KQLabeledValueProperty* propertyRelation();
+    // The property of a store key; nullptr for keys that name no multi-valued field.
+    KQLabeledValueProperty* propertyForKey(const QString& key);
+    // Called by a property after it wrote itself back.
+    void labeledValueHelperDidChanged(KQLabeledValueProperty* property);
+    // A new, empty entry of the kind of key, as the editor inserts it; nullptr for other keys.
+    KQLabeledValueHelperPtr makeEmptyLabeledValueHelperWithKey(const QString& key) const;
+
+    // --- derived names and texts
+    QString fullName() const;
+    QString jobFullName() const;
+    QString phoneticFullName() const;
+    QString displayName() const;
+    QString subDisplayName() const;
+    QString nameForSort();
+    void resetNameForSort();
+    bool isNoName() const { return displayName().isEmpty(); }
+    bool nameIsEmpty() const;
+    bool phoneticNameIsEmpty() const;
+    std::optional<QString> birthdayString() const;
+    QString info();
+    QString firstPhoneNumber();
+    QString firstEmail();
+    QString firstAddress();
+
+    // --- image
+    QByteArray iconData() const;
+    // The contact's picture, or the default face.
+    QImage icon() const;
+    static QImage defaultFaceImage();
+    static QStringList allAvailableIconFormats();
+    static constexpr qint64 maxIconDataBytes = 2097152;
+
+    // --- categories
+    static QStringList allAvailableCategoryNames();
+    static QStringList defCategoryNames();
+    bool categoryPropertyIsEmpty(const QString& categoryName);
+
+    // --- marks used by the windows; not stored
+    bool selected = false;
+    bool focused = false;
+    bool preImported = false;
+    int phoneNumberDidChanged() const { return m_phoneNumberDidChanged; }
+    int emailDidChanged() const { return m_emailDidChanged; }
+
+    // --- comparison
+    // Same record: same identifier.
+    bool isEqual(const KQContactHelper* other) const;
+    // Same content (names, multi-valued fields, birthdays, note); used by the exact-duplicate scan.
+    bool isEqualTo(const QObject* other);
+    // Name parts selected by mask: prefix 1, suffix 2, given 4, middle 8, family 16.
+    bool isEqualToName(KQContactHelper* other, int mask) const;
+    static bool labeledValueHelperValueEqualTo(const KQLabeledValueHelper* helper, const QString& text);
+
+    // --- class operations
+    static QString stringFromDateComponents(const std::optional<CNDateComponents>& components);
+    static QStringList availableNonGregorianCalenderIdentifiers();
+    static CNDateComponents makeCurrentDateComponentWithCalenderIdentifier(const QString& calendarIdentifier);
+    static KQLabeledValueHelperPtr labeledValueHelperWithKey(const KQAnyLabeledValue& value, const QString& key);
+
+    // --- keyed archive: "contact" holds the effective contact, "allKeysLoaded" the flag
+    QStringList archiveClassNames() const override;
+    void encodeWithCoder(KQKeyedArchiver& coder) const override;
+    static void registerArchiveClass();
+
+Q_SIGNALS:
+    void namesChanged();
+    void propertyEditedChanged();
+    void phoneNumberDidChangedChanged();
+    void emailDidChangedChanged();
+    void contactReloaded();
+
+private:
+    template <typename Getter>
+    std::optional<QString> readText(CNKeyId key, Getter getter) const;
+    void setupAllLabeledValueProperties();
+    void installLoadedContact();
+    KQLabeledValueProperty* property(KQLabeledValuePropertyPtr& slot, const QString& key);
+    KQDispatchQueuePtr loadAllKeyQueue();
+
+    CNContactPtr m_contact;
+    CNMutableContactPtr m_mutableContact;
+    bool m_allKeysLoaded = false;
+    bool m_propertyEdited = false;
+    KQDispatchQueuePtr m_loadAllKeyQueue;
+    KQLabeledValuePropertyPtr m_phones, m_emails, m_urls, m_addresses, m_social, m_instantMsg, m_dates, m_relations;
+    std::optional<QString> m_sortName;
+    int m_sortNameGeneration = 0;
+    int m_phoneNumberDidChanged = 0;
+    int m_emailDidChanged = 0;
+};

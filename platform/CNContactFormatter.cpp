@@ -1,0 +1,38 @@
+#include "CNContactFormatter.h"
+
+QStringList CNContactFormatter::descriptorForRequiredKeysForStyle(CNContactFormatterStyle style)
+{
+    if (style == CNContactFormatterStyle::PhoneticFullName)
+        return {CNContactPhoneticGivenNameKey, CNContactPhoneticMiddleNameKey, CNContactPhoneticFamilyNameKey,
+                CNContactPhoneticOrganizationNameKey, CNContactTypeKey};
+    return {CNContactTypeKey,       CNContactNamePrefixKey,   CNContactGivenNameKey,        CNContactMiddleNameKey,
+            CNContactFamilyNameKey, CNContactNameSuffixKey,   CNContactOrganizationNameKey, CNContactNicknameKey};
+}
+
+QString CNContactFormatter::stringFromContact(const CNContact& contact, CNContactFormatterStyle style)
+{
+    if (!contact.areKeysAvailable(descriptorForRequiredKeysForStyle(style)))
+        return {};
+    const CNContactData& d = contact.data();
+    QStringList parts;
+    const auto add = [&parts](const QString& part) {
+        if (!part.isEmpty())
+            parts.append(part);
+    };
+    if (style == CNContactFormatterStyle::PhoneticFullName) {
+        if (d.contactType == CNContactType::Organization)
+            return d.phoneticOrganizationName;
+        add(d.phoneticGivenName);
+        add(d.phoneticMiddleName);
+        add(d.phoneticFamilyName);
+    } else {
+        if (d.contactType == CNContactType::Organization)
+            return d.organizationName;
+        add(d.namePrefix);
+        add(d.givenName);
+        add(d.middleName);
+        add(d.familyName);
+        add(d.nameSuffix);
+    }
+    return parts.join(QLatin1Char(' '));
+}

@@ -1,0 +1,402 @@
+#include "KQContactStoreHelper.h"
+
+#include "CNContactFormatter.h"
+#include "CNContactVCardSerialization.h"
+#include "KQLog.h"
+#include "KQNotificationCenter.h"
+
+#include <QCoreApplication>
+
+const QString KQContactsStoreDidChangedNotification = QStringLiteral("KQContactsStoreDidChangedNotification");
+const QString KQManualRefreshContactsStoreNotification = QStringLiteral("KQManualRefreshContactsStoreNotification");
+
+KQContactStoreHelper::KQContactStoreHelper(std::shared_ptr<CNContactStore> store, QObject* parent)
+    : QObject(parent), m_store(store ? std::move(store) : std::make_shared<CNContactStore>()),
+      m_execQueue(KQDispatchQueue::create(QStringLiteral("store.exec")))
+{
+    KQNotificationCenter::defaultCenter()->addObserver(
+        CNContactStoreDidChangeNotification, this, [this](const KQNotification&) { contactStoreDidChanged(); },
+        m_store.get());
+}
+
+KQContactStoreHelper::~KQContactStoreHelper() = default;
+
+KQContactStoreHelper* KQContactStoreHelper::shared()
+{
+    static KQContactStoreHelper* helper = [] {
+        KQContactStoreHelper* made = nullptr;
+        // Timers and notifications of the helper belong to the main thread.
+        KQDispatch::mainSync([&made] { made = new KQContactStoreHelper; });
+        return made;
+    }();
+    return helper;
+}
+
+KQDispatchQueuePtr KQContactStoreHelper::execQueue()
+{
+    return m_execQueue;
+}
+
+QStringList KQContactStoreHelper::mainKeys()
+{
+    QStringList keys = {CNContactIdentifierKey,
+                        CNContactTypeKey,
+                        CNContactGivenNameKey,
+                        CNContactMiddleNameKey,
+                        CNContactFamilyNameKey,
+                        CNContactNamePrefixKey,
+                        CNContactNameSuffixKey,
+                        CNContactPhoneticGivenNameKey,
+                        CNContactPhoneticFamilyNameKey,
+                        CNContactPhoneticMiddleNameKey,
+                        CNContactJobTitleKey,
+                        CNContactDepartmentNameKey,
+                        CNContactOrganizationNameKey,
+                        CNContactThumbnailImageDataKey,
+                        CNContactPhoneNumbersKey,
+                        CNContactEmailAddressesKey,
+                        CNContactImageDataKey,
+                        CNContactInstantMessageAddressesKey,
+                        CNContactNoteKey};
+    keys += CNContactFormatter::descriptorForRequiredKeysForStyle(CNContactFormatterStyle::PhoneticFullName);
+    keys += CNContactFormatter::descriptorForRequiredKeysForStyle(CNContactFormatterStyle::FullName);
+    return keys;
+}
+
+QStringList KQContactStoreHelper::allKeys()
+{
+    QStringList keys = mainKeys();
+    keys += {CNContactNamePrefixKey,
+             CNContactNameSuffixKey,
+             CNContactNicknameKey,
+             CNContactPreviousFamilyNameKey,
+             CNContactPostalAddressesKey,
+             CNContactPhoneticOrganizationNameKey,
+             CNContactSocialProfilesKey,
+             CNContactBirthdayKey,
+             CNContactDatesKey,
+             CNContactNonGregorianBirthdayKey,
+             CNContactNoteKey,
+             CNContactRelationsKey,
+             CNContactUrlAddressesKey,
+             CNContactInstantMessageAddressesKey,
+             CNContactImageDataAvailableKey};
+    keys += CNContactVCardSerialization::descriptorForRequiredKeys();
+    return keys;
+}
+
+void KQContactStoreHelper::requestContactsAccessGranted(const std::function<void(bool, const CNError&)>& completion)
+{
+    const auto deliver = [completion](bool granted, const CNError& error) {
+        KQDispatch::mainAsync([completion, granted, error] { completion(granted, error); });
+    };
+    if (m_store->authorizationStatusForEntityType(CNEntityType::Contacts) == CNAuthorizationStatus::Authorized) {
+        deliver(true, CNError());
+        return;
+    }
+    m_store->requestAccessForEntityType(CNEntityType::Contacts, deliver);
+}
+
+CNMutableContactPtr KQContactStoreHelper::newContact() const
+{
+    auto contact = std::make_shared<CNMutableContact>();
+    contact->setEmailAddresses({CNLabeledValue<QString>(CNLabelHome, QString())});
+    contact->setPhoneNumbers({CNLabeledValue<CNPhoneNumber>(CNLabelHome, CNPhoneNumber())});
+    contact->setPostalAddresses({CNLabeledValue<CNPostalAddress>(CNLabelHome, CNPostalAddress())});
+    return contact;
+}
+
+CNMutableGroupPtr KQContactStoreHelper::newGroupWithName(const QString& name) const
+{
+    auto group = std::make_shared<CNMutableGroup>();
+    group->setName(name.isEmpty() ? QStringLiteral("New Group") : name);
+    return group;
+}
+
+CNMutableContactPtr KQContactStoreHelper::duplicateContact(const CNContact& contact) const
+{
+    auto copy = std::make_shared<CNMutableContact>();
+    duplicateContact(contact, *copy);
+    return copy;
+}
+
+void KQContactStoreHelper::duplicateContact(const CNContact& from, CNMutableContact& to)
+{
+    // Each step stands alone: a field the source was not fetched with is logged and skipped.
+    const auto step = [](const char* word, const std::function<void()>& body) {
+        try {
+            body();
+        } catch (const CNContactPropertyNotFetchedException& e) {
+            KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), e.description()));
+        } catch (const std::exception& e) {
+            KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), QString::fromUtf8(e.what())));
+        }
+    };
+    step("imageData", [&] {
+        if (!from.imageData().isEmpty())
+            to.setImageData(from.imageData());
+        else if (!from.thumbnailImageData().isEmpty())
+            to.setImageData(QByteArray(from.thumbnailImageData()));
+    });
+    step("contactType", [&] { to.setContactType(from.contactType()); });
+    step("info", [&] {
+        to.setNamePrefix(from.namePrefix());
+        to.setMiddleName(from.middleName());
+        to.setGivenName(from.givenName());
+        to.setFamilyName(from.familyName());
+        to.setNameSuffix(from.nameSuffix());
+        to.setNickname(from.nickname());
+    });
+    step("previousFamilyName", [&] { to.setPreviousFamilyName(from.previousFamilyName()); });
+    step("phoneticName", [&] {
+        to.setPhoneticGivenName(from.phoneticGivenName());
+        to.setPhoneticFamilyName(from.phoneticFamilyName());
+        to.setPhoneticMiddleName(from.phoneticMiddleName());
+        to.setPhoneticOrganizationName(from.phoneticOrganizationName());
+    });
+    step("jobTitle", [&] { to.setJobTitle(from.jobTitle()); });
+    step("departmentName", [&] { to.setDepartmentName(from.departmentName()); });
+    step("organizationName", [&] { to.setOrganizationName(from.organizationName()); });
+    step("postalAddresses", [&] {
+        if (!from.postalAddresses().empty())
+            to.setPostalAddresses(from.postalAddresses());
+    });
+    step("urlAddresses", [&] {
+        if (!from.urlAddresses().empty())
+            to.setUrlAddresses(from.urlAddresses());
+    });
+    step("emailAddresses", [&] {
+        if (!from.emailAddresses().empty())
+            to.setEmailAddresses(from.emailAddresses());
+    });
+    step("phoneNumbers", [&] {
+        if (!from.phoneNumbers().empty())
+            to.setPhoneNumbers(from.phoneNumbers());
+    });
+    step("socialProfiles", [&] {
+        if (!from.socialProfiles().empty())
+            to.setSocialProfiles(from.socialProfiles());
+    });
+    step("instantMessageAddresses", [&] {
+        if (!from.instantMessageAddresses().empty())
+            to.setInstantMessageAddresses(from.instantMessageAddresses());
+    });
+    step("contactRelations", [&] {
+        if (!from.contactRelations().empty())
+            to.setContactRelations(from.contactRelations());
+    });
+    step("dates", [&] {
+        if (!from.dates().empty())
+            to.setDates(from.dates());
+    });
+    step("birthday", [&] { to.setBirthday(from.birthday()); });
+    step("nonGregorianBirthday", [&] { to.setNonGregorianBirthday(from.nonGregorianBirthday()); });
+    step("note", [&] { to.setNote(from.note()); });
+}
+
+bool KQContactStoreHelper::importContacts(const CNContactList& contacts, const QString& containerIdentifier)
+{
+    CNSaveRequest request;
+    for (const auto& contact : contacts)
+        request.addContact(*contact, containerIdentifier);
+    return executeSaveRequest(
+        request, QStringLiteral("Failed add contacts to container(%1), reason unknown.").arg(containerIdentifier));
+}
+
+bool KQContactStoreHelper::importContacts(const CNContactList& contacts, const QString& containerIdentifier,
+                                          const CNGroup* group)
+{
+    const bool added = importContacts(contacts, containerIdentifier);
+    if (added && group != nullptr)
+        return moveContacts(contacts, *group);
+    return added;
+}
+
+bool KQContactStoreHelper::addGroup(const CNGroup& group, const QString& containerIdentifier)
+{
+    CNSaveRequest request;
+    addGroup(group, containerIdentifier, request);
+    return executeSaveRequest(request, QStringLiteral("Failed to add group to container(%1)").arg(containerIdentifier));
+}
+
+bool KQContactStoreHelper::deleteGroup(const CNGroup& group)
+{
+    CNSaveRequest request;
+    request.deleteGroup(group);
+    return executeSaveRequest(request, QStringLiteral("Failed to delete group(%1)").arg(group.name()));
+}
+
+bool KQContactStoreHelper::updateGroup(const CNGroup& group)
+{
+    CNSaveRequest request;
+    updateGroup(group, request);
+    return executeSaveRequest(request, QStringLiteral("Failed to update group(%1)").arg(group.name()));
+}
+
+bool KQContactStoreHelper::addSubGroup(const CNGroup& subgroup, const CNGroup& group)
+{
+    CNSaveRequest request;
+    addSubGroup(subgroup, group, request);
+    return executeSaveRequest(
+        request, QStringLiteral("Failed to add subgroup(%1) to group(%2)").arg(subgroup.name(), group.name()));
+}
+
+bool KQContactStoreHelper::removeSubGroup(const CNGroup& subgroup, const CNGroup& group)
+{
+    CNSaveRequest request;
+    request.removeSubgroup(subgroup, group);
+    return executeSaveRequest(
+        request, QStringLiteral("Failed to remove subgroup(%1) from group(%2)").arg(subgroup.name(), group.name()));
+}
+
+bool KQContactStoreHelper::updateContacts(const CNContactList& contacts)
+{
+    CNSaveRequest request;
+    for (const auto& contact : contacts)
+        request.updateContact(*contact);
+    return executeSaveRequest(request, QStringLiteral("Failed to update contacts."));
+}
+
+bool KQContactStoreHelper::deleteContacts(const CNContactList& contacts)
+{
+    CNSaveRequest request;
+    for (const auto& contact : contacts)
+        request.deleteContact(*contact);
+    return executeSaveRequest(request, QStringLiteral("Failed to delete contacts."));
+}
+
+bool KQContactStoreHelper::moveContacts(const CNContactList& contacts, const CNGroup& group)
+{
+    CNSaveRequest request;
+    for (const auto& contact : contacts)
+        request.addMember(*contact, group);
+    return executeSaveRequest(request, QStringLiteral("Failed to move contacts to group(%1)").arg(group.name()));
+}
+
+bool KQContactStoreHelper::removeContacts(const CNContactList& contacts, const CNGroup& group)
+{
+    CNSaveRequest request;
+    removeContacts(contacts, group, request);
+    return executeSaveRequest(request, QStringLiteral("Failed to remove contacts from group(%1)").arg(group.name()));
+}
+
+void KQContactStoreHelper::deleteContacts(const CNContactList& contacts, std::function<void(bool)> block)
+{
+    CNSaveRequest request;
+    for (const auto& contact : contacts)
+        request.deleteContact(*contact);
+    executeSaveRequest(std::move(request), std::move(block));
+}
+
+void KQContactStoreHelper::addGroup(const CNGroup& group, const QString& containerIdentifier, CNSaveRequest& request)
+{
+    request.addGroup(group, containerIdentifier);
+}
+
+void KQContactStoreHelper::updateGroup(const CNGroup& group, CNSaveRequest& request)
+{
+    request.updateGroup(group);
+}
+
+void KQContactStoreHelper::addSubGroup(const CNGroup& subgroup, const CNGroup& group, CNSaveRequest& request)
+{
+    request.addSubgroup(subgroup, group);
+}
+
+void KQContactStoreHelper::removeContacts(const CNContactList& contacts, const CNGroup& group, CNSaveRequest& request)
+{
+    for (const auto& contact : contacts)
+        request.removeMember(*contact, group);
+}
+
+bool KQContactStoreHelper::executeSaveRequest(const CNSaveRequest& request, const QString& defaultError)
+{
+    bool success = false;
+    execQueue()->sync([&] {
+        beginDiscardStoreDidChangedNotify();
+        CNError error;
+        success = m_store->executeSaveRequest(request, &error);
+        if (!success)
+            KQLog(error.isError() ? error.description() : defaultError);
+        endDiscardStoreDidChangedNotify();
+    });
+    return success;
+}
+
+void KQContactStoreHelper::executeSaveRequest(CNSaveRequest request, std::function<void(bool)> block)
+{
+    execQueue()->async([this, request = std::move(request), block = std::move(block)] {
+        beginDiscardStoreDidChangedNotify();
+        CNError error;
+        const bool success = m_store->executeSaveRequest(request, &error);
+        if (!success && error.isError())
+            KQLog(error.description());
+        if (block)
+            block(success);
+        endDiscardStoreDidChangedNotify();
+    });
+}
+
+void KQContactStoreHelper::contactStoreDidChanged()
+{
+    if (!m_discard.load() && !m_updatingStore.load()) {
+        if (KQDispatch::isMainThread()) {
+            KQNotificationCenter::defaultCenter()->post(KQContactsStoreDidChangedNotification, this);
+        } else {
+            QPointer<KQContactStoreHelper> self(this);
+            KQDispatch::mainAsync([self] {
+                if (self)
+                    KQNotificationCenter::defaultCenter()->post(KQContactsStoreDidChangedNotification, self.data());
+            });
+        }
+        return;
+    }
+    KQLog(QStringLiteral("Discard Store Did Changed Notify..."));
+}
+
+void KQContactStoreHelper::beginDiscardStoreDidChangedNotify()
+{
+    // The flag is set at once, so that notifications racing with the save are already dropped;
+    // the main thread owns the timer that clears it.
+    m_discard.store(true);
+}
+
+void KQContactStoreHelper::endDiscardStoreDidChangedNotify()
+{
+    QPointer<KQContactStoreHelper> self(this);
+    const auto schedule = [self] {
+        if (self)
+            self->scheduleDiscardStoreDidChangeNotifyInMainThread();
+    };
+    if (KQDispatch::isMainThread())
+        schedule();
+    else
+        KQDispatch::mainAsync(schedule);
+}
+
+void KQContactStoreHelper::scheduleDiscardStoreDidChangeNotifyInMainThread()
+{
+    if (m_updatingStore.load()) {
+        m_discard.store(false);
+        return;
+    }
+    if (m_delayRespondTimer) {
+        m_delayRespondTimer->stop();
+        m_delayRespondTimer->deleteLater();
+    }
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    timer->setInterval(m_discardWindowMs);
+    connect(timer, &QTimer::timeout, this, &KQContactStoreHelper::delayRespondTimerFired);
+    m_delayRespondTimer = timer;
+    timer->start();
+}
+
+void KQContactStoreHelper::delayRespondTimerFired()
+{
+    m_discard.store(false);
+    if (m_delayRespondTimer) {
+        m_delayRespondTimer->deleteLater();
+        m_delayRespondTimer = nullptr;
+    }
+}
