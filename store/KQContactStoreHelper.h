@@ -14,13 +14,24 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-
 #include <atomic>
 #include <functional>
 #include <memory>
 
+class KQContactStoreHelper;
+class KQContainerHelper;
+using KQContainerHelperPtr = std::shared_ptr<KQContainerHelper>;
+
 extern const QString KQContactsStoreDidChangedNotification;
 extern const QString KQManualRefreshContactsStoreNotification;
+
+// Told on the main thread after every reload of all accounts.
+class KQContactStoreHelperDelegate
+{
+public:
+    virtual ~KQContactStoreHelperDelegate() = default;
+    virtual void contactStoreHelperDidChanged(KQContactStoreHelper* helper) = 0;
+};
 
 class KQContactStoreHelper : public QObject
 {
@@ -92,7 +103,30 @@ public:
 
     KQDispatchQueuePtr execQueue();
 
+    // --- the accounts, rebuilt by the reload of all accounts
+    std::vector<KQContainerHelperPtr> allContainerHelpers() const { return m_allContainerHelpers; }
+    int countOfAllContainerHelpers() const { return static_cast<int>(m_allContainerHelpers.size()); }
+    void insertAllContainerHelpers(const std::vector<KQContainerHelperPtr>& helpers, const QList<int>& indexes);
+    void removeAllContainerHelpersAtIndexes(const QList<int>& indexes);
+    // Starts a reload of all accounts on the background queue and returns at once; ignored while
+    // one runs.
+    void asyncLoadContainerHelpers();
+    // The reload itself, on the calling (background) thread.
+    void loadContainerHelpers();
+    KQContainerHelperPtr containerHelperWithIdentifier(const QString& identifier) const;
+    QStringList availableContainerHelperNames() const;
+    // The account of the store's default container; none when the store names none.
+    KQContainerHelperPtr defaultContainerHelper() const;
+    void setDelegate(KQContactStoreHelperDelegate* delegate) { m_delegate.store(delegate); }
+    KQContactStoreHelperDelegate* delegate() const { return m_delegate.load(); }
+
+Q_SIGNALS:
+    void allContainerHelpersInserted(const QList<int>& indexes);
+    void allContainerHelpersRemoved(const QList<int>& indexes);
+
 private:
+    KQContainerHelperPtr createContainer(const CNContainer& container, const std::vector<CNGroup>& groups);
+
     void contactStoreDidChanged();
     void scheduleDiscardStoreDidChangeNotifyInMainThread();
     void delayRespondTimerFired();
@@ -103,4 +137,6 @@ private:
     std::atomic<bool> m_discard{false};
     std::atomic<bool> m_updatingStore{false};
     int m_discardWindowMs = kDiscardWindowMs;
+    std::vector<KQContainerHelperPtr> m_allContainerHelpers; // changed on the main thread only
+    std::atomic<KQContactStoreHelperDelegate*> m_delegate{nullptr};
 };

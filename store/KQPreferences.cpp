@@ -1,5 +1,7 @@
 #include "KQPreferences.h"
 
+#include "KQContactStoreHelper.h"
+
 #include <QSettings>
 
 namespace {
@@ -47,7 +49,18 @@ void KQPreferences::setBackupSavePath(const std::optional<QString>& path)
 
 std::optional<QString> KQPreferences::defaultContainerName() const
 {
-    return stringValue(kDefaultContainer);
+    if (auto name = stringValue(kDefaultContainer))
+        return name;
+    // Unset: the store's own default account.
+    CNContactStore* store = KQContactStoreHelper::shared()->contactStore();
+    const QString identifier = store->defaultContainerIdentifier();
+    if (identifier.isEmpty())
+        return std::nullopt;
+    const auto containers =
+        store->containersMatchingPredicate(CNContainerPredicate::predicateForContainersWithIdentifiers({identifier}));
+    if (containers.empty())
+        return std::nullopt;
+    return containers.front().name();
 }
 
 void KQPreferences::setDefaultContainerName(const std::optional<QString>& name)

@@ -1,0 +1,211 @@
+#include "KQContainerHelper.h"
+
+KQContainerHelper::KQContainerHelper(const CNContainer& container) : KQGroupTreeNode(false), m_container(container)
+{
+    setGroupName(container.name());
+}
+
+KQContainerHelper::KQContainerHelper(const CNContainer& container, const KQGroupTreeNodeList& groups)
+    : KQGroupTreeNode(true), m_container(container)
+{
+    setGroupName(container.name());
+    QPointer<KQContainerHelper> self(this);
+    KQDispatch::mainAsync([self, groups] {
+        if (self)
+            self->setSubGroups(groups);
+    });
+}
+
+KQContainerHelper::Kind KQContainerHelper::kind() const
+{
+    const QString name = m_container.name().toLower();
+    switch (m_container.type()) {
+    case CNContainerType::CardDAV:
+        if (name.contains(QLatin1String("icloud")))
+            return Kind::Icloud;
+        if (name.contains(QLatin1String("google")) || name.contains(QLatin1String("gmail")))
+            return Kind::Google;
+        return Kind::Unsigned;
+    case CNContainerType::Exchange:
+        return Kind::Exchange;
+    case CNContainerType::Local:
+        return Kind::Local;
+    default:
+        return Kind::Unsigned;
+    }
+}
+
+bool KQContainerHelper::isIcloud() const
+{
+    return kind() == Kind::Icloud;
+}
+
+bool KQContainerHelper::isGoogle() const
+{
+    return kind() == Kind::Google;
+}
+
+QString KQContainerHelper::miniIcon() const
+{
+    switch (kind()) {
+    case Kind::Icloud:
+        return QStringLiteral("containerIcloud");
+    case Kind::Google:
+        return QStringLiteral("containerGoogle");
+    case Kind::Exchange:
+        return QStringLiteral("containerExchange");
+    case Kind::Local:
+        return QStringLiteral("containerLocal");
+    case Kind::Unsigned:
+        break;
+    }
+    return QStringLiteral("containerUnsigned");
+}
+
+QString KQContainerHelper::image() const
+{
+    return selected() ? miniIcon() + QStringLiteral("Selected") : miniIcon();
+}
+
+QString KQContainerHelper::bigImage() const
+{
+    return miniIcon() + QStringLiteral("Big");
+}
+
+KQContactHelperPtr KQContainerHelper::makeContactHelperIfNecessaryWithContact(const CNContactPtr& contact,
+                                                                              bool allKeyLoaded)
+{
+    if (!contact || contact->identifier().isEmpty())
+        return nullptr;
+    auto record = KQContactHelper::create(contact, allKeyLoaded);
+    std::lock_guard lock(m_recordsMutex);
+    m_allContactHelpers.insert(contact->identifier(), record);
+    return record;
+}
+
+KQContactHelperPtr KQContainerHelper::contactHelperFromContainerWithIdentifier(const QString& identifier) const
+{
+    std::lock_guard lock(m_recordsMutex);
+    return m_allContactHelpers.value(identifier);
+}
+
+bool KQContainerHelper::contactHelperExistWithIdentifier(const QString& identifier) const
+{
+    std::lock_guard lock(m_recordsMutex);
+    return m_allContactHelpers.contains(identifier);
+}
+
+bool KQContainerHelper::contactExist(const KQContactHelper* contact) const
+{
+    return contact != nullptr && contactHelperExistWithIdentifier(contact->identifier());
+}
+
+int KQContainerHelper::allContactHelpersCount() const
+{
+    std::lock_guard lock(m_recordsMutex);
+    return static_cast<int>(m_allContactHelpers.size());
+}
+
+void KQContainerHelper::didInsertContacts(const KQContactHelperList& contacts)
+{
+    std::lock_guard lock(m_recordsMutex);
+    for (const auto& contact : contacts) {
+        if (contact)
+            m_allContactHelpers.insert(contact->identifier(), contact);
+    }
+}
+
+KQGroupTreeNodePtr KQContainerHelper::groupWithIdentifier(const QString& identifier) const
+{
+    return findGroupWithIdentifier(identifier, subGroups());
+}
+
+KQGroupTreeNodePtr KQContainerHelper::findGroupWithIdentifier(const QString& identifier,
+                                                              const KQGroupTreeNodeList& groups)
+{
+    for (const auto& group : groups) {
+        if (group->identifier() == identifier)
+            return group;
+        if (auto found = findGroupWithIdentifier(identifier, group->subGroups()))
+            return found;
+    }
+    return nullptr;
+}
+
+QStringList KQContainerHelper::removeContactHelperFromGroups(const KQContactHelperPtr& contact,
+                                                             const KQGroupTreeNodeList& groups)
+{
+    QStringList removedFrom;
+    for (const auto& group : groups) {
+        // Each node holds its own record objects, so records are matched by identifier.
+        if (auto listed = group->contactHelperWithIdentifier(contact->identifier())) {
+            group->removeContactHelper(listed);
+            removedFrom.append(group->identifier());
+        }
+        removedFrom += removeContactHelperFromGroups(contact, group->subGroups());
+    }
+    return removedFrom;
+}
+
+KQContactRecylePtr KQContainerHelper::deleteContactHelper(const KQContactHelperPtr& contact)
+{
+    if (!contact)
+        return nullptr;
+    contact->syncLoadAllKeysIfNecessary();
+    const QStringList groups = removeContactHelperFromGroups(contact, subGroups());
+    if (auto listed = contactHelperWithIdentifier(contact->identifier()))
+        removeContactHelper(listed);
+    {
+        std::lock_guard lock(m_recordsMutex);
+        m_allContactHelpers.remove(contact->identifier());
+    }
+    return std::make_shared<KQContactRecyle>(contact->effectiveContact(), identifier(), groups);
+}
+
+std::vector<KQContactRecylePtr> KQContainerHelper::deleteContactHelpers(const KQContactHelperList& contacts)
+{
+    std::vector<KQContactRecylePtr> entries;
+    for (const auto& contact : contacts) {
+        if (auto entry = deleteContactHelper(contact))
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void KQContainerHelper::deleteContactHelper(const KQContactHelperPtr& contact,
+                                            std::function<void(KQContactRecylePtr)> handler)
+{
+    auto self = std::static_pointer_cast<KQContainerHelper>(shared_from_this());
+    KQDispatch::mainAsync([self, contact, handler = std::move(handler)] {
+        auto entry = self->deleteContactHelper(contact);
+        if (handler)
+            handler(entry);
+    });
+}
+
+void KQContainerHelper::Refresh()
+{
+    auto self = std::static_pointer_cast<KQContainerHelper>(shared_from_this());
+    KQDispatch::mainAsync([self] {
+        KQContactHelperList records;
+        for (const KQRestoreRecyleObject& restored : self->m_restoreObjects) {
+            for (const QString& groupId : restored.groupList) {
+                if (auto group = self->groupWithIdentifier(groupId))
+                    group->addContactHelper(restored.contact);
+            }
+            records.push_back(restored.contact);
+        }
+        self->addContactHelpers(records);
+        self->m_restoreObjects.clear();
+    });
+}
+
+std::optional<CNContactPredicate> KQContainerHelper::loadPredicateForContacts() const
+{
+    return CNContactPredicate::predicateForContactsInContainerWithIdentifier(m_container.identifier());
+}
+
+std::optional<CNGroupPredicate> KQContainerHelper::loadPredicateForSubGroups() const
+{
+    return CNGroupPredicate::predicateForGroupsInContainerWithIdentifier(m_container.identifier());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "CNContainer.h"
+#include "KQContactRecyle.h"
+#include "KQGroupTreeNode.h"
+
+#include <QHash>
+
+// An account of the store: its groups, its records (every record made for the account, by
+// identifier) and the put-backs waiting to be shown.
+class KQContainerHelper : public KQGroupTreeNode
+{
+    Q_OBJECT
+public:
+    explicit KQContainerHelper(const CNContainer& container);
+    // With groups: they are installed on the main thread and count as loaded.
+    KQContainerHelper(const CNContainer& container, const KQGroupTreeNodeList& groups);
+
+    const CNContainer& container() const { return m_container; }
+    QString identifier() const override { return m_container.identifier(); }
+    bool isIcloud() const;
+    bool isGoogle() const;
+    QString image() const override;
+    QString bigImage() const;
+    QString miniIcon() const;
+
+    // A new record for contact, filed under its identifier (replacing an earlier one); none for a
+    // contact without identifier.
+    KQContactHelperPtr makeContactHelperIfNecessaryWithContact(const CNContactPtr& contact, bool allKeyLoaded);
+    KQContactHelperPtr contactHelperFromContainerWithIdentifier(const QString& identifier) const;
+    bool contactHelperExistWithIdentifier(const QString& identifier) const;
+    bool contactExist(const KQContactHelper* contact) const;
+    int allContactHelpersCount() const;
+
+    // Depth-first over the account's tree, each node before its children.
+    KQGroupTreeNodePtr groupWithIdentifier(const QString& identifier) const;
+    static KQGroupTreeNodePtr findGroupWithIdentifier(const QString& identifier, const KQGroupTreeNodeList& groups);
+    // Removes contact from the groups and, recursively, their subgroups that list it; returns the
+    // identifiers of the groups it was removed from, outer groups first.
+    static QStringList removeContactHelperFromGroups(const KQContactHelperPtr& contact,
+                                                     const KQGroupTreeNodeList& groups);
+
+    // Takes a record out of the account's tree (not out of the store) and returns its Trash entry.
+    KQContactRecylePtr deleteContactHelper(const KQContactHelperPtr& contact);
+    std::vector<KQContactRecylePtr> deleteContactHelpers(const KQContactHelperList& contacts);
+    void deleteContactHelper(const KQContactHelperPtr& contact, std::function<void(KQContactRecylePtr)> handler);
+
+    std::vector<KQRestoreRecyleObject>& restoreObjects() { return m_restoreObjects; }
+    // Shows the waiting put-backs in their groups and in the account.
+    void Refresh();
+
+    std::optional<CNContactPredicate> loadPredicateForContacts() const override;
+    std::optional<CNGroupPredicate> loadPredicateForSubGroups() const override;
+
+protected:
+    void didInsertContacts(const KQContactHelperList& contacts) override;
+
+private:
+    enum class Kind
+    {
+        Icloud,
+        Google,
+        Unsigned,
+        Exchange,
+        Local
+    };
+    Kind kind() const;
+
+    CNContainer m_container;
+    mutable std::mutex m_recordsMutex;
+    QHash<QString, KQContactHelperPtr> m_allContactHelpers;
+    std::vector<KQRestoreRecyleObject> m_restoreObjects;
+};
+
+using KQContainerHelperPtr = std::shared_ptr<KQContainerHelper>;

@@ -1,0 +1,14 @@
+#include "KQContainerLatestImport.h"
+
+const QString KQContainerLatestImport::kIdentifier = QStringLiteral("645B8483-C0CC-44CB-ABD2-4571C9A56EF7");
+
+KQContainerLatestImport::KQContainerLatestImport() : KQGroupTreeNode(true)
+{
+    setGroupName(QStringLiteral("Last Import"));
+    setContactsLoaded(true);
+}
+
+QString KQContainerLatestImport::image() const
+{
+    return selected() ? QStringLiteral("containerImportSelected") : QStringLiteral("containerImport");
+}
