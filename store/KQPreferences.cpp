@@ -2,6 +2,9 @@
 
 #include "KQContactStoreHelper.h"
 
+#include "KQCountryTable.h"
+
+#include <QLocale>
 #include <QSettings>
 
 namespace {
@@ -71,7 +74,14 @@ void KQPreferences::setDefaultContainerName(const std::optional<QString>& name)
 
 std::optional<QString> KQPreferences::defaultAddressFormatContryRegionName() const
 {
-    return stringValue(kDefaultAddressFormat);
+    if (auto name = stringValue(kDefaultAddressFormat))
+        return name;
+    // Unset: the country of the user's locale.
+    const QString locale = QLocale::system().name();
+    const qsizetype underscore = locale.indexOf(QLatin1Char('_'));
+    if (underscore < 0)
+        return std::nullopt;
+    return KQCountryTable::nameForCode(locale.mid(underscore + 1));
 }
 
 void KQPreferences::setDefaultAddressFormatContryRegionName(const std::optional<QString>& name)
