@@ -1,5 +1,6 @@
 #include "KQKeyedArchiver.h"
 #include "KQPlistTestWriter.h"
+#include "KQTestCoding.h"
 #include "KQTestPython.h"
 
 #include <QTimeZone>
@@ -66,22 +67,6 @@ public:
         node->words = coder.decodeStringArray(QStringLiteral("words"));
         return coder.failed() ? nullptr : node;
     }
-};
-
-// Writes what a test gives it, under the class names it gives.
-class FreeObject : public KQCoding
-{
-public:
-    FreeObject(QStringList classes, std::function<void(KQKeyedArchiver&)> body)
-        : m_classes(std::move(classes)), m_body(std::move(body))
-    {
-    }
-    QStringList archiveClassNames() const override { return m_classes; }
-    void encodeWithCoder(KQKeyedArchiver& coder) const override { m_body(coder); }
-
-private:
-    QStringList m_classes;
-    std::function<void(KQKeyedArchiver&)> m_body;
 };
 
 class KQKeyedArchiverTest : public ::testing::Test
@@ -177,7 +162,7 @@ TEST_F(KQKeyedArchiverTest, ObjectEncodedTwiceIsStoredOnceAndDecodedShared)
 
 TEST_F(KQKeyedArchiverTest, NoneAndMissingKeysReadAsEmpty)
 {
-    const FreeObject sparse({nodeClass, QStringLiteral("NSObject")}, [](KQKeyedArchiver& coder) {
+    const KQTestFreeObject sparse({nodeClass, QStringLiteral("NSObject")}, [](KQKeyedArchiver& coder) {
         coder.encodeString(std::nullopt, QStringLiteral("name"));
         coder.encodeObject(nullptr, QStringLiteral("link"));
         coder.encodeDate(QDateTime(), QStringLiteral("when"));
@@ -203,7 +188,7 @@ TEST_F(KQKeyedArchiverTest, KeysStartingWithDollarDoNotClashWithArchiveKeys)
             return nullptr;
         return std::make_shared<TestNode>();
     });
-    const FreeObject probe({probeClass}, [](KQKeyedArchiver& coder) {
+    const KQTestFreeObject probe({probeClass}, [](KQKeyedArchiver& coder) {
         coder.encodeString(QStringLiteral("mine"), QStringLiteral("$class"));
         coder.encodeInt(7, QStringLiteral("$$odd"));
     });
