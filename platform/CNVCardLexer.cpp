@@ -1,0 +1,389 @@
+#include "CNVCardLexer.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool is(QByteArrayView a, const char* b)
+{
+    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+}
+
+bool isEncodingToken(QByteArrayView v)
+{
+    return is(v, "QUOTED-PRINTABLE") || is(v, "BASE64") || is(v, "B") || is(v, "8BIT") || is(v, "7BIT");
+}
+
+bool startsWithNoCase(QByteArrayView text, const char* prefix)
+{
+    const auto n = static_cast<qsizetype>(std::strlen(prefix));
+    return text.size() >= n && is(text.first(n), prefix);
+}
+
+} // namespace
+
+QByteArrayView CNVCardProperty::parameter(QByteArrayView parameterName) const
+{
+    for (const CNVCardParameter& p : parameters) {
+        if (p.name.compare(parameterName, Qt::CaseInsensitive) == 0)
+            return p.value;
+    }
+    return {};
+}
+
+void CNVCardProperty::types(std::vector<QByteArrayView>& out) const
+{
+    out.clear();
+    for (const CNVCardParameter& p : parameters) {
+        if (p.name.isEmpty()) {
+            if (!isEncodingToken(p.value))
+                out.push_back(p.value);
+        } else if (is(p.name, "TYPE")) {
+            // A quoted list ("voice,home") arrives as one value.
+            QByteArrayView rest = p.value;
+            while (!rest.isEmpty()) {
+                const qsizetype comma = rest.indexOf(',');
+                out.push_back((comma < 0 ? rest : rest.first(comma)).trimmed());
+                rest = comma < 0 ? QByteArrayView() : rest.sliced(comma + 1);
+            }
+        }
+    }
+}
+
+bool CNVCardProperty::isQuotedPrintable() const
+{
+    for (const CNVCardParameter& p : parameters) {
+        if ((p.name.isEmpty() || is(p.name, "ENCODING")) && is(p.value, "QUOTED-PRINTABLE"))
+            return true;
+    }
+    return false;
+}
+
+bool CNVCardProperty::isBase64() const
+{
+    for (const CNVCardParameter& p : parameters) {
+        if (p.name.isEmpty() ? is(p.value, "BASE64")
+                             : is(p.name, "ENCODING") && (is(p.value, "B") || is(p.value, "BASE64")))
+            return true;
+    }
+    return false;
+}
+
+CNVCardLexer::CNVCardLexer(QByteArrayView data) : m_pos(data.data()), m_end(data.data() + data.size())
+{
+    // Files from old systems end their lines with CR alone.
+    m_separator = (data.indexOf('\n') < 0 && data.indexOf('\r') >= 0) ? '\r' : '\n';
+}
+
+bool CNVCardLexer::readLine(Line& line)
+{
+    if (m_havePeek) {
+        m_havePeek = false;
+        line = m_peek;
+        return true;
+    }
+    if (m_pos >= m_end)
+        return false;
+    const auto* found = static_cast<const char*>(std::memchr(m_pos, m_separator, static_cast<size_t>(m_end - m_pos)));
+    line.begin = m_pos;
+    line.end = found ? found : m_end;
+    // Some writers end lines with CR CR LF.
+    while (m_separator == '\n' && line.end > line.begin && line.end[-1] == '\r')
+        --line.end;
+    m_pos = found ? found + 1 : m_end;
+    line.number = ++m_lineNumber;
+    return true;
+}
+
+bool CNVCardLexer::peekLine(Line& line)
+{
+    if (!m_havePeek) {
+        if (!readLine(m_peek))
+            return false;
+        m_havePeek = true;
+    }
+    line = m_peek;
+    return true;
+}
+
+bool CNVCardLexer::next(CNVCardProperty& property)
+{
+    Line first;
+    const char* begin = nullptr;
+    for (;;) {
+        if (!readLine(first))
+            return false;
+        begin = first.begin;
+        while (begin < first.end && isSpace(*begin))
+            ++begin;
+        if (begin < first.end)
+            break;
+    }
+
+    QByteArrayView text(begin, first.end - begin);
+    bool joined = false;
+    const auto join = [&](const char* from, const char* to, bool dropLast) {
+        if (!joined) {
+            m_joined.clear();
+            m_joined.append(text);
+            joined = true;
+        }
+        if (dropLast)
+            m_joined.chop(1);
+        m_joined.append(from, to - from);
+        text = m_joined;
+    };
+
+    bool headerParsed = false;
+    bool quotedPrintable = false;
+    Line next;
+    while (peekLine(next)) {
+        if (next.begin < next.end && isSpace(*next.begin)) {
+            join(next.begin + 1, next.end, false);
+            headerParsed = false;
+            m_havePeek = false;
+            continue;
+        }
+        if (!headerParsed) {
+            parseHeader(text, property);
+            headerParsed = true;
+            quotedPrintable = property.hasValue && property.isQuotedPrintable();
+        }
+        if (!quotedPrintable)
+            break;
+        // Quoted-printable values go on after a soft line break ("=" at the end), and some
+        // writers also break without one before a line that starts with an encoded byte.
+        const QByteArrayView nextText(next.begin, next.end - next.begin);
+        const bool softBreak = text.endsWith('=');
+        const bool encodedStart =
+            nextText.size() >= 3 && nextText[0] == '=' && hexValue(nextText[1]) >= 0 && hexValue(nextText[2]) >= 0;
+        if ((!softBreak && !encodedStart) || startsWithNoCase(nextText, "END:VCARD") ||
+            startsWithNoCase(nextText, "BEGIN:VCARD"))
+            break;
+        join(next.begin, next.end, softBreak);
+        headerParsed = false;
+        m_havePeek = false;
+    }
+    if (!headerParsed)
+        parseHeader(text, property);
+    property.line = first.number;
+    return true;
+}
+
+void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
+{
+    property.parameters.clear();
+    property.group = {};
+    property.value = {};
+    property.hasValue = false;
+
+    const qsizetype n = text.size();
+    const char* s = text.data();
+    qsizetype i = 0;
+    qsizetype nameStart = 0;
+    while (i < n && s[i] != ';' && s[i] != ':') {
+        if (s[i] == '.' && nameStart == 0) {
+            property.group = text.first(i);
+            nameStart = i + 1;
+        }
+        ++i;
+    }
+    property.name = text.sliced(nameStart, i - nameStart);
+
+    while (i < n && s[i] == ';') {
+        const qsizetype nameBegin = ++i;
+        while (i < n && s[i] != '=' && s[i] != ';' && s[i] != ':')
+            ++i;
+        const QByteArrayView parameterName = text.sliced(nameBegin, i - nameBegin).trimmed();
+        if (i >= n || s[i] != '=') {
+            if (!parameterName.isEmpty())
+                property.parameters.push_back({{}, parameterName});
+            continue;
+        }
+        ++i;
+        for (;;) {
+            qsizetype valueBegin = i;
+            qsizetype valueEnd;
+            if (i < n && s[i] == '"') {
+                valueBegin = ++i;
+                while (i < n && s[i] != '"')
+                    ++i;
+                valueEnd = i;
+                if (i < n)
+                    ++i;
+                while (i < n && s[i] != ',' && s[i] != ';' && s[i] != ':')
+                    ++i;
+            } else {
+                while (i < n && s[i] != ',' && s[i] != ';' && s[i] != ':')
+                    ++i;
+                valueEnd = i;
+            }
+            property.parameters.push_back({parameterName, text.sliced(valueBegin, valueEnd - valueBegin)});
+            if (i < n && s[i] == ',') {
+                ++i;
+                continue;
+            }
+            break;
+        }
+    }
+    if (i < n && s[i] == ':') {
+        property.hasValue = true;
+        property.value = text.sliced(i + 1);
+    }
+}
+
+bool CNVCardCodec::appendQuotedPrintable(QByteArrayView in, QByteArray& out)
+{
+    const qsizetype n = in.size();
+    out.reserve(out.size() + n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = in[i];
+        if (c != '=') {
+            out.append(c);
+            continue;
+        }
+        if (i + 1 == n)
+            break; // a soft break at the very end
+        if (i + 2 < n && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
+            out.append(static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2])));
+            i += 2;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool CNVCardCodec::appendBase64(QByteArrayView in, QByteArray& out)
+{
+    static const auto table = [] {
+        std::array<signed char, 256> t{};
+        t.fill(-1);
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int k = 0; k < 64; ++k)
+            t[static_cast<unsigned char>(alphabet[k])] = static_cast<signed char>(k);
+        t['-'] = 62; // the URL-safe alphabet
+        t['_'] = 63;
+        return t;
+    }();
+    out.reserve(out.size() + in.size() * 3 / 4);
+    quint32 buffer = 0;
+    int bits = 0;
+    int padding = 0;
+    for (const char ch : in) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        if (c == '=') {
+            ++padding;
+            continue;
+        }
+        const int v = table[c];
+        if (v < 0 || padding > 0)
+            return false;
+        buffer = (buffer << 6) | static_cast<quint32>(v);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out.append(static_cast<char>((buffer >> bits) & 0xFF));
+        }
+    }
+    // A dangling sixth of a byte at the end (a truncated last group) is dropped, as exporters cut them.
+    return padding <= 2;
+}
+
+QString CNVCardCodec::unescapeText(QByteArrayView utf8)
+{
+    if (utf8.indexOf('\\') < 0)
+        return QString::fromUtf8(utf8);
+    QByteArray out;
+    out.reserve(utf8.size());
+    const qsizetype n = utf8.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = utf8[i];
+        if (c != '\\' || i + 1 == n) {
+            out.append(c);
+            continue;
+        }
+        const char e = utf8[++i];
+        switch (e) {
+        case 'n':
+        case 'N':
+            out.append('\n');
+            break;
+        case ',':
+        case ';':
+        case ':':
+        case '\\':
+            out.append(e);
+            break;
+        default:
+            out.append('\\');
+            out.append(e);
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+void CNVCardCodec::splitComponents(QByteArrayView value, std::vector<QByteArrayView>& out)
+{
+    out.clear();
+    qsizetype start = 0;
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (value[i] == '\\')
+            ++i;
+        else if (value[i] == ';') {
+            out.push_back(value.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    out.push_back(value.sliced(std::min(start, n)));
+}
+
+QString CNVCardCodec::decodeParameter(QByteArrayView value)
+{
+    if (value.indexOf('^') < 0)
+        return QString::fromUtf8(value);
+    QByteArray out;
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (value[i] == '^' && i + 1 < n) {
+            const char e = value[i + 1];
+            if (e == 'n' || e == 'N') {
+                out.append('\n');
+                ++i;
+                continue;
+            }
+            if (e == '\'') {
+                out.append('"');
+                ++i;
+                continue;
+            }
+            if (e == '^') {
+                out.append('^');
+                ++i;
+                continue;
+            }
+        }
+        out.append(value[i]);
+    }
+    return QString::fromUtf8(out);
+}

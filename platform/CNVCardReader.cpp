@@ -1,0 +1,696 @@
+#include "CNVCardReader.h"
+
+#include "CNLabels.h"
+#include "CNVCardLabels.h"
+#include "CNVCardLexer.h"
+#include "KQTextCodecs.h"
+
+#include <QRandomGenerator64>
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+enum class Prop
+{
+    Begin,
+    End,
+    N,
+    FN,
+    Nickname,
+    Org,
+    Title,
+    Birthday,
+    AltBirthday,
+    Anniversary,
+    Date,
+    Tel,
+    Email,
+    Adr,
+    Url,
+    Note,
+    Photo,
+    Label,
+    LabelAdr,
+    RelatedName,
+    Related,
+    Spouse,
+    Manager,
+    Assistant,
+    Impp,
+    Social,
+    PhoneticGiven,
+    PhoneticMiddle,
+    PhoneticFamily,
+    PhoneticOrg,
+    MaidenName,
+    Kind,
+    ShowAs,
+};
+
+const std::unordered_map<std::string, Prop>& propertyTable()
+{
+    static const std::unordered_map<std::string, Prop> table = {
+        {"BEGIN", Prop::Begin},
+        {"END", Prop::End},
+        {"N", Prop::N},
+        {"FN", Prop::FN},
+        {"NICKNAME", Prop::Nickname},
+        {"ORG", Prop::Org},
+        {"TITLE", Prop::Title},
+        {"BDAY", Prop::Birthday},
+        {"X-ALTBDAY", Prop::AltBirthday},
+        {"ANNIVERSARY", Prop::Anniversary},
+        {"X-ANNIVERSARY", Prop::Anniversary},
+        {"X-EVOLUTION-ANNIVERSARY", Prop::Anniversary},
+        {"X-MS-ANNIVERSARY", Prop::Anniversary},
+        {"X-ABDATE", Prop::Date},
+        {"TEL", Prop::Tel},
+        {"EMAIL", Prop::Email},
+        {"ADR", Prop::Adr},
+        {"URL", Prop::Url},
+        {"NOTE", Prop::Note},
+        {"PHOTO", Prop::Photo},
+        {"X-ABLABEL", Prop::Label},
+        {"X-ABADR", Prop::LabelAdr},
+        {"X-ABRELATEDNAMES", Prop::RelatedName},
+        {"RELATED", Prop::Related},
+        {"X-SPOUSE", Prop::Spouse},
+        {"X-EVOLUTION-SPOUSE", Prop::Spouse},
+        {"X-MS-SPOUSE", Prop::Spouse},
+        {"X-MANAGER", Prop::Manager},
+        {"X-EVOLUTION-MANAGER", Prop::Manager},
+        {"X-MS-MANAGER", Prop::Manager},
+        {"X-ASSISTANT", Prop::Assistant},
+        {"X-EVOLUTION-ASSISTANT", Prop::Assistant},
+        {"X-MS-ASSISTANT", Prop::Assistant},
+        {"IMPP", Prop::Impp},
+        {"X-SOCIALPROFILE", Prop::Social},
+        {"X-PHONETIC-FIRST-NAME", Prop::PhoneticGiven},
+        {"X-PHONETIC-MIDDLE-NAME", Prop::PhoneticMiddle},
+        {"X-PHONETIC-LAST-NAME", Prop::PhoneticFamily},
+        {"X-PHONETIC-ORG", Prop::PhoneticOrg},
+        {"X-MAIDENNAME", Prop::MaidenName},
+        {"KIND", Prop::Kind},
+        {"X-ADDRESSBOOKSERVER-KIND", Prop::Kind},
+        {"X-ABSHOWAS", Prop::ShowAs},
+    };
+    return table;
+}
+
+bool is(QByteArrayView a, const char* b)
+{
+    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+}
+
+// Fresh identifiers in the UUID text form, without a system call for each one.
+class IdentifierMaker
+{
+public:
+    QString make()
+    {
+        quint64 hi = m_random.generate64();
+        quint64 lo = m_random.generate64();
+        hi = (hi & ~0xF000ULL) | 0x4000ULL; // version 4
+        lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
+        static const char digits[] = "0123456789ABCDEF";
+        char text[36];
+        int k = 0;
+        for (int i = 0; i < 32; ++i) {
+            if (i == 8 || i == 12 || i == 16 || i == 20)
+                text[k++] = '-';
+            const quint64 word = i < 16 ? hi : lo;
+            text[k++] = digits[(word >> (60 - 4 * (i % 16))) & 0xF];
+        }
+        return QString::fromLatin1(text, 36);
+    }
+
+private:
+    QRandomGenerator64 m_random = QRandomGenerator64::securelySeeded();
+};
+
+template <typename T> struct Pending
+{
+    QString label;
+    T value;
+    QByteArray group;
+};
+
+struct Card
+{
+    int line = 0;
+    QString failure;
+    bool isGroup = false;
+    bool organization = false;
+    bool haveN = false, haveOrg = false, haveTitle = false, haveNickname = false, haveBirthday = false;
+    bool haveAltBirthday = false, havePhoto = false;
+    QString formattedName;
+    QStringList notes;
+    CNContactData d;
+    std::vector<Pending<CNPhoneNumber>> phones;
+    std::vector<Pending<QString>> emails;
+    std::vector<Pending<CNPostalAddress>> addresses;
+    std::vector<Pending<CNDateComponents>> dates;
+    std::vector<Pending<QString>> urls;
+    std::vector<Pending<CNContactRelation>> relations;
+    std::vector<Pending<CNSocialProfile>> profiles;
+    std::vector<Pending<CNInstantMessageAddress>> messaging;
+    std::vector<std::pair<QByteArray, QString>> groupLabels;
+    std::vector<std::pair<QByteArray, QString>> groupCountries;
+};
+
+std::optional<int> digits(QByteArrayView s, qsizetype from, qsizetype count)
+{
+    if (from + count > s.size())
+        return std::nullopt;
+    int v = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return std::nullopt;
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+// "1980-03-22", "19800322", "--0415", "--04-15", with any time part ("T2310Z") ignored.
+std::optional<CNDateComponents> parseDate(QByteArrayView text)
+{
+    text = text.trimmed();
+    if (const qsizetype t = text.indexOf('T'); t >= 0)
+        text = text.first(t);
+    CNDateComponents date;
+    std::optional<int> month, day;
+    if (text.startsWith("--")) {
+        month = digits(text, 2, 2);
+        const qsizetype dayAt = text.size() == 7 && text[4] == '-' ? 5 : 4;
+        if (text.size() != dayAt + 2)
+            return std::nullopt;
+        day = digits(text, dayAt, 2);
+    } else {
+        date.year = digits(text, 0, 4);
+        if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+            month = digits(text, 5, 2);
+            day = digits(text, 8, 2);
+        } else if (text.size() == 8) {
+            month = digits(text, 4, 2);
+            day = digits(text, 6, 2);
+        }
+        if (!date.year)
+            return std::nullopt;
+    }
+    if (!month || !day || *month < 1 || *month > 12 || *day < 1 || *day > 31)
+        return std::nullopt;
+    date.month = month;
+    date.day = day;
+    return date;
+}
+
+QString joinNonEmpty(std::initializer_list<const QString*> parts, QChar separator)
+{
+    QString out;
+    for (const QString* p : parts) {
+        if (p->isEmpty())
+            continue;
+        if (!out.isEmpty())
+            out.append(separator);
+        out.append(*p);
+    }
+    return out;
+}
+
+class Reader
+{
+public:
+    CNVCardReader::Result run(const QByteArray& input);
+
+private:
+    void property(const CNVCardProperty& p);
+    void finishCard(Card& card);
+    void fail(const CNVCardProperty& p, const QString& why);
+
+    // The value's text as UTF-8 bytes, after quoted-printable and charset decoding.
+    bool valueBytes(const CNVCardProperty& p, QByteArrayView& out);
+    bool text(const CNVCardProperty& p, QString& out);
+    bool components(const CNVCardProperty& p, std::vector<QString>& out);
+    QString typeLabel(const CNVCardProperty& p, CNVCardValueKind kind);
+    void photo(const CNVCardProperty& p);
+    void instantMessage(const CNVCardProperty& p, const QString& service, QString username);
+
+    template <typename T> void add(std::vector<Pending<T>>& list, const CNVCardProperty& p, QString label, T value)
+    {
+        list.push_back({std::move(label), std::move(value), p.group.toByteArray()});
+    }
+    template <typename T> std::vector<CNLabeledValue<T>> resolve(std::vector<Pending<T>>& list);
+
+    CNVCardReader::Result m_result;
+    KQCharsetDecoder m_charsets;
+    IdentifierMaker m_ids;
+    bool m_fileWasUtf16 = false;
+    bool m_inCard = false;
+    Card m_card;
+    QByteArray m_qp;
+    QByteArray m_converted;
+    std::vector<QByteArrayView> m_parts;
+    std::vector<QByteArrayView> m_types;
+    std::string m_upperName;
+};
+
+CNVCardReader::Result Reader::run(const QByteArray& input)
+{
+    const QByteArray data = KQTextCodecs::fileToUtf8(input, &m_fileWasUtf16);
+    CNVCardLexer lexer(data);
+    CNVCardProperty p;
+    while (lexer.next(p))
+        property(p);
+    if (m_inCard)
+        m_result.problems.append(QStringLiteral("card at line %1: no END:VCARD").arg(m_card.line));
+    return std::move(m_result);
+}
+
+void Reader::fail(const CNVCardProperty& p, const QString& why)
+{
+    if (m_card.failure.isEmpty())
+        m_card.failure = QStringLiteral("%1 in %2 (line %3)").arg(why, QString::fromUtf8(p.name)).arg(p.line);
+}
+
+bool Reader::valueBytes(const CNVCardProperty& p, QByteArrayView& out)
+{
+    QByteArrayView raw = p.value;
+    if (p.isQuotedPrintable()) {
+        m_qp.clear();
+        if (!CNVCardCodec::appendQuotedPrintable(raw, m_qp)) {
+            fail(p, QStringLiteral("bad quoted-printable"));
+            return false;
+        }
+        raw = m_qp;
+    }
+    const QByteArrayView charset = p.parameter("CHARSET");
+    if (!charset.isEmpty() && !m_fileWasUtf16) {
+        m_converted.clear();
+        if (!m_charsets.appendUtf8(raw, charset, m_converted)) {
+            fail(p, QStringLiteral("unknown charset \"%1\"").arg(QString::fromUtf8(charset)));
+            return false;
+        }
+        out = m_converted;
+        return true;
+    }
+    if (KQTextCodecs::isValidUtf8(raw)) {
+        out = raw;
+        return true;
+    }
+    // Without a charset, 8-bit text that is no UTF-8 comes from the common Western code page.
+    m_converted.clear();
+    m_charsets.appendUtf8(raw, "WINDOWS-1252", m_converted);
+    out = m_converted;
+    return true;
+}
+
+bool Reader::text(const CNVCardProperty& p, QString& out)
+{
+    QByteArrayView bytes;
+    if (!valueBytes(p, bytes))
+        return false;
+    out = CNVCardCodec::unescapeText(bytes);
+    return true;
+}
+
+bool Reader::components(const CNVCardProperty& p, std::vector<QString>& out)
+{
+    QByteArrayView bytes;
+    if (!valueBytes(p, bytes))
+        return false;
+    CNVCardCodec::splitComponents(bytes, m_parts);
+    out.clear();
+    for (const QByteArrayView part : m_parts)
+        out.push_back(CNVCardCodec::unescapeText(part));
+    return true;
+}
+
+QString Reader::typeLabel(const CNVCardProperty& p, CNVCardValueKind kind)
+{
+    p.types(m_types);
+    return CNVCardLabelForTypes(kind, m_types);
+}
+
+void Reader::photo(const CNVCardProperty& p)
+{
+    if (m_card.havePhoto)
+        return;
+    QByteArray image;
+    QByteArrayView value = p.value.trimmed();
+    if (p.isBase64()) {
+        if (!CNVCardCodec::appendBase64(value, image))
+            return fail(p, QStringLiteral("bad base64"));
+    } else if (value.size() > 5 && is(value.first(5), "data:")) {
+        // data:image/png;base64,... (some writers escape the comma)
+        const qsizetype marker = value.indexOf(";base64");
+        if (marker < 0)
+            return;
+        qsizetype start = marker + 7;
+        if (value.sliced(start).startsWith("\\,"))
+            ++start;
+        if (start >= value.size() || value[start] != ',')
+            return;
+        if (!CNVCardCodec::appendBase64(value.sliced(start + 1), image))
+            return fail(p, QStringLiteral("bad base64"));
+    } else if (value.indexOf(':') < 0) {
+        // Bare base64 without an ENCODING parameter; anything else is a link we do not follow.
+        if (!CNVCardCodec::appendBase64(value, image))
+            image.clear();
+    }
+    if (!image.isEmpty()) {
+        m_card.d.imageData = image;
+        m_card.havePhoto = true;
+    }
+}
+
+void Reader::instantMessage(const CNVCardProperty& p, const QString& service, QString username)
+{
+    if (!username.isEmpty())
+        add(m_card.messaging, p, typeLabel(p, CNVCardValueKind::InstantMessage),
+            CNInstantMessageAddress(std::move(username), service));
+}
+
+void Reader::property(const CNVCardProperty& p)
+{
+    m_upperName.assign(p.name.data(), static_cast<size_t>(p.name.size()));
+    for (char& c : m_upperName)
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    const auto& table = propertyTable();
+    const auto it = table.find(m_upperName);
+
+    if (it != table.end() && it->second == Prop::Begin && is(p.value.trimmed(), "VCARD")) {
+        if (m_inCard)
+            m_result.problems.append(
+                QStringLiteral("card at line %1: no END:VCARD before line %2").arg(m_card.line).arg(p.line));
+        m_card = Card();
+        m_card.line = p.line;
+        m_inCard = true;
+        return;
+    }
+    if (!m_inCard) {
+        m_result.problems.append(QStringLiteral("line %1: text outside a card").arg(p.line));
+        return;
+    }
+    if (it == table.end()) {
+        // Old KDE messaging fields: X-messaging/xmpp-All, several handles split by U+E000.
+        if (p.name.size() > 12 && is(p.name.first(12), "X-MESSAGING/")) {
+            QByteArrayView kind = p.name.sliced(12);
+            kind = kind.first(kind.indexOf('-') < 0 ? kind.size() : kind.indexOf('-'));
+            const QString service = CNVCardInstantMessageServiceForScheme(kind);
+            QString value;
+            if (!service.isEmpty() && text(p, value)) {
+                for (const QString& handle : value.split(QChar(0xE000), Qt::SkipEmptyParts))
+                    instantMessage(p, service, handle);
+            }
+            return;
+        }
+        const QString service = CNVCardInstantMessageServiceForProperty(p.name);
+        QString value;
+        if (!service.isEmpty() && text(p, value))
+            instantMessage(p, service, value);
+        return;
+    }
+
+    QString value;
+    std::vector<QString> parts;
+    switch (it->second) {
+    case Prop::Begin:
+        return;
+    case Prop::End:
+        if (is(p.value.trimmed(), "VCARD")) {
+            finishCard(m_card);
+            m_inCard = false;
+        }
+        return;
+    case Prop::N:
+        if (m_card.haveN || !components(p, parts))
+            return;
+        parts.resize(std::max<size_t>(parts.size(), 5));
+        m_card.d.familyName = parts[0];
+        m_card.d.givenName = parts[1];
+        m_card.d.middleName = parts[2];
+        m_card.d.namePrefix = parts[3];
+        m_card.d.nameSuffix = parts[4];
+        m_card.haveN = true;
+        return;
+    case Prop::FN:
+        if (m_card.formattedName.isEmpty())
+            text(p, m_card.formattedName);
+        return;
+    case Prop::Nickname:
+        if (!m_card.haveNickname && text(p, m_card.d.nickname))
+            m_card.haveNickname = true;
+        return;
+    case Prop::Org:
+        if (m_card.haveOrg || !components(p, parts))
+            return;
+        m_card.d.organizationName = parts[0];
+        for (size_t i = 1; i < parts.size(); ++i) {
+            if (parts[i].isEmpty())
+                continue;
+            if (!m_card.d.departmentName.isEmpty())
+                m_card.d.departmentName.append(QLatin1String(", "));
+            m_card.d.departmentName.append(parts[i]);
+        }
+        m_card.haveOrg = true;
+        return;
+    case Prop::Title:
+        if (!m_card.haveTitle && text(p, m_card.d.jobTitle))
+            m_card.haveTitle = true;
+        return;
+    case Prop::Birthday:
+    case Prop::AltBirthday: {
+        const bool alternate = it->second == Prop::AltBirthday;
+        bool& have = alternate ? m_card.haveAltBirthday : m_card.haveBirthday;
+        QByteArrayView bytes;
+        if (have || !valueBytes(p, bytes))
+            return;
+        auto date = parseDate(bytes);
+        if (!date)
+            return;
+        if (alternate) {
+            date->calendarIdentifier = CNVCardCodec::decodeParameter(p.parameter("CALSCALE")).toLower();
+            m_card.d.nonGregorianBirthday = date;
+        } else {
+            m_card.d.birthday = date;
+        }
+        have = true;
+        return;
+    }
+    case Prop::Anniversary:
+    case Prop::Date: {
+        QByteArrayView bytes;
+        if (!valueBytes(p, bytes))
+            return;
+        if (const auto date = parseDate(bytes)) {
+            add(m_card.dates, p,
+                it->second == Prop::Anniversary ? CNLabelDateAnniversary : typeLabel(p, CNVCardValueKind::Date), *date);
+        }
+        return;
+    }
+    case Prop::Tel:
+        if (text(p, value)) {
+            if (value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+                value.remove(0, 4);
+            if (!value.isEmpty())
+                add(m_card.phones, p, typeLabel(p, CNVCardValueKind::Phone), CNPhoneNumber(value));
+        }
+        return;
+    case Prop::Email:
+        if (text(p, value) && !value.isEmpty())
+            add(m_card.emails, p, typeLabel(p, CNVCardValueKind::Email), value);
+        return;
+    case Prop::Url:
+        if (text(p, value) && !value.isEmpty())
+            add(m_card.urls, p, typeLabel(p, CNVCardValueKind::Url), value);
+        return;
+    case Prop::Adr: {
+        if (!components(p, parts))
+            return;
+        parts.resize(std::max<size_t>(parts.size(), 7));
+        CNPostalAddress address;
+        address.street = joinNonEmpty({&parts[0], &parts[1], &parts[2]}, QLatin1Char('\n'));
+        address.city = parts[3];
+        address.state = parts[4];
+        address.postalCode = parts[5];
+        address.country = parts[6];
+        address.subLocality = CNVCardCodec::decodeParameter(p.parameter("X-SUBLOCALITY"));
+        address.subAdministrativeArea = CNVCardCodec::decodeParameter(p.parameter("X-SUBADMINISTRATIVEAREA"));
+        if (!address.isEmpty())
+            add(m_card.addresses, p, typeLabel(p, CNVCardValueKind::Address), address);
+        return;
+    }
+    case Prop::Note:
+        if (text(p, value) && !value.isEmpty())
+            m_card.notes.append(value);
+        return;
+    case Prop::Photo:
+        photo(p);
+        return;
+    case Prop::Label:
+    case Prop::LabelAdr:
+        if (!p.group.isEmpty() && text(p, value)) {
+            auto& list = it->second == Prop::Label ? m_card.groupLabels : m_card.groupCountries;
+            list.emplace_back(p.group.toByteArray(), value);
+        }
+        return;
+    case Prop::RelatedName:
+    case Prop::Related:
+        if (text(p, value) && !value.isEmpty())
+            add(m_card.relations, p, typeLabel(p, CNVCardValueKind::Relation), CNContactRelation(value));
+        return;
+    case Prop::Spouse:
+    case Prop::Manager:
+    case Prop::Assistant:
+        if (text(p, value) && !value.isEmpty()) {
+            const QString& label = it->second == Prop::Spouse    ? CNLabelContactRelationSpouse
+                                   : it->second == Prop::Manager ? CNLabelContactRelationManager
+                                                                 : CNLabelContactRelationAssistant;
+            add(m_card.relations, p, label, CNContactRelation(value));
+        }
+        return;
+    case Prop::Impp: {
+        if (!text(p, value))
+            return;
+        // A URI: the scheme names the service unless X-SERVICE-TYPE does.
+        qsizetype colon = value.indexOf(QLatin1Char(':'));
+        for (qsizetype i = 0; i < colon; ++i) {
+            const QChar c = value[i];
+            const bool schemeChar =
+                c.isLetter() ||
+                (i > 0 && (c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.')));
+            if (c.unicode() > 0x7F || !schemeChar) {
+                colon = -1;
+                break;
+            }
+        }
+        const QByteArray scheme = colon > 0 ? value.first(colon).toLatin1() : QByteArray();
+        const QByteArrayView serviceType = p.parameter("X-SERVICE-TYPE");
+        const QString service = serviceType.isEmpty()
+                                    ? CNVCardInstantMessageServiceForScheme(scheme)
+                                    : CNVCardInstantMessageServiceForName(CNVCardCodec::decodeParameter(serviceType));
+        instantMessage(p, service, colon > 0 ? value.sliced(colon + 1) : value);
+        return;
+    }
+    case Prop::Social: {
+        if (!text(p, value))
+            return;
+        CNSocialProfile profile;
+        profile.urlString = value;
+        profile.username = CNVCardCodec::decodeParameter(p.parameter("X-USER"));
+        profile.userIdentifier = CNVCardCodec::decodeParameter(p.parameter("X-USERID"));
+        QByteArrayView service = p.parameter("X-SERVICE-TYPE");
+        if (service.isEmpty()) {
+            p.types(m_types);
+            for (const QByteArrayView t : m_types) {
+                if (!CNVCardIsQualifierType(t)) {
+                    service = t;
+                    break;
+                }
+            }
+        }
+        profile.service = CNVCardSocialProfileServiceForName(CNVCardCodec::decodeParameter(service));
+        if (!profile.urlString.isEmpty() || !profile.username.isEmpty() || !profile.userIdentifier.isEmpty())
+            add(m_card.profiles, p, QString(), profile);
+        return;
+    }
+    case Prop::PhoneticGiven:
+        text(p, m_card.d.phoneticGivenName);
+        return;
+    case Prop::PhoneticMiddle:
+        text(p, m_card.d.phoneticMiddleName);
+        return;
+    case Prop::PhoneticFamily:
+        text(p, m_card.d.phoneticFamilyName);
+        return;
+    case Prop::PhoneticOrg:
+        text(p, m_card.d.phoneticOrganizationName);
+        return;
+    case Prop::MaidenName:
+        text(p, m_card.d.previousFamilyName);
+        return;
+    case Prop::Kind: {
+        const QByteArrayView kind = p.value.trimmed();
+        if (is(kind, "group"))
+            m_card.isGroup = true;
+        else if (is(kind, "org") || is(kind, "organization"))
+            m_card.organization = true;
+        return;
+    }
+    case Prop::ShowAs:
+        if (is(p.value.trimmed(), "COMPANY"))
+            m_card.organization = true;
+        return;
+    }
+}
+
+template <typename T> std::vector<CNLabeledValue<T>> Reader::resolve(std::vector<Pending<T>>& list)
+{
+    std::vector<CNLabeledValue<T>> out;
+    out.reserve(list.size());
+    for (Pending<T>& item : list) {
+        if (!item.group.isEmpty()) {
+            for (const auto& [group, label] : m_card.groupLabels) {
+                if (group.compare(item.group, Qt::CaseInsensitive) == 0) {
+                    item.label = label;
+                    break;
+                }
+            }
+        }
+        out.emplace_back(m_ids.make(), std::move(item.label), std::move(item.value));
+    }
+    return out;
+}
+
+void Reader::finishCard(Card& card)
+{
+    if (!card.failure.isEmpty()) {
+        m_result.problems.append(QStringLiteral("card at line %1: %2").arg(card.line).arg(card.failure));
+        return;
+    }
+    if (card.isGroup)
+        return;
+    CNContactData& d = card.d;
+    d.identifier = m_ids.make();
+    d.contactType = card.organization ? CNContactType::Organization : CNContactType::Person;
+    const bool nameless = d.familyName.isEmpty() && d.givenName.isEmpty() && d.middleName.isEmpty() &&
+                          d.namePrefix.isEmpty() && d.nameSuffix.isEmpty();
+    const QString fn = card.formattedName.trimmed();
+    if (nameless && !card.organization && !fn.isEmpty() && fn != d.organizationName.trimmed()) {
+        const qsizetype space = fn.lastIndexOf(QLatin1Char(' '));
+        if (space > 0) {
+            d.givenName = fn.first(space).trimmed();
+            d.familyName = fn.sliced(space + 1);
+        } else {
+            d.givenName = fn;
+        }
+    }
+    d.note = card.notes.join(QLatin1Char('\n'));
+    for (auto& item : card.addresses) {
+        for (const auto& [group, code] : card.groupCountries) {
+            // Only a country code; some writers put a whole address text here.
+            if (group.compare(item.group, Qt::CaseInsensitive) == 0 && code.size() >= 2 && code.size() <= 3 &&
+                std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() < 0x80 && c.isLetter(); }))
+                item.value.isoCountryCode = code;
+        }
+    }
+    d.phoneNumbers = resolve(card.phones);
+    d.emailAddresses = resolve(card.emails);
+    d.postalAddresses = resolve(card.addresses);
+    d.dates = resolve(card.dates);
+    d.urlAddresses = resolve(card.urls);
+    d.contactRelations = resolve(card.relations);
+    d.socialProfiles = resolve(card.profiles);
+    d.instantMessageAddresses = resolve(card.messaging);
+    m_result.contacts.push_back(std::make_shared<CNContact>(std::move(d), CNAllKeysSet()));
+}
+
+} // namespace
+
+CNVCardReader::Result CNVCardReader::read(const QByteArray& data)
+{
+    Reader reader;
+    return reader.run(data);
+}
