@@ -10,12 +10,16 @@ TEST(AddressFormat, FieldOrderPerCountry)
     const QString street = QStringLiteral("street"), city = QStringLiteral("city"), state = QStringLiteral("state"),
                   zip = QStringLiteral("postalCode"), country = QStringLiteral("country"),
                   subArea = QStringLiteral("subAdministrativeArea");
-    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("US")), (QStringList{street, city, state, zip, country}));
+    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("US")),
+              (QStringList{street, city, state, zip, country}));
     EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("DE")), (QStringList{street, zip, city, country}));
     EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("FR")), (QStringList{street, zip, city, country}));
-    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("GB")), (QStringList{street, city, subArea, zip, country}));
-    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("JP")), (QStringList{zip, state, city, street, country}));
-    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("CN")), (QStringList{country, state, city, street, zip}));
+    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("GB")),
+              (QStringList{street, city, subArea, zip, country}));
+    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("JP")),
+              (QStringList{zip, state, city, street, country}));
+    EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QStringLiteral("CN")),
+              (QStringList{country, state, city, street, zip}));
     // An empty code follows the preferred country.
     KQPreferences::sharePreferences()->setDefaultAddressFormatContryRegionName(QStringLiteral("Germany"));
     EXPECT_EQ(formats.adressFormatKeyWithCountryCode(QString()), (QStringList{street, zip, city, country}));
@@ -36,7 +40,7 @@ TEST(AddressFormat, EditorRowShowsFieldsPerCountry)
         bool hideSubLocality, hideState, hideSubArea;
     };
     const Case cases[] = {
-        {"CN", true, false, false, true},  {"CHN", true, false, false, true}, {"GB", true, true, true, false},
+        {"CN", true, false, false, true}, {"CHN", true, false, false, true}, {"GB", true, true, true, false},
         {"GBR", true, true, true, false}, {"US", true, true, false, true},   {"CN", false, true, true, true},
         {"GB", false, true, true, true},
     };

@@ -49,6 +49,11 @@ struct FullNameCase
     const char* expected;
 };
 
+void PrintTo(const FullNameCase& c, std::ostream* os)
+{
+    *os << c.expected;
+}
+
 class FullName : public ::testing::TestWithParam<FullNameCase>
 {
 };
@@ -136,6 +141,11 @@ struct NameMaskCase
     int mask;
     bool equal;
 };
+
+void PrintTo(const NameMaskCase& c, std::ostream* os)
+{
+    *os << c.a.given.toStdString() << "/" << c.b.given.toStdString() << " mask " << c.mask;
+}
 
 class NameEquality : public ::testing::TestWithParam<NameMaskCase>
 {

@@ -19,8 +19,9 @@ protected:
         CNContactStore* s = store()->contactStore();
         // Start every test from the fresh store's single local account.
         for (const CNContainer& c : s->containersMatchingPredicate(std::nullopt)) {
-            if (c.identifier() != s->defaultContainerIdentifier())
+            if (c.identifier() != s->defaultContainerIdentifier()) {
                 ASSERT_TRUE(s->removeContainer(c.identifier()));
+            }
         }
         CNSaveRequest cleanup;
         for (const CNGroup& g : s->groupsMatchingPredicate(std::nullopt))
@@ -28,8 +29,9 @@ protected:
         CNContactFetchRequest all({CNContactIdentifierKey});
         s->enumerateContactsWithFetchRequest(all, nullptr,
                                              [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-        if (!cleanup.isEmpty())
+        if (!cleanup.isEmpty()) {
             ASSERT_TRUE(s->executeSaveRequest(cleanup));
+        }
         KQPreferences::sharePreferences()->setDefaultContainerName(std::nullopt);
         local = s->defaultContainerIdentifier();
         manager = KQContactManager::sharedContactManager();
@@ -55,7 +57,8 @@ protected:
         return group;
     }
 
-    CNMutableContactPtr addContact(const QString& name, const QString& container, const std::vector<CNGroup>& groups = {})
+    CNMutableContactPtr addContact(const QString& name, const QString& container,
+                                   const std::vector<CNGroup>& groups = {})
     {
         auto contact = std::make_shared<CNMutableContact>();
         contact->setGivenName(name);
@@ -84,10 +87,12 @@ protected:
 TEST_F(ManagerTest, RootListPutsThePreferredAccountFirstAndHidesExchangeGroupContainers)
 {
     CNContactStore* s = store()->contactStore();
-    ASSERT_TRUE(s->addContainer(CNContainer(QStringLiteral("google-1"), QStringLiteral("Google"), CNContainerType::CardDAV)));
+    ASSERT_TRUE(
+        s->addContainer(CNContainer(QStringLiteral("google-1"), QStringLiteral("Google"), CNContainerType::CardDAV)));
     ASSERT_TRUE(s->addContainer(
         CNContainer(QStringLiteral("ex-ABGroup-7"), QStringLiteral("Exchange Group"), CNContainerType::Exchange)));
-    ASSERT_TRUE(s->addContainer(CNContainer(QStringLiteral("ex-1"), QStringLiteral("Work"), CNContainerType::Exchange)));
+    ASSERT_TRUE(
+        s->addContainer(CNContainer(QStringLiteral("ex-1"), QStringLiteral("Work"), CNContainerType::Exchange)));
     reload();
     const QString localName = rootNames().first();
     EXPECT_EQ(rootNames(), (QStringList{localName, QStringLiteral("Google"), QStringLiteral("Work"),
@@ -105,7 +110,8 @@ TEST_F(ManagerTest, RootListPutsThePreferredAccountFirstAndHidesExchangeGroupCon
     EXPECT_EQ(rootNames().first(), localName);
 
     EXPECT_EQ(manager->containerHelperWithName(QStringLiteral("Trash")), nullptr);
-    EXPECT_EQ(manager->containerHelperWithIdentifier(QStringLiteral("google-1"))->groupName(), QStringLiteral("Google"));
+    EXPECT_EQ(manager->containerHelperWithIdentifier(QStringLiteral("google-1"))->groupName(),
+              QStringLiteral("Google"));
     EXPECT_TRUE(manager->containerHelperWithIdentifier(QStringLiteral("google-1"))->isGoogle());
     EXPECT_EQ(store()->defaultContainerHelper()->identifier(), local);
 }
@@ -179,7 +185,8 @@ TEST_F(ManagerTest, NodeNamesAndCountsFollowLoading)
     account->loadContactsWithCompleteHandler(nullptr);
     ASSERT_TRUE(kqWaitUntil([&account] { return account->isContactsLoaded(); }));
     EXPECT_EQ(account->displayGroupName(), QStringLiteral("%1 (4)").arg(account->groupName()));
-    EXPECT_EQ(manager->containerHelperWithContactIdentifier(account->objectInContactsAtIndex(0)->identifier()), account);
+    EXPECT_EQ(manager->containerHelperWithContactIdentifier(account->objectInContactsAtIndex(0)->identifier()),
+              account);
 }
 
 TEST_F(ManagerTest, SubgroupOrderIsCaseInsensitiveWithUnnamedLast)

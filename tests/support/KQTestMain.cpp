@@ -2,7 +2,6 @@
 // the event loop work in tests. Tests never touch the user's real files.
 #include <gtest/gtest.h>
 
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #ifdef KQ_TEST_GUI
 #include <QApplication>
@@ -14,12 +13,12 @@ using KQTestApplication = QCoreApplication;
 
 int main(int argc, char** argv)
 {
-    // A private home for everything the tests write (store database, settings, caches).
+    // A private home for everything the tests write (store database, settings, caches), one per
+    // process, so that tests running in parallel never share a store.
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
-    QStandardPaths::setTestModeEnabled(true);
     KQTestApplication app(argc, argv);
     KQTestApplication::setApplicationName(QStringLiteral("peoplekeeper-tests"));
     KQTestApplication::setOrganizationDomain(QStringLiteral("peoplekeeper.org"));
