@@ -169,11 +169,13 @@ public:
     T value;
 };
 
-QSet<QString> valueClasses()
+const QSet<QString>& valueClasses()
 {
-    return {ValueTraits<CNPhoneNumber>::className(),     ValueTraits<CNPostalAddress>::className(),
-            ValueTraits<CNSocialProfile>::className(),   ValueTraits<CNInstantMessageAddress>::className(),
-            ValueTraits<CNContactRelation>::className(), ValueTraits<CNDateComponents>::className()};
+    static const QSet<QString> classes{
+        ValueTraits<CNPhoneNumber>::className(),     ValueTraits<CNPostalAddress>::className(),
+        ValueTraits<CNSocialProfile>::className(),   ValueTraits<CNInstantMessageAddress>::className(),
+        ValueTraits<CNContactRelation>::className(), ValueTraits<CNDateComponents>::className()};
+    return classes;
 }
 
 // One labelled value; e-mail and URL values are plain strings, the others objects.
