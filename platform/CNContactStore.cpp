@@ -62,8 +62,8 @@ void CNContactStore::requestAccessForEntityType(CNEntityType,
         completion(m_backend->isOpen(), m_backend->isOpen() ? CNError() : m_backend->openError());
 }
 
-std::vector<CNContainer> CNContactStore::containersMatchingPredicate(
-    const std::optional<CNContainerPredicate>& predicate, CNError* error) const
+std::vector<CNContainer>
+CNContactStore::containersMatchingPredicate(const std::optional<CNContainerPredicate>& predicate, CNError* error) const
 {
     if (refused(*m_backend, error))
         return {};

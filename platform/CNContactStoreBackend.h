@@ -12,7 +12,6 @@
 #include "CNSaveRequest.h"
 
 #include <QString>
-
 #include <functional>
 #include <optional>
 #include <vector>

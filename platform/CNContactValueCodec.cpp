@@ -1,7 +1,6 @@
 #include "CNContactValueCodec.h"
 
 #include <QHash>
-
 #include <array>
 #include <limits>
 
@@ -201,10 +200,7 @@ private:
 class Reader
 {
 public:
-    Reader(const char* data, qsizetype size)
-        : m_p(reinterpret_cast<const unsigned char*>(data)), m_end(m_p + size)
-    {
-    }
+    Reader(const char* data, qsizetype size) : m_p(reinterpret_cast<const unsigned char*>(data)), m_end(m_p + size) {}
 
     bool ok() const { return m_ok; }
     void invalidate() { m_ok = false; }
@@ -332,8 +328,8 @@ void readValue(Reader& r, QString& v)
 
 void writeValue(Writer& w, const CNPostalAddress& a)
 {
-    for (const QString* field : {&a.street, &a.subLocality, &a.city, &a.subAdministrativeArea, &a.state,
-                                 &a.postalCode, &a.country, &a.isoCountryCode})
+    for (const QString* field : {&a.street, &a.subLocality, &a.city, &a.subAdministrativeArea, &a.state, &a.postalCode,
+                                 &a.country, &a.isoCountryCode})
         w.text(*field);
 }
 void readValue(Reader& r, CNPostalAddress& a)
@@ -378,8 +374,7 @@ void readValue(Reader& r, CNInstantMessageAddress& v)
     v.service = r.string();
 }
 
-template <typename T>
-QByteArray encodeList(const std::vector<CNLabeledValue<T>>& values)
+template <typename T> QByteArray encodeList(const std::vector<CNLabeledValue<T>>& values)
 {
     if (values.empty())
         return {};
@@ -393,8 +388,7 @@ QByteArray encodeList(const std::vector<CNLabeledValue<T>>& values)
     return w.take();
 }
 
-template <typename T>
-bool decodeList(const char* data, qsizetype size, std::vector<CNLabeledValue<T>>& out)
+template <typename T> bool decodeList(const char* data, qsizetype size, std::vector<CNLabeledValue<T>>& out)
 {
     out.clear();
     if (size == 0)

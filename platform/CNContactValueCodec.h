@@ -10,7 +10,6 @@
 #include "CNContact.h"
 
 #include <QByteArray>
-
 #include <optional>
 
 class CNContactValueCodec

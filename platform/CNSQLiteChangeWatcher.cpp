@@ -2,8 +2,18 @@
 
 CNSQLiteChangeWatcher::CNSQLiteChangeWatcher(const QString& path, std::function<void()> handler,
                                              std::chrono::milliseconds interval)
-    : m_path(path), m_handler(std::move(handler)), m_interval(interval)
+    : m_handler(std::move(handler)), m_interval(interval)
 {
+    // The first version is read here, not on the thread, so that a commit made right after
+    // construction is not taken for the starting state.
+    QString error;
+    if (m_db.open(path, false, &error))
+        m_seenVersion = m_db.queryInt("PRAGMA data_version");
+    if (!m_seenVersion) {
+        qCWarning(kqStoreLog) << "Cannot watch the contact store for changes:"
+                              << (error.isEmpty() ? m_db.errorMessage() : error);
+        return;
+    }
     m_thread = std::thread([this] { run(); });
 }
 
@@ -14,27 +24,19 @@ CNSQLiteChangeWatcher::~CNSQLiteChangeWatcher()
         m_stop = true;
     }
     m_wake.notify_all();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void CNSQLiteChangeWatcher::run()
 {
-    CNSQLiteConnection db;
-    QString error;
-    if (!db.open(m_path, false, &error)) {
-        qCWarning(kqStoreLog) << "Cannot watch the contact store for changes:" << error;
-        return;
-    }
-    std::optional<qint64> seen = db.queryInt("PRAGMA data_version");
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, m_interval, [this] { return m_stop; })) {
         lock.unlock();
-        const std::optional<qint64> now = db.queryInt("PRAGMA data_version");
-        if (now && now != seen) {
-            const bool first = !seen;
-            seen = now;
-            if (!first)
-                m_handler();
+        const std::optional<qint64> version = m_db.queryInt("PRAGMA data_version");
+        if (version && version != m_seenVersion) {
+            m_seenVersion = version;
+            m_handler();
         }
         lock.lock();
     }

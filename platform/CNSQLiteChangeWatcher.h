@@ -6,17 +6,18 @@
 #include "CNSQLiteConnection.h"
 
 #include <QString>
-
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class CNSQLiteChangeWatcher
 {
 public:
-    // Starts watching at once; the handler runs on the watcher's thread.
+    // Starts watching at once: every commit after the constructor returns is reported. The handler
+    // runs on the watcher's thread.
     CNSQLiteChangeWatcher(const QString& path, std::function<void()> handler,
                           std::chrono::milliseconds interval = std::chrono::milliseconds(200));
     // Stops and joins the thread: no handler call starts after this returns.
@@ -27,7 +28,8 @@ public:
 private:
     void run();
 
-    QString m_path;
+    CNSQLiteConnection m_db;
+    std::optional<qint64> m_seenVersion;
     std::function<void()> m_handler;
     std::chrono::milliseconds m_interval;
     std::mutex m_mutex;

@@ -7,10 +7,8 @@
 
 #include <QLoggingCategory>
 #include <QString>
-
-#include <sqlite3.h>
-
 #include <optional>
+#include <sqlite3.h>
 #include <string>
 #include <string_view>
 #include <unordered_map>

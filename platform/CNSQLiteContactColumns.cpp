@@ -6,22 +6,19 @@
 
 namespace {
 
-template <QString CNContactData::*Field>
-bool readText(sqlite3_stmt* s, int column, CNContactData& d)
+template <QString CNContactData::*Field> bool readText(sqlite3_stmt* s, int column, CNContactData& d)
 {
     if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column)))
         d.*Field = QString::fromUtf8(text, sqlite3_column_bytes(s, column));
     return true;
 }
 
-template <QString CNContactData::*Field>
-void bindText(CNSQLiteStatement& statement, int index, const CNContactData& d)
+template <QString CNContactData::*Field> void bindText(CNSQLiteStatement& statement, int index, const CNContactData& d)
 {
     statement.bind(index, d.*Field);
 }
 
-template <QByteArray CNContactData::*Field>
-bool readBytes(sqlite3_stmt* s, int column, CNContactData& d)
+template <QByteArray CNContactData::*Field> bool readBytes(sqlite3_stmt* s, int column, CNContactData& d)
 {
     if (const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, column)))
         d.*Field = QByteArray(bytes, sqlite3_column_bytes(s, column));
@@ -35,8 +32,7 @@ void bindBytes(CNSQLiteStatement& statement, int index, const CNContactData& d)
 }
 
 // Lists and dates go through the value codec.
-template <typename T, T CNContactData::*Field>
-bool readCoded(sqlite3_stmt* s, int column, CNContactData& d)
+template <typename T, T CNContactData::*Field> bool readCoded(sqlite3_stmt* s, int column, CNContactData& d)
 {
     return CNContactValueCodec::decode(static_cast<const char*>(sqlite3_column_blob(s, column)),
                                        sqlite3_column_bytes(s, column), d.*Field);
@@ -62,9 +58,14 @@ void bindType(CNSQLiteStatement& statement, int index, const CNContactData& d)
     statement.bind(index, static_cast<qint64>(d.contactType));
 }
 
-#define KQ_TEXT(key, column, field) {CNKeyId::key, column, false, readText<&CNContactData::field>, bindText<&CNContactData::field>}
+#define KQ_TEXT(key, column, field)                                                                                    \
+    {                                                                                                                  \
+        CNKeyId::key, column, false, readText<&CNContactData::field>, bindText<&CNContactData::field>                  \
+    }
 #define KQ_CODED(key, column, type, field)                                                                             \
-    {CNKeyId::key, column, false, readCoded<type, &CNContactData::field>, bindCoded<type, &CNContactData::field>}
+    {                                                                                                                  \
+        CNKeyId::key, column, false, readCoded<type, &CNContactData::field>, bindCoded<type, &CNContactData::field>    \
+    }
 
 // In the column order of the contacts table.
 const std::array<CNSQLiteContactColumn, 26> contactsColumns = {{

@@ -35,7 +35,7 @@ void setError(CNError* error, int code, const QString& text)
 CNContainerType containerType(qint64 value)
 {
     return value >= 0 && value <= static_cast<int>(CNContainerType::CardDAV) ? static_cast<CNContainerType>(value)
-                                                                              : CNContainerType::Unassigned;
+                                                                             : CNContainerType::Unassigned;
 }
 
 } // namespace
@@ -220,8 +220,8 @@ QString CNSQLiteContactStore::defaultContainerIdentifier()
     return query->text(0);
 }
 
-bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredicate>& predicate,
-                                             const CNKeySet& keys, CNError* error, const ContactBlock& block)
+bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
+                                             CNError* error, const ContactBlock& block)
 {
     Reader db(*this, error);
     if (!db)
@@ -233,7 +233,8 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     bool joinImages = false;
     for (int k = 0; k < CNKeyCount; ++k) {
         const auto key = static_cast<CNKeyId>(k);
-        if (!keys.test(static_cast<size_t>(k)) || (key == CNKeyId::ImageDataAvailable && keys.test(static_cast<size_t>(CNKeyId::ImageData))))
+        if (!keys.test(static_cast<size_t>(k)) ||
+            (key == CNKeyId::ImageDataAvailable && keys.test(static_cast<size_t>(CNKeyId::ImageData))))
             continue;
         const CNSQLiteContactColumn* column = CNSQLiteContactColumns::column(key);
         if (!column)

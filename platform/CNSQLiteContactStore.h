@@ -22,8 +22,7 @@ public:
     bool isOpen() const override { return m_open; }
     CNError openError() const override { return m_openError; }
 
-    std::vector<CNContainer> containers(const std::optional<CNContainerPredicate>& predicate,
-                                        CNError* error) override;
+    std::vector<CNContainer> containers(const std::optional<CNContainerPredicate>& predicate, CNError* error) override;
     std::vector<CNGroup> groups(const std::optional<CNGroupPredicate>& predicate, CNError* error) override;
     QString defaultContainerIdentifier() override;
     bool enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,

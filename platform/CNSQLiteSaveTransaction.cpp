@@ -193,7 +193,7 @@ CNSQLiteSaveTransaction::groupRow(const QString& identifier)
 }
 
 CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addContact(const CNContact& contact,
-                                                                   const QString& containerIdentifier)
+                                                                    const QString& containerIdentifier)
 {
     if (contact.identifier().isEmpty())
         return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
@@ -257,7 +257,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateContact(const CNC
 }
 
 CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& contact,
-                                                                    bool isNew)
+                                                                     bool isNew)
 {
     const bool hasImage = available(contact, CNKeyId::ImageData);
     const bool hasThumbnail = available(contact, CNKeyId::ThumbnailImageData);
@@ -350,7 +350,8 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addMember(const CNConta
     const ContactRow c = std::get<ContactRow>(contactResult);
     const GroupRow g = std::get<GroupRow>(groupResult);
     if (c.container != g.container)
-        return Failure{CNError::ContainmentScope, QStringLiteral("the contact and the group are in different accounts")};
+        return Failure{CNError::ContainmentScope,
+                       QStringLiteral("the contact and the group are in different accounts")};
 
     // Appends at the end of the group's order; a contact already in the group stays where it is.
     auto insert = m_db.cached("INSERT OR IGNORE INTO memberships(group_id, contact_id, position) VALUES(?1, ?2, "
@@ -379,7 +380,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeMember(const CNCo
 }
 
 CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addGroup(const CNGroup& group,
-                                                                 const QString& containerIdentifier)
+                                                                  const QString& containerIdentifier)
 {
     if (group.identifier().isEmpty())
         return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the group has no identifier")};
@@ -465,8 +466,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addSubgroup(const CNGro
     return update->run() ? Result() : sqliteFailure();
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup,
-                                                                       const CNGroup& parent)
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup, const CNGroup& parent)
 {
     const auto subResult = groupRow(subgroup.identifier());
     if (const auto* failure = std::get_if<Failure>(&subResult))

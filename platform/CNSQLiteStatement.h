@@ -4,9 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <sqlite3.h>
-
 #include <string_view>
 
 class CNSQLiteStatement

@@ -10,14 +10,10 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QTimer>
-
-#include <sqlite3.h>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
-
+#include <gtest/gtest.h>
 #include <ostream>
+#include <sqlite3.h>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -96,9 +92,8 @@ inline CNMutableContactPtr fullContact(const QString& identifier = QStringLitera
     c->setUrlAddresses({{CNLabelURLAddressHomePage, QStringLiteral("https://example.com/ä")}});
     c->setContactRelations({{CNLabelContactRelationSpouse, CNContactRelation(QStringLiteral("Sam"))}});
     c->setSocialProfiles(
-        {{CNSocialProfileServiceTwitter,
-          CNSocialProfile(QStringLiteral("https://t.example/zoe"), QStringLiteral("zoe"), QStringLiteral("42"),
-                          CNSocialProfileServiceTwitter)},
+        {{CNSocialProfileServiceTwitter, CNSocialProfile(QStringLiteral("https://t.example/zoe"), QStringLiteral("zoe"),
+                                                         QStringLiteral("42"), CNSocialProfileServiceTwitter)},
          {QStringLiteral("custom"), CNSocialProfile({}, QStringLiteral("z"), {}, QStringLiteral("Mastodon"))}});
     c->setInstantMessageAddresses(
         {{CNLabelHome, CNInstantMessageAddress(QStringLiteral("zoe.s"), CNInstantMessageServiceSkype)},
@@ -186,7 +181,8 @@ inline CNContactList fetch(const CNContactStore& store, const QStringList& keys,
     if (predicate)
         request.setPredicate(*predicate);
     CNContactList contacts;
-    store.enumerateContactsWithFetchRequest(request, error, [&](const CNContactPtr& c, bool*) { contacts.push_back(c); });
+    store.enumerateContactsWithFetchRequest(request, error,
+                                            [&](const CNContactPtr& c, bool*) { contacts.push_back(c); });
     return contacts;
 }
 

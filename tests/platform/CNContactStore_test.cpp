@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-
 #include <thread>
 
 using namespace storetest;
@@ -156,18 +155,19 @@ TEST_P(CNContactStorePartialKeys, OnlyRequestedKeysAreFilled)
     EXPECT_THROW(static_cast<void>(c.note()), CNContactPropertyNotFetchedException);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KeySets, CNContactStorePartialKeys,
-    ::testing::Values(QStringList{}, QStringList{CNContactGivenNameKey},
-                      QStringList{CNContactPhoneNumbersKey, CNContactFamilyNameKey},
-                      QStringList{CNContactImageDataAvailableKey, CNContactGivenNameKey},
-                      QStringList{CNContactThumbnailImageDataKey, CNContactPostalAddressesKey, CNContactBirthdayKey},
-                      QStringList{QStringLiteral("notAKey"), CNContactDatesKey}));
+INSTANTIATE_TEST_SUITE_P(KeySets, CNContactStorePartialKeys,
+                         ::testing::Values(QStringList{}, QStringList{CNContactGivenNameKey},
+                                           QStringList{CNContactPhoneNumbersKey, CNContactFamilyNameKey},
+                                           QStringList{CNContactImageDataAvailableKey, CNContactGivenNameKey},
+                                           QStringList{CNContactThumbnailImageDataKey, CNContactPostalAddressesKey,
+                                                       CNContactBirthdayKey},
+                                           QStringList{QStringLiteral("notAKey"), CNContactDatesKey}));
 
 TEST_F(CNContactStoreTest, PredicatesSelectAndOrder)
 {
     addPeople({QStringLiteral("C1"), QStringLiteral("C2"), QStringLiteral("C3")});
-    ASSERT_TRUE(m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
+    ASSERT_TRUE(
+        m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
     addPeople({QStringLiteral("X1")}, QStringLiteral("EX"));
     const CNGroup group = addGroup(QStringLiteral("G"));
     save([&](CNSaveRequest& r) {
@@ -186,9 +186,13 @@ TEST_F(CNContactStoreTest, PredicatesSelectAndOrder)
         {"identifiers in creation order, unknown ignored",
          CNContactPredicate::predicateForContactsWithIdentifiers({"X1"_q, "nope"_q, "C2"_q}),
          {"C2"_q, "X1"_q}},
-        {"container", CNContactPredicate::predicateForContactsInContainerWithIdentifier(m_local), {"C1"_q, "C2"_q, "C3"_q}},
+        {"container",
+         CNContactPredicate::predicateForContactsInContainerWithIdentifier(m_local),
+         {"C1"_q, "C2"_q, "C3"_q}},
         {"other container", CNContactPredicate::predicateForContactsInContainerWithIdentifier("EX"_q), {"X1"_q}},
-        {"group in membership order", CNContactPredicate::predicateForContactsInGroupWithIdentifier("G"_q), {"C3"_q, "C1"_q}},
+        {"group in membership order",
+         CNContactPredicate::predicateForContactsInGroupWithIdentifier("G"_q),
+         {"C3"_q, "C1"_q}},
     };
     for (const Row& row : rows) {
         CNError error;
@@ -198,7 +202,8 @@ TEST_F(CNContactStoreTest, PredicatesSelectAndOrder)
     }
 
     CNError error;
-    EXPECT_TRUE(fetch(*m_store, {}, CNContactPredicate::predicateForContactsInGroupWithIdentifier("none"_q), &error).empty());
+    EXPECT_TRUE(
+        fetch(*m_store, {}, CNContactPredicate::predicateForContactsInGroupWithIdentifier("none"_q), &error).empty());
     EXPECT_EQ(error.code, CNError::RecordDoesNotExist);
 }
 
@@ -207,15 +212,15 @@ TEST_F(CNContactStoreTest, EnumerationStopsWhenAsked)
     addPeople({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
     int seen = 0;
     CNContactFetchRequest request({CNContactGivenNameKey});
-    EXPECT_TRUE(m_store->enumerateContactsWithFetchRequest(request, nullptr, [&](const CNContactPtr&, bool* stop) {
-        *stop = ++seen == 2;
-    }));
+    EXPECT_TRUE(m_store->enumerateContactsWithFetchRequest(
+        request, nullptr, [&](const CNContactPtr&, bool* stop) { *stop = ++seen == 2; }));
     EXPECT_EQ(seen, 2);
 }
 
 TEST_F(CNContactStoreTest, ContainerAndGroupPredicates)
 {
-    ASSERT_TRUE(m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
+    ASSERT_TRUE(
+        m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
     addPeople({QStringLiteral("P")}, QStringLiteral("EX"));
     addGroup(QStringLiteral("A"));
     addGroup(QStringLiteral("B"), QStringLiteral("EX"));
@@ -223,18 +228,28 @@ TEST_F(CNContactStoreTest, ContainerAndGroupPredicates)
     save([&](CNSaveRequest& r) { r.addSubgroup(CNGroup(QStringLiteral("C"), {}), CNGroup(QStringLiteral("B"), {})); });
 
     EXPECT_EQ(groupIds(std::nullopt), (QStringList{"A"_q, "B"_q, "C"_q}));
-    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForGroupsInContainerWithIdentifier("EX"_q)), (QStringList{"B"_q, "C"_q}));
+    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForGroupsInContainerWithIdentifier("EX"_q)),
+              (QStringList{"B"_q, "C"_q}));
     EXPECT_EQ(groupIds(CNGroupPredicate::predicateForSubgroupsInGroupWithIdentifier("B"_q)), (QStringList{"C"_q}));
-    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForGroupsWithIdentifiers({"C"_q, "A"_q, "Z"_q})), (QStringList{"A"_q, "C"_q}));
+    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForGroupsWithIdentifiers({"C"_q, "A"_q, "Z"_q})),
+              (QStringList{"A"_q, "C"_q}));
 
-    const auto ofGroup = m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfGroupWithIdentifier("C"_q));
+    const auto ofGroup =
+        m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfGroupWithIdentifier("C"_q));
     ASSERT_EQ(ofGroup.size(), 1u);
     EXPECT_EQ(ofGroup[0], CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange));
-    const auto ofContact = m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfContactWithIdentifier("P"_q));
+    const auto ofContact =
+        m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfContactWithIdentifier("P"_q));
     ASSERT_EQ(ofContact.size(), 1u);
     EXPECT_EQ(ofContact[0].identifier(), QStringLiteral("EX"));
-    EXPECT_TRUE(m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfGroupWithIdentifier("Z"_q)).empty());
-    EXPECT_EQ(m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainersWithIdentifiers({"EX"_q, m_local})).size(), 2u);
+    EXPECT_TRUE(
+        m_store->containersMatchingPredicate(CNContainerPredicate::predicateForContainerOfGroupWithIdentifier("Z"_q))
+            .empty());
+    EXPECT_EQ(m_store
+                  ->containersMatchingPredicate(
+                      CNContainerPredicate::predicateForContainersWithIdentifiers({"EX"_q, m_local}))
+                  .size(),
+              2u);
 }
 
 TEST_F(CNContactStoreTest, MembershipKeepsOrderAndIgnoresRepeats)
@@ -293,7 +308,8 @@ TEST_F(CNContactStoreTest, DeletingAGroupLiftsItsSubgroupsAndKeepsContacts)
 
 TEST_F(CNContactStoreTest, SubgroupRulesAreEnforced)
 {
-    ASSERT_TRUE(m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::CardDAV)));
+    ASSERT_TRUE(
+        m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::CardDAV)));
     addPeople({QStringLiteral("LOCAL")});
     const CNGroup a = addGroup(QStringLiteral("A"));
     const CNGroup b = addGroup(QStringLiteral("B"));
@@ -332,7 +348,8 @@ TEST_F(CNContactStoreTest, SubgroupRulesAreEnforced)
         r.addSubgroup(c, a);
         r.removeSubgroup(b, c);
     });
-    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForSubgroupsInGroupWithIdentifier("A"_q)), (QStringList{"B"_q, "C"_q}));
+    EXPECT_EQ(groupIds(CNGroupPredicate::predicateForSubgroupsInGroupWithIdentifier("A"_q)),
+              (QStringList{"B"_q, "C"_q}));
     save([&](CNSaveRequest& r) { r.removeSubgroup(b, a); });
     EXPECT_EQ(groupIds(CNGroupPredicate::predicateForSubgroupsInGroupWithIdentifier("A"_q)), QStringList{"C"_q});
 }
@@ -420,7 +437,8 @@ TEST_F(CNContactStoreTest, FailingLastOperationLeavesTheDatabaseAsItWas)
         r.addSubgroup(sub, group);
         r.addMember(*person(QStringLiteral("A"), {}), group);
     });
-    ASSERT_TRUE(m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
+    ASSERT_TRUE(
+        m_store->addContainer(CNContainer(QStringLiteral("EX"), QStringLiteral("Work"), CNContainerType::Exchange)));
     addPeople({QStringLiteral("X")}, QStringLiteral("EX"));
     const QStringList before = dumpDatabase(m_path);
 
@@ -448,7 +466,9 @@ TEST_F(CNContactStoreTest, FailingLastOperationLeavesTheDatabaseAsItWas)
         {"update unknown group", [](CNSaveRequest& r) { r.updateGroup(CNGroup(QStringLiteral("NONE"), {})); },
          CNError::RecordDoesNotExist, "updateGroup"},
         {"remove member of unknown group",
-         [](CNSaveRequest& r) { r.removeMember(*person(QStringLiteral("A"), {}), CNGroup(QStringLiteral("NONE"), {})); },
+         [](CNSaveRequest& r) {
+             r.removeMember(*person(QStringLiteral("A"), {}), CNGroup(QStringLiteral("NONE"), {}));
+         },
          CNError::RecordDoesNotExist, "removeMember"},
     };
     for (const Row& row : rows) {
@@ -478,8 +498,10 @@ TEST_F(CNContactStoreTest, FailingLastOperationLeavesTheDatabaseAsItWas)
 TEST_F(CNContactStoreTest, AccountSettings)
 {
     CNError error;
-    EXPECT_TRUE(m_store->addContainer(CNContainer(QStringLiteral("G1"), QStringLiteral("Google"), CNContainerType::CardDAV)));
-    EXPECT_FALSE(m_store->addContainer(CNContainer(QStringLiteral("G1"), QStringLiteral("Again"), CNContainerType::Local), &error));
+    EXPECT_TRUE(
+        m_store->addContainer(CNContainer(QStringLiteral("G1"), QStringLiteral("Google"), CNContainerType::CardDAV)));
+    EXPECT_FALSE(m_store->addContainer(
+        CNContainer(QStringLiteral("G1"), QStringLiteral("Again"), CNContainerType::Local), &error));
     EXPECT_EQ(error.code, CNError::InsertedRecordAlreadyExists);
     EXPECT_TRUE(m_store->renameContainer(QStringLiteral("G1"), QStringLiteral("Gmail")));
     EXPECT_FALSE(m_store->renameContainer(QStringLiteral("none"), QStringLiteral("x"), &error));
@@ -493,8 +515,9 @@ TEST_F(CNContactStoreTest, AccountSettings)
     addPeople({QStringLiteral("P")});
     const CNGroup g = addGroup(QStringLiteral("GG"));
     save([&](CNSaveRequest& r) { r.addMember(*person(QStringLiteral("P"), {}), g); });
-    EXPECT_EQ(identifiers(fetch(*m_store, {}, CNContactPredicate::predicateForContactsInContainerWithIdentifier("G1"_q))),
-              QStringList{"P"_q});
+    EXPECT_EQ(
+        identifiers(fetch(*m_store, {}, CNContactPredicate::predicateForContactsInContainerWithIdentifier("G1"_q))),
+        QStringList{"P"_q});
     const auto containers = m_store->containersMatchingPredicate(std::nullopt);
     ASSERT_EQ(containers.size(), 2u);
     EXPECT_EQ(containers[1], CNContainer(QStringLiteral("G1"), QStringLiteral("Gmail"), CNContainerType::CardDAV));
@@ -591,7 +614,9 @@ TEST(CNContactStoreSchema, NewerSchemaIsRefusedAndLeftAlone)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("store.sqlite"));
-    { CNContactStore store(path); }
+    {
+        CNContactStore store(path);
+    }
     ASSERT_TRUE(execSql(path, "PRAGMA user_version = 99"));
     const QStringList before = dumpDatabase(path);
     CNContactStore store(path);
@@ -614,7 +639,8 @@ TEST_F(CNContactStoreTest, ConcurrentFetchesAndSavesFromManyThreads)
             for (int b = 0; b < Batches; ++b) {
                 CNSaveRequest request;
                 for (int i = 0; i < PerBatch; ++i)
-                    request.addContact(*person(QStringLiteral("W%1-%2-%3").arg(w).arg(b).arg(i), QStringLiteral("n")), {});
+                    request.addContact(*person(QStringLiteral("W%1-%2-%3").arg(w).arg(b).arg(i), QStringLiteral("n")),
+                                       {});
                 if (!m_store->executeSaveRequest(request))
                     ++failures;
             }
