@@ -7,6 +7,22 @@ QString CNMakeIdentifier()
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
+CNEntryIdentifier::CNEntryIdentifier(const QString& text)
+{
+    const QUuid uuid = QUuid::fromString(text);
+    if (!uuid.isNull() && text.size() == 36 && uuid.toString(QUuid::WithoutBraces).toUpper() == text)
+        m_uuid = uuid;
+    else
+        m_other = text;
+}
+
+QString CNEntryIdentifier::text() const
+{
+    if (!m_other.isNull() || m_uuid.isNull())
+        return m_other;
+    return m_uuid.toString(QUuid::WithoutBraces).toUpper();
+}
+
 CNKeySet CNKeySetFromKeys(const QStringList& keys)
 {
     CNKeySet set;

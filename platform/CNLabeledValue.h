@@ -9,23 +9,36 @@
 
 QString CNMakeIdentifier();
 
-template <typename T>
-class CNLabeledValue
+// An entry identifier. Identifiers made by this program are upper-case UUID texts; they are kept
+// as 16 bytes (a contact list holds hundreds of thousands of them) and any other text as is.
+class CNEntryIdentifier
 {
 public:
-    CNLabeledValue() : m_identifier(CNMakeIdentifier()) {}
-    CNLabeledValue(QString label, T value)
-        : m_identifier(CNMakeIdentifier()), m_label(std::move(label)), m_value(std::move(value))
-    {
-    }
-    CNLabeledValue(QString identifier, QString label, T value)
-        : m_identifier(std::move(identifier)), m_label(std::move(label)), m_value(std::move(value))
+    CNEntryIdentifier() : m_uuid(QUuid::createUuid()) {}
+    explicit CNEntryIdentifier(const QString& text);
+
+    QString text() const;
+
+    friend bool operator==(const CNEntryIdentifier&, const CNEntryIdentifier&) = default;
+
+private:
+    QUuid m_uuid;
+    QString m_other; // set only for identifiers that are not canonical UUID texts
+};
+
+template <typename T> class CNLabeledValue
+{
+public:
+    CNLabeledValue() = default;
+    CNLabeledValue(QString label, T value) : m_label(std::move(label)), m_value(std::move(value)) {}
+    CNLabeledValue(const QString& identifier, QString label, T value)
+        : m_identifier(identifier), m_label(std::move(label)), m_value(std::move(value))
     {
     }
 
     static CNLabeledValue labeledValueWithLabel(const QString& label, const T& value) { return {label, value}; }
 
-    const QString& identifier() const { return m_identifier; }
+    QString identifier() const { return m_identifier.text(); }
     const QString& label() const { return m_label; }
     const T& value() const { return m_value; }
 
@@ -41,7 +54,12 @@ public:
     friend bool operator==(const CNLabeledValue&, const CNLabeledValue&) = default;
 
 private:
-    QString m_identifier;
+    CNLabeledValue(CNEntryIdentifier identifier, QString label, T value)
+        : m_identifier(std::move(identifier)), m_label(std::move(label)), m_value(std::move(value))
+    {
+    }
+
+    CNEntryIdentifier m_identifier;
     QString m_label;
     T m_value;
 };
