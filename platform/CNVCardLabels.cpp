@@ -1,12 +1,18 @@
 #include "CNVCardLabels.h"
 
 #include "CNLabels.h"
+#include "CNVCardLexer.h"
 
 namespace {
 
-bool is(QByteArrayView a, const char* b)
+template <size_t N> bool is(QByteArrayView a, const char (&b)[N])
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return CNVCardCodec::equalsNoCase(a, QByteArrayView(b, N - 1));
+}
+
+bool is(QByteArrayView a, QByteArrayView b)
+{
+    return CNVCardCodec::equalsNoCase(a, b);
 }
 
 struct TypeFlags
@@ -17,13 +23,13 @@ struct TypeFlags
     int unknownCount = 0;
 };
 
-const char* const kQualifiers[] = {"pref",   "voice",  "internet", "x400", "msg",      "video",
-                                   "text",   "bbs",    "modem",    "car",  "isdn",     "pcs",
-                                   "postal", "parcel", "dom",      "intl", "textphone"};
+const QByteArrayView kQualifiers[] = {"pref",   "voice",  "internet", "x400", "msg",      "video",
+                                      "text",   "bbs",    "modem",    "car",  "isdn",     "pcs",
+                                      "postal", "parcel", "dom",      "intl", "textphone"};
 
 struct RelationName
 {
-    const char* type;
+    QByteArrayView type;
     const QString* label;
 };
 
@@ -40,8 +46,8 @@ const RelationName kRelations[] = {
 struct ImService
 {
     const QString* service;
-    const char* scheme;
-    const char* property;
+    QByteArrayView scheme;
+    QByteArrayView property;
 };
 
 const ImService kImServices[] = {
@@ -61,7 +67,7 @@ const ImService kImServices[] = {
 
 bool CNVCardIsQualifierType(QByteArrayView type)
 {
-    for (const char* q : kQualifiers) {
+    for (const QByteArrayView q : kQualifiers) {
         if (is(type, q))
             return true;
     }
@@ -214,7 +220,7 @@ QByteArray CNVCardSchemeForInstantMessageService(const QString& service)
 {
     for (const ImService& s : kImServices) {
         if (service == *s.service)
-            return QByteArray(s.scheme);
+            return s.scheme.toByteArray();
     }
     return QByteArrayLiteral("x-im");
 }

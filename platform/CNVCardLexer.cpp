@@ -1,5 +1,6 @@
 #include "CNVCardLexer.h"
 
+#include <QVarLengthArray>
 #include <array>
 #include <cstring>
 
@@ -21,9 +22,14 @@ int hexValue(char c)
     return -1;
 }
 
-bool is(QByteArrayView a, const char* b)
+template <size_t N> bool is(QByteArrayView a, const char (&b)[N])
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return CNVCardCodec::equalsNoCase(a, QByteArrayView(b, N - 1));
+}
+
+bool is(QByteArrayView a, QByteArrayView b)
+{
+    return CNVCardCodec::equalsNoCase(a, b);
 }
 
 bool isEncodingToken(QByteArrayView v)
@@ -31,10 +37,9 @@ bool isEncodingToken(QByteArrayView v)
     return is(v, "QUOTED-PRINTABLE") || is(v, "BASE64") || is(v, "B") || is(v, "8BIT") || is(v, "7BIT");
 }
 
-bool startsWithNoCase(QByteArrayView text, const char* prefix)
+bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix)
 {
-    const auto n = static_cast<qsizetype>(std::strlen(prefix));
-    return text.size() >= n && is(text.first(n), prefix);
+    return text.size() >= prefix.size() && is(text.first(prefix.size()), prefix);
 }
 
 } // namespace
@@ -42,7 +47,7 @@ bool startsWithNoCase(QByteArrayView text, const char* prefix)
 QByteArrayView CNVCardProperty::parameter(QByteArrayView parameterName) const
 {
     for (const CNVCardParameter& p : parameters) {
-        if (p.name.compare(parameterName, Qt::CaseInsensitive) == 0)
+        if (CNVCardCodec::equalsNoCase(p.name, parameterName))
             return p.value;
     }
     return {};
@@ -252,22 +257,26 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
 bool CNVCardCodec::appendQuotedPrintable(QByteArrayView in, QByteArray& out)
 {
     const qsizetype n = in.size();
-    out.reserve(out.size() + n);
+    const qsizetype base = out.size();
+    out.resize(base + n);
+    char* w = out.data() + base;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = in[i];
         if (c != '=') {
-            out.append(c);
+            *w++ = c;
             continue;
         }
         if (i + 1 == n)
             break; // a soft break at the very end
         if (i + 2 < n && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
-            out.append(static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2])));
+            *w++ = static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
             i += 2;
             continue;
         }
+        out.truncate(w - out.data());
         return false;
     }
+    out.truncate(w - out.data());
     return true;
 }
 
@@ -283,63 +292,67 @@ bool CNVCardCodec::appendBase64(QByteArrayView in, QByteArray& out)
         t['_'] = 63;
         return t;
     }();
-    out.reserve(out.size() + in.size() * 3 / 4);
+    const qsizetype base = out.size();
+    out.resize(base + in.size() * 3 / 4 + 3);
+    char* w = out.data() + base;
     quint32 buffer = 0;
     int bits = 0;
     int padding = 0;
+    bool ok = true;
     for (const char ch : in) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            continue;
-        if (c == '=') {
-            ++padding;
-            continue;
-        }
         const int v = table[c];
-        if (v < 0 || padding > 0)
-            return false;
-        buffer = (buffer << 6) | static_cast<quint32>(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.append(static_cast<char>((buffer >> bits) & 0xFF));
+        if (v >= 0 && padding == 0) {
+            buffer = (buffer << 6) | static_cast<quint32>(v);
+            bits += 6;
+            if (bits >= 8) {
+                bits -= 8;
+                *w++ = static_cast<char>((buffer >> bits) & 0xFF);
+            }
+        } else if (c == '=') {
+            ++padding;
+        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            ok = false;
+            break;
         }
     }
-    // A dangling sixth of a byte at the end (a truncated last group) is dropped, as exporters cut them.
-    return padding <= 2;
+    out.truncate(w - out.data());
+    // A last group cut short is dropped, as some exporters write them.
+    return ok && padding <= 2;
 }
 
 QString CNVCardCodec::unescapeText(QByteArrayView utf8)
 {
-    if (utf8.indexOf('\\') < 0)
-        return QString::fromUtf8(utf8);
-    QByteArray out;
-    out.reserve(utf8.size());
     const qsizetype n = utf8.size();
+    const char* s = utf8.data();
+    if (!std::memchr(s, '\\', static_cast<size_t>(n)))
+        return QString::fromUtf8(utf8);
+    QVarLengthArray<char, 512> out(n);
+    char* w = out.data();
     for (qsizetype i = 0; i < n; ++i) {
-        const char c = utf8[i];
+        const char c = s[i];
         if (c != '\\' || i + 1 == n) {
-            out.append(c);
+            *w++ = c;
             continue;
         }
-        const char e = utf8[++i];
+        const char e = s[++i];
         switch (e) {
         case 'n':
         case 'N':
-            out.append('\n');
+            *w++ = '\n';
             break;
         case ',':
         case ';':
         case ':':
         case '\\':
-            out.append(e);
+            *w++ = e;
             break;
         default:
-            out.append('\\');
-            out.append(e);
+            *w++ = '\\';
+            *w++ = e;
         }
     }
-    return QString::fromUtf8(out);
+    return QString::fromUtf8(out.data(), w - out.data());
 }
 
 void CNVCardCodec::splitComponents(QByteArrayView value, std::vector<QByteArrayView>& out)

@@ -63,6 +63,24 @@ private:
 
 namespace CNVCardCodec {
 
+// ASCII case-insensitive equality; property names, parameters and types are ASCII.
+inline bool equalsNoCase(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 // Quoted-printable decoding; false when an "=" is followed by no two hex digits.
 bool appendQuotedPrintable(QByteArrayView in, QByteArray& out);
 // Base64: whitespace is skipped, a missing padding or a cut-off last group is tolerated; any other

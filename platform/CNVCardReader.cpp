@@ -5,10 +5,9 @@
 #include "CNVCardLexer.h"
 #include "KQTextCodecs.h"
 
-#include <QRandomGenerator64>
+#include <QRandomGenerator>
 #include <algorithm>
-#include <string>
-#include <unordered_map>
+#include <array>
 
 namespace {
 
@@ -49,85 +48,130 @@ enum class Prop
     ShowAs,
 };
 
-const std::unordered_map<std::string, Prop>& propertyTable()
+struct PropertyName
 {
-    static const std::unordered_map<std::string, Prop> table = {
-        {"BEGIN", Prop::Begin},
-        {"END", Prop::End},
-        {"N", Prop::N},
-        {"FN", Prop::FN},
-        {"NICKNAME", Prop::Nickname},
-        {"ORG", Prop::Org},
-        {"TITLE", Prop::Title},
-        {"BDAY", Prop::Birthday},
-        {"X-ALTBDAY", Prop::AltBirthday},
-        {"ANNIVERSARY", Prop::Anniversary},
-        {"X-ANNIVERSARY", Prop::Anniversary},
-        {"X-EVOLUTION-ANNIVERSARY", Prop::Anniversary},
-        {"X-MS-ANNIVERSARY", Prop::Anniversary},
-        {"X-ABDATE", Prop::Date},
-        {"TEL", Prop::Tel},
-        {"EMAIL", Prop::Email},
-        {"ADR", Prop::Adr},
-        {"URL", Prop::Url},
-        {"NOTE", Prop::Note},
-        {"PHOTO", Prop::Photo},
-        {"X-ABLABEL", Prop::Label},
-        {"X-ABADR", Prop::LabelAdr},
-        {"X-ABRELATEDNAMES", Prop::RelatedName},
-        {"RELATED", Prop::Related},
-        {"X-SPOUSE", Prop::Spouse},
-        {"X-EVOLUTION-SPOUSE", Prop::Spouse},
-        {"X-MS-SPOUSE", Prop::Spouse},
-        {"X-MANAGER", Prop::Manager},
-        {"X-EVOLUTION-MANAGER", Prop::Manager},
-        {"X-MS-MANAGER", Prop::Manager},
-        {"X-ASSISTANT", Prop::Assistant},
-        {"X-EVOLUTION-ASSISTANT", Prop::Assistant},
-        {"X-MS-ASSISTANT", Prop::Assistant},
-        {"IMPP", Prop::Impp},
-        {"X-SOCIALPROFILE", Prop::Social},
-        {"X-PHONETIC-FIRST-NAME", Prop::PhoneticGiven},
-        {"X-PHONETIC-MIDDLE-NAME", Prop::PhoneticMiddle},
-        {"X-PHONETIC-LAST-NAME", Prop::PhoneticFamily},
-        {"X-PHONETIC-ORG", Prop::PhoneticOrg},
-        {"X-MAIDENNAME", Prop::MaidenName},
-        {"KIND", Prop::Kind},
-        {"X-ADDRESSBOOKSERVER-KIND", Prop::Kind},
-        {"X-ABSHOWAS", Prop::ShowAs},
-    };
-    return table;
+    QByteArrayView name;
+    Prop prop;
+};
+
+const PropertyName kProperties[] = {
+    {"BEGIN", Prop::Begin},
+    {"END", Prop::End},
+    {"N", Prop::N},
+    {"FN", Prop::FN},
+    {"NICKNAME", Prop::Nickname},
+    {"ORG", Prop::Org},
+    {"TITLE", Prop::Title},
+    {"BDAY", Prop::Birthday},
+    {"X-ALTBDAY", Prop::AltBirthday},
+    {"ANNIVERSARY", Prop::Anniversary},
+    {"X-ANNIVERSARY", Prop::Anniversary},
+    {"X-EVOLUTION-ANNIVERSARY", Prop::Anniversary},
+    {"X-MS-ANNIVERSARY", Prop::Anniversary},
+    {"X-ABDATE", Prop::Date},
+    {"TEL", Prop::Tel},
+    {"EMAIL", Prop::Email},
+    {"ADR", Prop::Adr},
+    {"URL", Prop::Url},
+    {"NOTE", Prop::Note},
+    {"PHOTO", Prop::Photo},
+    {"X-ABLABEL", Prop::Label},
+    {"X-ABADR", Prop::LabelAdr},
+    {"X-ABRELATEDNAMES", Prop::RelatedName},
+    {"RELATED", Prop::Related},
+    {"X-SPOUSE", Prop::Spouse},
+    {"X-EVOLUTION-SPOUSE", Prop::Spouse},
+    {"X-MS-SPOUSE", Prop::Spouse},
+    {"X-MANAGER", Prop::Manager},
+    {"X-EVOLUTION-MANAGER", Prop::Manager},
+    {"X-MS-MANAGER", Prop::Manager},
+    {"X-ASSISTANT", Prop::Assistant},
+    {"X-EVOLUTION-ASSISTANT", Prop::Assistant},
+    {"X-MS-ASSISTANT", Prop::Assistant},
+    {"IMPP", Prop::Impp},
+    {"X-SOCIALPROFILE", Prop::Social},
+    {"X-PHONETIC-FIRST-NAME", Prop::PhoneticGiven},
+    {"X-PHONETIC-MIDDLE-NAME", Prop::PhoneticMiddle},
+    {"X-PHONETIC-LAST-NAME", Prop::PhoneticFamily},
+    {"X-PHONETIC-ORG", Prop::PhoneticOrg},
+    {"X-MAIDENNAME", Prop::MaidenName},
+    {"KIND", Prop::Kind},
+    {"X-ADDRESSBOOKSERVER-KIND", Prop::Kind},
+    {"X-ABSHOWAS", Prop::ShowAs},
+};
+
+// The property a name stands for. Names are looked up by length first: a line costs a few
+// comparisons and no allocation.
+std::optional<Prop> propertyFor(QByteArrayView name)
+{
+    constexpr qsizetype kLongest = 32;
+    static const auto byLength = [] {
+        std::array<std::vector<const PropertyName*>, kLongest> table;
+        for (const PropertyName& p : kProperties)
+            table[static_cast<size_t>(p.name.size())].push_back(&p);
+        return table;
+    }();
+    if (name.size() >= kLongest)
+        return std::nullopt;
+    for (const PropertyName* p : byLength[static_cast<size_t>(name.size())]) {
+        if (CNVCardCodec::equalsNoCase(p->name, name))
+            return p->prop;
+    }
+    return std::nullopt;
 }
 
-bool is(QByteArrayView a, const char* b)
+template <size_t N> bool is(QByteArrayView a, const char (&b)[N])
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return CNVCardCodec::equalsNoCase(a, QByteArrayView(b, N - 1));
 }
 
-// Fresh identifiers in the UUID text form, without a system call for each one.
+// Fresh identifiers in the UUID text form (version 4), without a system call for each one: a
+// xoshiro256** generator seeded once from the system's random source.
 class IdentifierMaker
 {
 public:
+    IdentifierMaker()
+    {
+        for (quint64& word : m_state)
+            word = QRandomGenerator::system()->generate64();
+    }
+
     QString make()
     {
-        quint64 hi = m_random.generate64();
-        quint64 lo = m_random.generate64();
-        hi = (hi & ~0xF000ULL) | 0x4000ULL; // version 4
+        quint64 hi = next();
+        quint64 lo = next();
+        hi = (hi & ~0xF000ULL) | 0x4000ULL;
         lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
+        QString id(36, Qt::Uninitialized);
+        char16_t* out = reinterpret_cast<char16_t*>(id.data());
         static const char digits[] = "0123456789ABCDEF";
-        char text[36];
-        int k = 0;
-        for (int i = 0; i < 32; ++i) {
-            if (i == 8 || i == 12 || i == 16 || i == 20)
-                text[k++] = '-';
-            const quint64 word = i < 16 ? hi : lo;
-            text[k++] = digits[(word >> (60 - 4 * (i % 16))) & 0xF];
+        // Dashes after the 8th, 12th, 16th and 20th digit.
+        static constexpr int kPosition[32] = {0,  1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 14, 15, 16, 17,
+                                              19, 20, 21, 22, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35};
+        for (int i = 0; i < 16; ++i) {
+            out[kPosition[i]] = static_cast<char16_t>(digits[(hi >> (60 - 4 * i)) & 0xF]);
+            out[kPosition[16 + i]] = static_cast<char16_t>(digits[(lo >> (60 - 4 * i)) & 0xF]);
         }
-        return QString::fromLatin1(text, 36);
+        out[8] = out[13] = out[18] = out[23] = u'-';
+        return id;
     }
 
 private:
-    QRandomGenerator64 m_random = QRandomGenerator64::securelySeeded();
+    static quint64 rotl(quint64 x, int k) { return (x << k) | (x >> (64 - k)); }
+    quint64 next()
+    {
+        const quint64 result = rotl(m_state[1] * 5, 7) * 9;
+        const quint64 t = m_state[1] << 17;
+        m_state[2] ^= m_state[0];
+        m_state[3] ^= m_state[1];
+        m_state[1] ^= m_state[2];
+        m_state[0] ^= m_state[3];
+        m_state[2] ^= t;
+        m_state[3] = rotl(m_state[3], 45);
+        return result;
+    }
+
+    quint64 m_state[4];
 };
 
 template <typename T> struct Pending
@@ -146,7 +190,6 @@ struct Card
     bool haveN = false, haveOrg = false, haveTitle = false, haveNickname = false, haveBirthday = false;
     bool haveAltBirthday = false, havePhoto = false;
     QString formattedName;
-    QStringList notes;
     CNContactData d;
     std::vector<Pending<CNPhoneNumber>> phones;
     std::vector<Pending<QString>> emails;
@@ -158,6 +201,33 @@ struct Card
     std::vector<Pending<CNInstantMessageAddress>> messaging;
     std::vector<std::pair<QByteArray, QString>> groupLabels;
     std::vector<std::pair<QByteArray, QString>> groupCountries;
+
+    // Starts the next card, keeping the lists' storage: most cards have the same few entries.
+    void reset(int beginLine)
+    {
+        line = beginLine;
+        failure.clear();
+        isGroup = organization = false;
+        haveN = haveOrg = haveTitle = haveNickname = haveBirthday = haveAltBirthday = havePhoto = false;
+        formattedName.clear();
+        d = CNContactData();
+        phones.clear();
+        emails.clear();
+        addresses.clear();
+        dates.clear();
+        urls.clear();
+        relations.clear();
+        profiles.clear();
+        messaging.clear();
+        groupLabels.clear();
+        groupCountries.clear();
+    }
+
+    bool nameless() const
+    {
+        return d.familyName.isEmpty() && d.givenName.isEmpty() && d.middleName.isEmpty() && d.namePrefix.isEmpty() &&
+               d.nameSuffix.isEmpty();
+    }
 };
 
 std::optional<int> digits(QByteArrayView s, qsizetype from, qsizetype count)
@@ -253,7 +323,7 @@ private:
     QByteArray m_converted;
     std::vector<QByteArrayView> m_parts;
     std::vector<QByteArrayView> m_types;
-    std::string m_upperName;
+    std::vector<QString> m_components;
 };
 
 CNVCardReader::Result Reader::run(const QByteArray& input)
@@ -374,18 +444,13 @@ void Reader::instantMessage(const CNVCardProperty& p, const QString& service, QS
 
 void Reader::property(const CNVCardProperty& p)
 {
-    m_upperName.assign(p.name.data(), static_cast<size_t>(p.name.size()));
-    for (char& c : m_upperName)
-        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    const auto& table = propertyTable();
-    const auto it = table.find(m_upperName);
+    const std::optional<Prop> prop = propertyFor(p.name);
 
-    if (it != table.end() && it->second == Prop::Begin && is(p.value.trimmed(), "VCARD")) {
+    if (prop == Prop::Begin && is(p.value.trimmed(), "VCARD")) {
         if (m_inCard)
             m_result.problems.append(
                 QStringLiteral("card at line %1: no END:VCARD before line %2").arg(m_card.line).arg(p.line));
-        m_card = Card();
-        m_card.line = p.line;
+        m_card.reset(p.line);
         m_inCard = true;
         return;
     }
@@ -393,7 +458,7 @@ void Reader::property(const CNVCardProperty& p)
         m_result.problems.append(QStringLiteral("line %1: text outside a card").arg(p.line));
         return;
     }
-    if (it == table.end()) {
+    if (!prop) {
         // Old KDE messaging fields: X-messaging/xmpp-All, several handles split by U+E000.
         if (p.name.size() > 12 && is(p.name.first(12), "X-MESSAGING/")) {
             QByteArrayView kind = p.name.sliced(12);
@@ -414,8 +479,8 @@ void Reader::property(const CNVCardProperty& p)
     }
 
     QString value;
-    std::vector<QString> parts;
-    switch (it->second) {
+    std::vector<QString>& parts = m_components;
+    switch (*prop) {
     case Prop::Begin:
         return;
     case Prop::End:
@@ -436,7 +501,8 @@ void Reader::property(const CNVCardProperty& p)
         m_card.haveN = true;
         return;
     case Prop::FN:
-        if (m_card.formattedName.isEmpty())
+        // Only needed for a card without a name.
+        if (m_card.formattedName.isEmpty() && (!m_card.haveN || m_card.nameless()))
             text(p, m_card.formattedName);
         return;
     case Prop::Nickname:
@@ -462,7 +528,7 @@ void Reader::property(const CNVCardProperty& p)
         return;
     case Prop::Birthday:
     case Prop::AltBirthday: {
-        const bool alternate = it->second == Prop::AltBirthday;
+        const bool alternate = *prop == Prop::AltBirthday;
         bool& have = alternate ? m_card.haveAltBirthday : m_card.haveBirthday;
         QByteArrayView bytes;
         if (have || !valueBytes(p, bytes))
@@ -486,7 +552,7 @@ void Reader::property(const CNVCardProperty& p)
             return;
         if (const auto date = parseDate(bytes)) {
             add(m_card.dates, p,
-                it->second == Prop::Anniversary ? CNLabelDateAnniversary : typeLabel(p, CNVCardValueKind::Date), *date);
+                *prop == Prop::Anniversary ? CNLabelDateAnniversary : typeLabel(p, CNVCardValueKind::Date), *date);
         }
         return;
     }
@@ -523,8 +589,11 @@ void Reader::property(const CNVCardProperty& p)
         return;
     }
     case Prop::Note:
-        if (text(p, value) && !value.isEmpty())
-            m_card.notes.append(value);
+        if (text(p, value) && !value.isEmpty()) {
+            if (!m_card.d.note.isEmpty())
+                m_card.d.note.append(QLatin1Char('\n'));
+            m_card.d.note.append(value);
+        }
         return;
     case Prop::Photo:
         photo(p);
@@ -532,7 +601,7 @@ void Reader::property(const CNVCardProperty& p)
     case Prop::Label:
     case Prop::LabelAdr:
         if (!p.group.isEmpty() && text(p, value)) {
-            auto& list = it->second == Prop::Label ? m_card.groupLabels : m_card.groupCountries;
+            auto& list = *prop == Prop::Label ? m_card.groupLabels : m_card.groupCountries;
             list.emplace_back(p.group.toByteArray(), value);
         }
         return;
@@ -545,9 +614,9 @@ void Reader::property(const CNVCardProperty& p)
     case Prop::Manager:
     case Prop::Assistant:
         if (text(p, value) && !value.isEmpty()) {
-            const QString& label = it->second == Prop::Spouse    ? CNLabelContactRelationSpouse
-                                   : it->second == Prop::Manager ? CNLabelContactRelationManager
-                                                                 : CNLabelContactRelationAssistant;
+            const QString& label = *prop == Prop::Spouse    ? CNLabelContactRelationSpouse
+                                   : *prop == Prop::Manager ? CNLabelContactRelationManager
+                                                            : CNLabelContactRelationAssistant;
             add(m_card.relations, p, label, CNContactRelation(value));
         }
         return;
@@ -655,10 +724,8 @@ void Reader::finishCard(Card& card)
     CNContactData& d = card.d;
     d.identifier = m_ids.make();
     d.contactType = card.organization ? CNContactType::Organization : CNContactType::Person;
-    const bool nameless = d.familyName.isEmpty() && d.givenName.isEmpty() && d.middleName.isEmpty() &&
-                          d.namePrefix.isEmpty() && d.nameSuffix.isEmpty();
     const QString fn = card.formattedName.trimmed();
-    if (nameless && !card.organization && !fn.isEmpty() && fn != d.organizationName.trimmed()) {
+    if (card.nameless() && !card.organization && !fn.isEmpty() && fn != d.organizationName.trimmed()) {
         const qsizetype space = fn.lastIndexOf(QLatin1Char(' '));
         if (space > 0) {
             d.givenName = fn.first(space).trimmed();
@@ -667,7 +734,6 @@ void Reader::finishCard(Card& card)
             d.givenName = fn;
         }
     }
-    d.note = card.notes.join(QLatin1Char('\n'));
     for (auto& item : card.addresses) {
         for (const auto& [group, code] : card.groupCountries) {
             // Only a country code; some writers put a whole address text here.
