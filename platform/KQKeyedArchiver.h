@@ -10,13 +10,15 @@
 // decodeObjectOfClasses). Malformed input of any kind - truncated, garbage, wrong types, UIDs out
 // of range, reference cycles, absurd counts - makes the unarchiver fail with an error text; it
 // never crashes and never allocates more than a small multiple of the input size.
+//
+// Keys that start with "$" are stored with one more "$" in front, so that they never clash with the
+// archive's own keys. Strings cannot hold U+0000 (the property-list codec ends them there).
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,7 +44,20 @@ using KQCodingPtr = std::shared_ptr<KQCoding>;
 using KQDecodeFactory = std::function<KQCodingPtr(KQKeyedUnarchiver& coder)>;
 
 // Registers how to decode a class name. Registering the same name again replaces the factory.
+// Thread-safe.
 void KQRegisterArchiveClass(const QString& className, KQDecodeFactory factory);
+
+// What a key of the object being read holds. None: the key is missing or holds "$null".
+enum class KQArchiveValueKind
+{
+    None,
+    Bool,
+    Int,
+    Real,
+    String,
+    Data,
+    Object
+};
 
 class KQKeyedArchiver
 {
@@ -56,17 +71,22 @@ public:
     static QByteArray archivedDataWithRootObject(const KQCoding& root);
 
     // Encoders for the object being written. An object that is encoded twice within one archive
-    // is stored once and referenced twice.
+    // is stored once and referenced twice; objects are told apart by address, so every object
+    // passed here must stay alive until the archive is finished.
     void encodeObject(const KQCoding* object, const QString& key); // nullptr stores "$null"
+    // For objects made only to be written (wrappers of plain values): the archiver keeps them
+    // alive until the archive is finished, so that no later object can reuse their address.
+    void encodeRetainedObject(std::shared_ptr<const KQCoding> object, const QString& key);
     void encodeString(const std::optional<QString>& value, const QString& key); // none stores "$null"
     void encodeData(const std::optional<QByteArray>& value, const QString& key);
     void encodeBool(bool value, const QString& key);
     void encodeInt(qint64 value, const QString& key);
     void encodeDouble(double value, const QString& key);
     void encodeDate(const QDateTime& value, const QString& key); // NSDate: seconds since 2001-01-01 UTC
-    void encodeArray(const std::vector<const KQCoding*>& objects, const QString& key); // NSArray
-    void encodeStringArray(const QStringList& strings, const QString& key);            // NSArray of strings
-    // NSIndexSet of non-negative indexes.
+    void encodeArray(const std::vector<const KQCoding*>& objects, const QString& key); // NSArray; nullptrs left out
+    void encodeRetainedArray(std::vector<std::shared_ptr<const KQCoding>> objects, const QString& key);
+    void encodeStringArray(const QStringList& strings, const QString& key); // NSArray of strings
+    // NSIndexSet of the non-negative indexes (order and repeats are not kept).
     void encodeIndexSet(const std::vector<qint64>& indexes, const QString& key);
 
 private:
@@ -94,12 +114,15 @@ public:
     QString error() const;
     void failWithError(const QString& error);
 
-    // Decoders for the object being read. A missing key, a "$null" or a value of another type
-    // yields none / an empty value / false / 0. A type mismatch on an object fails the unarchiver.
+    // Decoders for the object being read (outside any object: the "$top" dictionary). A missing
+    // key or a "$null" yields none / an empty value / false / 0. A value of another type, an
+    // object of a class that is not allowed or any malformation fails the unarchiver; after a
+    // failure every decoder yields none / empty. Ints and doubles convert into each other, bools
+    // read from ints.
     bool containsValueForKey(const QString& key) const;
+    KQArchiveValueKind valueKindForKey(const QString& key) const;
     KQCodingPtr decodeObjectOfClasses(const QSet<QString>& classes, const QString& key);
-    template <typename T>
-    std::shared_ptr<T> decodeObjectOfClass(const QSet<QString>& classes, const QString& key)
+    template <typename T> std::shared_ptr<T> decodeObjectOfClass(const QSet<QString>& classes, const QString& key)
     {
         return std::dynamic_pointer_cast<T>(decodeObjectOfClasses(classes, key));
     }
@@ -109,8 +132,10 @@ public:
     qint64 decodeInt(const QString& key);
     double decodeDouble(const QString& key);
     std::optional<QDateTime> decodeDate(const QString& key);
+    // An NSArray whose elements are all objects of the given classes ("$null" elements fail).
     std::vector<KQCodingPtr> decodeArrayOfClasses(const QSet<QString>& classes, const QString& key);
     QStringList decodeStringArray(const QString& key);
+    // Ascending, at most as many indexes as a small multiple of the archive's size.
     std::vector<qint64> decodeIndexSet(const QString& key);
 
 private:

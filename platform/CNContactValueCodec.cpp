@@ -1,0 +1,499 @@
+#include "CNContactValueCodec.h"
+
+#include <QHash>
+#include <array>
+#include <limits>
+
+namespace {
+
+// Texts stored as codes (code = index + 1). Append only: the codes are on disk.
+const std::array<const QString*, 62>& wellKnownStrings()
+{
+    static const std::array<const QString*, 62> table = {
+        &CNLabelHome,
+        &CNLabelWork,
+        &CNLabelOther,
+        &CNLabelSchool,
+        &CNLabelEmailiCloud,
+        &CNLabelURLAddressHomePage,
+        &CNLabelDateAnniversary,
+        &CNLabelPhoneNumberiPhone,
+        &CNLabelPhoneNumberMobile,
+        &CNLabelPhoneNumberMain,
+        &CNLabelPhoneNumberHomeFax,
+        &CNLabelPhoneNumberWorkFax,
+        &CNLabelPhoneNumberOtherFax,
+        &CNLabelPhoneNumberPager,
+        &CNLabelContactRelationFather,
+        &CNLabelContactRelationMother,
+        &CNLabelContactRelationParent,
+        &CNLabelContactRelationBrother,
+        &CNLabelContactRelationSister,
+        &CNLabelContactRelationChild,
+        &CNLabelContactRelationFriend,
+        &CNLabelContactRelationSpouse,
+        &CNLabelContactRelationPartner,
+        &CNLabelContactRelationAssistant,
+        &CNLabelContactRelationManager,
+        &CNLabelContactRelationSon,
+        &CNLabelContactRelationDaughter,
+        &CNSocialProfileServiceFacebook,
+        &CNSocialProfileServiceFlickr,
+        &CNSocialProfileServiceGameCenter,
+        &CNSocialProfileServiceLinkedIn,
+        &CNSocialProfileServiceMySpace,
+        &CNSocialProfileServiceSinaWeibo,
+        &CNSocialProfileServiceTencentWeibo,
+        &CNSocialProfileServiceTwitter,
+        &CNSocialProfileServiceYelp,
+        &CNInstantMessageServiceAIM,
+        &CNInstantMessageServiceFacebook,
+        &CNInstantMessageServiceGaduGadu,
+        &CNInstantMessageServiceGoogleTalk,
+        &CNInstantMessageServiceICQ,
+        &CNInstantMessageServiceJabber,
+        &CNInstantMessageServiceMSN,
+        &CNInstantMessageServiceQQ,
+        &CNInstantMessageServiceSkype,
+        &CNInstantMessageServiceYahoo,
+        &CNCalendarIdentifierGregorian,
+        &CNCalendarIdentifierHebrew,
+        &CNCalendarIdentifierIslamic,
+        &CNCalendarIdentifierChinese,
+        // Reserved for further constants.
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+    };
+    return table;
+}
+
+int wellKnownCode(const QString& text)
+{
+    static const QHash<QString, int> codes = [] {
+        QHash<QString, int> h;
+        const auto& table = wellKnownStrings();
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i])
+                h.insert(*table[i], static_cast<int>(i) + 1);
+        }
+        return h;
+    }();
+    return codes.value(text, 0);
+}
+
+// String headers: (length << 2) for UTF-8 text, (code << 2) | 1 for a well-known text, 2 for an
+// identifier stored as 16 bytes.
+constexpr quint64 TagText = 0;
+constexpr quint64 TagWellKnown = 1;
+constexpr quint64 HeaderUuid = 2;
+
+int hexValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+bool isUuidDash(int i)
+{
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
+
+// Only the exact form the store hands out (upper-case hex with dashes) is packed, so that every
+// other text reads back unchanged.
+bool packUuid(const QString& text, unsigned char* out)
+{
+    if (text.size() != 36)
+        return false;
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    int byte = 0;
+    for (int i = 0; i < 36;) {
+        if (isUuidDash(i)) {
+            if (s[i] != u'-')
+                return false;
+            ++i;
+            continue;
+        }
+        const int hi = hexValue(s[i]);
+        const int lo = hexValue(s[i + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        out[byte++] = static_cast<unsigned char>(hi << 4 | lo);
+        i += 2;
+    }
+    return true;
+}
+
+QString unpackUuid(const unsigned char* in)
+{
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    QString text(36, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    int byte = 0;
+    for (int i = 0; i < 36;) {
+        if (isUuidDash(i)) {
+            out[i++] = u'-';
+            continue;
+        }
+        out[i++] = digits[in[byte] >> 4];
+        out[i++] = digits[in[byte] & 0xF];
+        ++byte;
+    }
+    return text;
+}
+
+class Writer
+{
+public:
+    void varint(quint64 v)
+    {
+        while (v >= 0x80) {
+            m_bytes.append(static_cast<char>((v & 0x7F) | 0x80));
+            v >>= 7;
+        }
+        m_bytes.append(static_cast<char>(v));
+    }
+    void signedVarint(qint64 v) { varint((static_cast<quint64>(v) << 1) ^ static_cast<quint64>(v >> 63)); }
+
+    void text(const QString& s)
+    {
+        const QByteArray utf8 = s.toUtf8();
+        varint(static_cast<quint64>(utf8.size()) << 2 | TagText);
+        m_bytes.append(utf8);
+    }
+    void label(const QString& s)
+    {
+        if (const int code = s.isEmpty() ? 0 : wellKnownCode(s))
+            varint(static_cast<quint64>(code) << 2 | TagWellKnown);
+        else
+            text(s);
+    }
+    void identifier(const QString& s)
+    {
+        unsigned char packed[16];
+        if (packUuid(s, packed)) {
+            varint(HeaderUuid);
+            m_bytes.append(reinterpret_cast<const char*>(packed), 16);
+        } else {
+            text(s);
+        }
+    }
+
+    QByteArray take() { return std::move(m_bytes); }
+
+private:
+    QByteArray m_bytes;
+};
+
+class Reader
+{
+public:
+    Reader(const char* data, qsizetype size) : m_p(reinterpret_cast<const unsigned char*>(data)), m_end(m_p + size) {}
+
+    bool ok() const { return m_ok; }
+    void invalidate() { m_ok = false; }
+    bool atEnd() const { return m_p == m_end; }
+    qsizetype remaining() const { return m_end - m_p; }
+
+    quint64 varint()
+    {
+        quint64 v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            if (m_p == m_end)
+                break;
+            const unsigned char b = *m_p++;
+            v |= static_cast<quint64>(b & 0x7F) << shift;
+            if (!(b & 0x80))
+                return v;
+        }
+        m_ok = false;
+        return 0;
+    }
+    qint64 signedVarint()
+    {
+        const quint64 v = varint();
+        return static_cast<qint64>(v >> 1) ^ -static_cast<qint64>(v & 1);
+    }
+
+    QString string()
+    {
+        const quint64 header = varint();
+        if (!m_ok)
+            return {};
+        if (header == HeaderUuid) {
+            if (remaining() < 16)
+                return fail();
+            QString s = unpackUuid(m_p);
+            m_p += 16;
+            return s;
+        }
+        if ((header & 3) == TagWellKnown) {
+            const quint64 code = header >> 2;
+            const auto& table = wellKnownStrings();
+            if (code == 0 || code > table.size() || !table[code - 1])
+                return fail();
+            return *table[code - 1];
+        }
+        if ((header & 3) != TagText)
+            return fail();
+        const quint64 length = header >> 2;
+        if (length > static_cast<quint64>(remaining()))
+            return fail();
+        QString s = QString::fromUtf8(reinterpret_cast<const char*>(m_p), static_cast<qsizetype>(length));
+        m_p += length;
+        return s;
+    }
+
+private:
+    QString fail()
+    {
+        m_ok = false;
+        return {};
+    }
+
+    const unsigned char* m_p;
+    const unsigned char* m_end;
+    bool m_ok = true;
+};
+
+// Date parts: a presence mask, then each present part.
+constexpr quint64 Year = 1;
+constexpr quint64 Month = 2;
+constexpr quint64 Day = 4;
+constexpr quint64 Hour = 8;
+constexpr quint64 Minute = 16;
+constexpr quint64 Calendar = 32;
+
+void writeValue(Writer& w, const CNDateComponents& d)
+{
+    const quint64 mask = (d.year ? Year : 0) | (d.month ? Month : 0) | (d.day ? Day : 0) | (d.hour ? Hour : 0) |
+                         (d.minute ? Minute : 0) | (d.calendarIdentifier.isEmpty() ? 0 : Calendar);
+    w.varint(mask);
+    for (const auto* part : {&d.year, &d.month, &d.day, &d.hour, &d.minute}) {
+        if (*part)
+            w.signedVarint(**part);
+    }
+    if (mask & Calendar)
+        w.label(d.calendarIdentifier);
+}
+
+void readValue(Reader& r, CNDateComponents& d)
+{
+    const quint64 mask = r.varint();
+    if (mask > (Year | Month | Day | Hour | Minute | Calendar))
+        r.invalidate();
+    quint64 bit = Year;
+    for (auto* part : {&d.year, &d.month, &d.day, &d.hour, &d.minute}) {
+        if (mask & bit) {
+            const qint64 v = r.signedVarint();
+            if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+                r.invalidate();
+            *part = static_cast<int>(v);
+        }
+        bit <<= 1;
+    }
+    if (mask & Calendar)
+        d.calendarIdentifier = r.string();
+}
+
+void writeValue(Writer& w, const CNPhoneNumber& v)
+{
+    w.text(v.stringValue());
+}
+void readValue(Reader& r, CNPhoneNumber& v)
+{
+    v = CNPhoneNumber(r.string());
+}
+
+void writeValue(Writer& w, const QString& v)
+{
+    w.text(v);
+}
+void readValue(Reader& r, QString& v)
+{
+    v = r.string();
+}
+
+void writeValue(Writer& w, const CNPostalAddress& a)
+{
+    for (const QString* field : {&a.street, &a.subLocality, &a.city, &a.subAdministrativeArea, &a.state, &a.postalCode,
+                                 &a.country, &a.isoCountryCode})
+        w.text(*field);
+}
+void readValue(Reader& r, CNPostalAddress& a)
+{
+    for (QString* field : {&a.street, &a.subLocality, &a.city, &a.subAdministrativeArea, &a.state, &a.postalCode,
+                           &a.country, &a.isoCountryCode})
+        *field = r.string();
+}
+
+void writeValue(Writer& w, const CNContactRelation& v)
+{
+    w.text(v.name);
+}
+void readValue(Reader& r, CNContactRelation& v)
+{
+    v.name = r.string();
+}
+
+void writeValue(Writer& w, const CNSocialProfile& v)
+{
+    w.text(v.urlString);
+    w.text(v.username);
+    w.text(v.userIdentifier);
+    w.label(v.service);
+}
+void readValue(Reader& r, CNSocialProfile& v)
+{
+    v.urlString = r.string();
+    v.username = r.string();
+    v.userIdentifier = r.string();
+    v.service = r.string();
+}
+
+void writeValue(Writer& w, const CNInstantMessageAddress& v)
+{
+    w.text(v.username);
+    w.label(v.service);
+}
+void readValue(Reader& r, CNInstantMessageAddress& v)
+{
+    v.username = r.string();
+    v.service = r.string();
+}
+
+template <typename T> QByteArray encodeList(const std::vector<CNLabeledValue<T>>& values)
+{
+    if (values.empty())
+        return {};
+    Writer w;
+    w.varint(values.size());
+    for (const auto& entry : values) {
+        w.identifier(entry.identifier());
+        w.label(entry.label());
+        writeValue(w, entry.value());
+    }
+    return w.take();
+}
+
+template <typename T> bool decodeList(const char* data, qsizetype size, std::vector<CNLabeledValue<T>>& out)
+{
+    out.clear();
+    if (size == 0)
+        return true;
+    Reader r(data, size);
+    const quint64 count = r.varint();
+    // Every entry takes at least three bytes; a larger count is damage, not a reason to allocate.
+    if (!r.ok() || count > static_cast<quint64>(r.remaining()) / 3)
+        return false;
+    out.reserve(count);
+    for (quint64 i = 0; i < count; ++i) {
+        QString identifier = r.string();
+        QString label = r.string();
+        T value;
+        readValue(r, value);
+        if (!r.ok())
+            break;
+        out.emplace_back(std::move(identifier), std::move(label), std::move(value));
+    }
+    if (!r.ok() || !r.atEnd()) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray CNContactValueCodec::encode(const CNPhoneNumberList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNStringValueList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNPostalAddressList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNDateList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNRelationList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNSocialProfileList& values)
+{
+    return encodeList(values);
+}
+QByteArray CNContactValueCodec::encode(const CNInstantMessageList& values)
+{
+    return encodeList(values);
+}
+
+QByteArray CNContactValueCodec::encode(const std::optional<CNDateComponents>& date)
+{
+    if (!date)
+        return {};
+    Writer w;
+    writeValue(w, *date);
+    return w.take();
+}
+
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNPhoneNumberList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNStringValueList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNPostalAddressList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNDateList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNRelationList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNSocialProfileList& out)
+{
+    return decodeList(data, size, out);
+}
+bool CNContactValueCodec::decode(const char* data, qsizetype size, CNInstantMessageList& out)
+{
+    return decodeList(data, size, out);
+}
+
+bool CNContactValueCodec::decode(const char* data, qsizetype size, std::optional<CNDateComponents>& out)
+{
+    out.reset();
+    if (size == 0)
+        return true;
+    Reader r(data, size);
+    CNDateComponents date;
+    readValue(r, date);
+    if (!r.ok() || !r.atEnd())
+        return false;
+    out = std::move(date);
+    return true;
+}

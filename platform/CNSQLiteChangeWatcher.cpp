@@ -1,0 +1,43 @@
+#include "CNSQLiteChangeWatcher.h"
+
+CNSQLiteChangeWatcher::CNSQLiteChangeWatcher(const QString& path, std::function<void()> handler,
+                                             std::chrono::milliseconds interval)
+    : m_handler(std::move(handler)), m_interval(interval)
+{
+    // The first version is read here, not on the thread, so that a commit made right after
+    // construction is not taken for the starting state.
+    QString error;
+    if (m_db.open(path, false, &error))
+        m_seenVersion = m_db.queryInt("PRAGMA data_version");
+    if (!m_seenVersion) {
+        qCWarning(kqStoreLog) << "Cannot watch the contact store for changes:"
+                              << (error.isEmpty() ? m_db.errorMessage() : error);
+        return;
+    }
+    m_thread = std::thread([this] { run(); });
+}
+
+CNSQLiteChangeWatcher::~CNSQLiteChangeWatcher()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CNSQLiteChangeWatcher::run()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_for(lock, m_interval, [this] { return m_stop; })) {
+        lock.unlock();
+        const std::optional<qint64> version = m_db.queryInt("PRAGMA data_version");
+        if (version && version != m_seenVersion) {
+            m_seenVersion = version;
+            m_handler();
+        }
+        lock.lock();
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The contact store kept in one SQLite database: one write connection (saves and account
+// settings, serialised by a mutex), a pool of read connections so that fetches on different
+// threads do not wait for each other nor for a save, and a watcher that reports commits.
+
+#include "CNContactStoreBackend.h"
+#include "CNSQLiteChangeWatcher.h"
+#include "CNSQLiteConnection.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CNSQLiteContactStore final : public CNContactStoreBackend
+{
+public:
+    // Opens, creating and migrating when needed, the database at path; check isOpen().
+    CNSQLiteContactStore(const QString& path, ChangeHandler onChange);
+    ~CNSQLiteContactStore() override;
+
+    QString location() const override { return m_path; }
+    bool isOpen() const override { return m_open; }
+    CNError openError() const override { return m_openError; }
+
+    std::vector<CNContainer> containers(const std::optional<CNContainerPredicate>& predicate, CNError* error) override;
+    std::vector<CNGroup> groups(const std::optional<CNGroupPredicate>& predicate, CNError* error) override;
+    QString defaultContainerIdentifier() override;
+    bool enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,
+                           const ContactBlock& block) override;
+    bool executeSaveRequest(const CNSaveRequest& request, CNError* error) override;
+
+    bool addContainer(const CNContainer& container, CNError* error) override;
+    bool renameContainer(const QString& identifier, const QString& name, CNError* error) override;
+    bool removeContainer(const QString& identifier, CNError* error) override;
+    bool setDefaultContainerIdentifier(const QString& identifier, CNError* error) override;
+
+private:
+    class Reader;
+    std::unique_ptr<CNSQLiteConnection> takeReader(CNError* error);
+    void returnReader(std::unique_ptr<CNSQLiteConnection> connection);
+
+    // Runs work inside one write transaction; work returns false with *error set to fail it.
+    bool writeTransaction(CNError* error, const std::function<bool(CNSQLiteConnection& db, CNError* error)>& work);
+
+    const QString m_path;
+    bool m_open = false;
+    CNError m_openError;
+
+    std::mutex m_writeMutex;
+    CNSQLiteConnection m_writer;
+
+    std::mutex m_readersMutex;
+    std::vector<std::unique_ptr<CNSQLiteConnection>> m_idleReaders;
+
+    std::unique_ptr<CNSQLiteChangeWatcher> m_watcher;
+};

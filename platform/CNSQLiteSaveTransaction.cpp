@@ -1,0 +1,509 @@
+#include "CNSQLiteSaveTransaction.h"
+
+#include "CNSQLiteContactColumns.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+bool available(const CNContact& contact, CNKeyId key)
+{
+    return contact.isKeyAvailable(key);
+}
+
+QString operationText(const CNSaveRequest::Operation& op)
+{
+    using Kind = CNSaveRequest::Kind;
+    const QString contact = op.contact.identifier();
+    const QString group = op.group.identifier();
+    const QString parent = op.parentGroup.identifier();
+    const QString container = op.containerIdentifier.isEmpty() ? QStringLiteral("default") : op.containerIdentifier;
+    switch (op.kind) {
+    case Kind::AddContact:
+        return QStringLiteral("addContact(contact %1, container %2)").arg(contact, container);
+    case Kind::UpdateContact:
+        return QStringLiteral("updateContact(contact %1)").arg(contact);
+    case Kind::DeleteContact:
+        return QStringLiteral("deleteContact(contact %1)").arg(contact);
+    case Kind::AddMember:
+        return QStringLiteral("addMember(contact %1, group %2)").arg(contact, group);
+    case Kind::RemoveMember:
+        return QStringLiteral("removeMember(contact %1, group %2)").arg(contact, group);
+    case Kind::AddGroup:
+        return QStringLiteral("addGroup(group %1, container %2)").arg(group, container);
+    case Kind::UpdateGroup:
+        return QStringLiteral("updateGroup(group %1)").arg(group);
+    case Kind::DeleteGroup:
+        return QStringLiteral("deleteGroup(group %1)").arg(group);
+    case Kind::AddSubgroup:
+        return QStringLiteral("addSubgroup(group %1, parent group %2)").arg(group, parent);
+    case Kind::RemoveSubgroup:
+        return QStringLiteral("removeSubgroup(group %1, parent group %2)").arg(group, parent);
+    }
+    return QStringLiteral("unknown operation");
+}
+
+const QByteArray& insertContactSql()
+{
+    static const QByteArray sql = [] {
+        QByteArray names = "identifier, container_id";
+        QByteArray values = "?1, ?2";
+        int index = 3;
+        for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
+            names += ", ";
+            names += column->name;
+            values += ", ?" + QByteArray::number(index++);
+        }
+        return "INSERT INTO contacts(" + names + ") VALUES(" + values + ")";
+    }();
+    return sql;
+}
+
+std::string_view view(const QByteArray& sql)
+{
+    return {sql.constData(), static_cast<size_t>(sql.size())};
+}
+
+} // namespace
+
+bool CNSQLiteSaveTransaction::apply(const CNSaveRequest& request, CNError* error)
+{
+    const auto& operations = request.operations();
+    if (operations.empty())
+        return true;
+    if (!m_db.exec("BEGIN IMMEDIATE")) {
+        if (error)
+            *error = CNError::make(CNError::WriteFailure,
+                                   QStringLiteral("Cannot start the save: %1").arg(m_db.errorMessage()));
+        return false;
+    }
+    for (size_t i = 0; i < operations.size(); ++i) {
+        if (const Result failure = applyOperation(operations[i])) {
+            if (m_db.inTransaction())
+                m_db.exec("ROLLBACK");
+            if (error)
+                *error = CNError::make(failure->code, QStringLiteral("Operation %1 of %2, %3, failed: %4")
+                                                          .arg(i + 1)
+                                                          .arg(operations.size())
+                                                          .arg(operationText(operations[i]), failure->reason));
+            return false;
+        }
+    }
+    if (!m_db.exec("COMMIT")) {
+        const QString reason = m_db.errorMessage();
+        if (m_db.inTransaction())
+            m_db.exec("ROLLBACK");
+        if (error)
+            *error = CNError::make(CNError::WriteFailure, QStringLiteral("Cannot commit the save: %1").arg(reason));
+        return false;
+    }
+    return true;
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::applyOperation(const CNSaveRequest::Operation& op)
+{
+    using Kind = CNSaveRequest::Kind;
+    switch (op.kind) {
+    case Kind::AddContact:
+        return addContact(op.contact, op.containerIdentifier);
+    case Kind::UpdateContact:
+        return updateContact(op.contact);
+    case Kind::DeleteContact:
+        return deleteContact(op.contact);
+    case Kind::AddMember:
+        return addMember(op.contact, op.group);
+    case Kind::RemoveMember:
+        return removeMember(op.contact, op.group);
+    case Kind::AddGroup:
+        return addGroup(op.group, op.containerIdentifier);
+    case Kind::UpdateGroup:
+        return updateGroup(op.group);
+    case Kind::DeleteGroup:
+        return deleteGroup(op.group);
+    case Kind::AddSubgroup:
+        return addSubgroup(op.group, op.parentGroup);
+    case Kind::RemoveSubgroup:
+        return removeSubgroup(op.group, op.parentGroup);
+    }
+    return Failure{CNError::ValidationConfigurationError, QStringLiteral("unknown operation")};
+}
+
+CNSQLiteSaveTransaction::Failure CNSQLiteSaveTransaction::sqliteFailure() const
+{
+    return {CNError::WriteFailure, m_db.errorMessage()};
+}
+
+std::variant<qint64, CNSQLiteSaveTransaction::Failure> CNSQLiteSaveTransaction::containerRow(const QString& identifier)
+{
+    auto find = m_db.cached(identifier.isEmpty()
+                                ? "SELECT c.id FROM containers c JOIN properties p ON p.key = 'defaultContainer' "
+                                  "AND p.value = c.identifier"
+                                : "SELECT id FROM containers WHERE identifier = ?1");
+    if (!find)
+        return sqliteFailure();
+    if (!identifier.isEmpty())
+        find->bind(1, identifier);
+    switch (find->step()) {
+    case SQLITE_ROW:
+        return find->int64(0);
+    case SQLITE_DONE:
+        return Failure{CNError::RecordDoesNotExist, identifier.isEmpty()
+                                                        ? QStringLiteral("the store has no default container")
+                                                        : QStringLiteral("the container does not exist")};
+    default:
+        return sqliteFailure();
+    }
+}
+
+std::variant<CNSQLiteSaveTransaction::ContactRow, CNSQLiteSaveTransaction::Failure>
+CNSQLiteSaveTransaction::contactRow(const QString& identifier)
+{
+    auto find = m_db.cached("SELECT id, container_id FROM contacts WHERE identifier = ?1");
+    if (!find)
+        return sqliteFailure();
+    find->bind(1, identifier);
+    switch (find->step()) {
+    case SQLITE_ROW:
+        return ContactRow{find->int64(0), find->int64(1)};
+    case SQLITE_DONE:
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
+    default:
+        return sqliteFailure();
+    }
+}
+
+std::variant<CNSQLiteSaveTransaction::GroupRow, CNSQLiteSaveTransaction::Failure>
+CNSQLiteSaveTransaction::groupRow(const QString& identifier)
+{
+    auto find = m_db.cached("SELECT id, container_id, parent_id FROM groups WHERE identifier = ?1");
+    if (!find)
+        return sqliteFailure();
+    find->bind(1, identifier);
+    switch (find->step()) {
+    case SQLITE_ROW:
+        return GroupRow{find->int64(0), find->int64(1),
+                        find->isNull(2) ? std::nullopt : std::optional<qint64>(find->int64(2))};
+    case SQLITE_DONE:
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+    default:
+        return sqliteFailure();
+    }
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addContact(const CNContact& contact,
+                                                                    const QString& containerIdentifier)
+{
+    if (contact.identifier().isEmpty())
+        return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
+    const auto container = containerRow(containerIdentifier);
+    if (const auto* failure = std::get_if<Failure>(&container))
+        return *failure;
+
+    auto insert = m_db.cached(view(insertContactSql()));
+    if (!insert)
+        return sqliteFailure();
+    insert->bind(1, contact.identifier());
+    insert->bind(2, std::get<qint64>(container));
+    int index = 3;
+    for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
+        if (available(contact, column->key))
+            column->bind(*insert, index, contact.data());
+        else if (column->key == CNKeyId::Type)
+            insert->bind(index, static_cast<qint64>(CNContactType::Person));
+        ++index;
+    }
+    if (!insert->run()) {
+        if (m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE)
+            return Failure{CNError::InsertedRecordAlreadyExists,
+                           QStringLiteral("a contact with this identifier already exists")};
+        return sqliteFailure();
+    }
+    return writeImages(sqlite3_last_insert_rowid(m_db.handle()), contact, true);
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateContact(const CNContact& contact)
+{
+    const auto row = contactRow(contact.identifier());
+    if (const auto* failure = std::get_if<Failure>(&row))
+        return *failure;
+    const qint64 id = std::get<ContactRow>(row).id;
+
+    // Only the fields the contact holds: a contact fetched with a few keys must not erase the rest.
+    QByteArray sql = "UPDATE contacts SET ";
+    std::vector<const CNSQLiteContactColumn*> columns;
+    for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
+        if (!available(contact, column->key))
+            continue;
+        if (!columns.empty())
+            sql += ", ";
+        columns.push_back(column);
+        sql += column->name;
+        sql += " = ?" + QByteArray::number(static_cast<int>(columns.size()) + 1);
+    }
+    if (!columns.empty()) {
+        sql += " WHERE id = ?1";
+        auto update = m_db.cached(view(sql));
+        if (!update)
+            return sqliteFailure();
+        update->bind(1, id);
+        for (size_t i = 0; i < columns.size(); ++i)
+            columns[i]->bind(*update, static_cast<int>(i) + 2, contact.data());
+        if (!update->run())
+            return sqliteFailure();
+    }
+    return writeImages(id, contact, false);
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& contact,
+                                                                     bool isNew)
+{
+    const bool hasImage = available(contact, CNKeyId::ImageData);
+    const bool hasThumbnail = available(contact, CNKeyId::ThumbnailImageData);
+    if (!hasImage && !hasThumbnail)
+        return {};
+    const CNContactData& d = contact.data();
+    const auto remove = [&]() -> Result {
+        auto statement = m_db.cached("DELETE FROM images WHERE contact_id = ?1");
+        if (!statement)
+            return sqliteFailure();
+        statement->bind(1, contactId);
+        return statement->run() ? Result() : sqliteFailure();
+    };
+    // Removing the image removes its thumbnail with it.
+    if (hasImage && d.imageData.isEmpty())
+        return isNew ? Result() : remove();
+
+    QByteArray storedImage;
+    QByteArray storedThumbnail;
+    bool hasRow = false;
+    if (!isNew) {
+        auto stored = m_db.cached("SELECT image, thumbnail FROM images WHERE contact_id = ?1");
+        if (!stored)
+            return sqliteFailure();
+        stored->bind(1, contactId);
+        const int rc = stored->step();
+        if (rc == SQLITE_ROW) {
+            hasRow = true;
+            storedImage = stored->blob(0);
+            storedThumbnail = stored->blob(1);
+        } else if (rc != SQLITE_DONE) {
+            return sqliteFailure();
+        }
+    }
+
+    QByteArray image = storedImage;
+    QByteArray thumbnail;
+    if (hasImage) {
+        image = d.imageData;
+        // A contact fetched with all keys carries the old thumbnail: only a thumbnail that differs
+        // from the stored one was given for a new image.
+        const bool imageChanged = image != storedImage;
+        const bool thumbnailGiven = hasThumbnail && !d.thumbnailImageData.isEmpty() &&
+                                    (!imageChanged || d.thumbnailImageData != storedThumbnail);
+        if (thumbnailGiven)
+            thumbnail = d.thumbnailImageData;
+        else if (!imageChanged && !storedThumbnail.isEmpty())
+            thumbnail = storedThumbnail;
+        else
+            thumbnail = makeThumbnail(image);
+    } else {
+        thumbnail = d.thumbnailImageData;
+    }
+
+    if (image.isEmpty() && thumbnail.isEmpty())
+        return hasRow ? remove() : Result();
+    if (hasRow && image == storedImage && thumbnail == storedThumbnail)
+        return {};
+    auto write = m_db.cached("INSERT OR REPLACE INTO images(contact_id, image, thumbnail) VALUES(?1, ?2, ?3)");
+    if (!write)
+        return sqliteFailure();
+    write->bind(1, contactId);
+    write->bind(2, image);
+    write->bind(3, thumbnail);
+    return write->run() ? Result() : sqliteFailure();
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteContact(const CNContact& contact)
+{
+    // Memberships and images go with the contact (foreign keys cascade).
+    auto statement = m_db.cached("DELETE FROM contacts WHERE identifier = ?1");
+    if (!statement)
+        return sqliteFailure();
+    statement->bind(1, contact.identifier());
+    if (!statement->run())
+        return sqliteFailure();
+    if (sqlite3_changes(m_db.handle()) == 0)
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
+    return {};
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addMember(const CNContact& contact, const CNGroup& group)
+{
+    const auto contactResult = contactRow(contact.identifier());
+    if (const auto* failure = std::get_if<Failure>(&contactResult))
+        return *failure;
+    const auto groupResult = groupRow(group.identifier());
+    if (const auto* failure = std::get_if<Failure>(&groupResult))
+        return *failure;
+    const ContactRow c = std::get<ContactRow>(contactResult);
+    const GroupRow g = std::get<GroupRow>(groupResult);
+    if (c.container != g.container)
+        return Failure{CNError::ContainmentScope,
+                       QStringLiteral("the contact and the group are in different accounts")};
+
+    // Appends at the end of the group's order; a contact already in the group stays where it is.
+    auto insert = m_db.cached("INSERT OR IGNORE INTO memberships(group_id, contact_id, position) VALUES(?1, ?2, "
+                              "(SELECT COALESCE(MAX(position), 0) + 1 FROM memberships WHERE group_id = ?1))");
+    if (!insert)
+        return sqliteFailure();
+    insert->bind(1, g.id);
+    insert->bind(2, c.id);
+    return insert->run() ? Result() : sqliteFailure();
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeMember(const CNContact& contact, const CNGroup& group)
+{
+    const auto contactResult = contactRow(contact.identifier());
+    if (const auto* failure = std::get_if<Failure>(&contactResult))
+        return *failure;
+    const auto groupResult = groupRow(group.identifier());
+    if (const auto* failure = std::get_if<Failure>(&groupResult))
+        return *failure;
+    auto remove = m_db.cached("DELETE FROM memberships WHERE group_id = ?1 AND contact_id = ?2");
+    if (!remove)
+        return sqliteFailure();
+    remove->bind(1, std::get<GroupRow>(groupResult).id);
+    remove->bind(2, std::get<ContactRow>(contactResult).id);
+    return remove->run() ? Result() : sqliteFailure();
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addGroup(const CNGroup& group,
+                                                                  const QString& containerIdentifier)
+{
+    if (group.identifier().isEmpty())
+        return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the group has no identifier")};
+    const auto container = containerRow(containerIdentifier);
+    if (const auto* failure = std::get_if<Failure>(&container))
+        return *failure;
+    auto insert = m_db.cached("INSERT INTO groups(identifier, container_id, name) VALUES(?1, ?2, ?3)");
+    if (!insert)
+        return sqliteFailure();
+    insert->bind(1, group.identifier());
+    insert->bind(2, std::get<qint64>(container));
+    insert->bindUtf8(3, group.name().toUtf8());
+    if (!insert->run()) {
+        if (m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE)
+            return Failure{CNError::InsertedRecordAlreadyExists,
+                           QStringLiteral("a group with this identifier already exists")};
+        return sqliteFailure();
+    }
+    return {};
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateGroup(const CNGroup& group)
+{
+    auto update = m_db.cached("UPDATE groups SET name = ?2 WHERE identifier = ?1");
+    if (!update)
+        return sqliteFailure();
+    update->bind(1, group.identifier());
+    update->bindUtf8(2, group.name().toUtf8());
+    if (!update->run())
+        return sqliteFailure();
+    if (sqlite3_changes(m_db.handle()) == 0)
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+    return {};
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteGroup(const CNGroup& group)
+{
+    // Memberships go with the group; its subgroups become top-level groups of the account
+    // (ON DELETE SET NULL), so that no contact or group of the user is lost.
+    auto remove = m_db.cached("DELETE FROM groups WHERE identifier = ?1");
+    if (!remove)
+        return sqliteFailure();
+    remove->bind(1, group.identifier());
+    if (!remove->run())
+        return sqliteFailure();
+    if (sqlite3_changes(m_db.handle()) == 0)
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+    return {};
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addSubgroup(const CNGroup& subgroup, const CNGroup& parent)
+{
+    const auto subResult = groupRow(subgroup.identifier());
+    if (const auto* failure = std::get_if<Failure>(&subResult))
+        return *failure;
+    const auto parentResult = groupRow(parent.identifier());
+    if (std::holds_alternative<Failure>(parentResult))
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the parent group does not exist")};
+    const GroupRow sub = std::get<GroupRow>(subResult);
+    const GroupRow par = std::get<GroupRow>(parentResult);
+    if (sub.container != par.container)
+        return Failure{CNError::ContainmentScope, QStringLiteral("the groups are in different accounts")};
+
+    // The parent must not be the subgroup itself or lie below it.
+    auto ancestors = m_db.cached("WITH RECURSIVE up(id) AS (SELECT ?1 UNION SELECT g.parent_id FROM groups g "
+                                 "JOIN up ON g.id = up.id WHERE g.parent_id IS NOT NULL) "
+                                 "SELECT 1 FROM up WHERE id = ?2");
+    if (!ancestors)
+        return sqliteFailure();
+    ancestors->bind(1, par.id);
+    ancestors->bind(2, sub.id);
+    const int rc = ancestors->step();
+    if (rc == SQLITE_ROW)
+        return Failure{CNError::ContainmentCycle, QStringLiteral("the group would become its own subgroup")};
+    if (rc != SQLITE_DONE)
+        return sqliteFailure();
+
+    auto update = m_db.cached("UPDATE groups SET parent_id = ?2 WHERE id = ?1");
+    if (!update)
+        return sqliteFailure();
+    update->bind(1, sub.id);
+    update->bind(2, par.id);
+    return update->run() ? Result() : sqliteFailure();
+}
+
+CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup, const CNGroup& parent)
+{
+    const auto subResult = groupRow(subgroup.identifier());
+    if (const auto* failure = std::get_if<Failure>(&subResult))
+        return *failure;
+    const auto parentResult = groupRow(parent.identifier());
+    if (std::holds_alternative<Failure>(parentResult))
+        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the parent group does not exist")};
+    // A group that is not a subgroup of this parent is left where it is.
+    if (std::get<GroupRow>(subResult).parent != std::get<GroupRow>(parentResult).id)
+        return {};
+    auto update = m_db.cached("UPDATE groups SET parent_id = NULL WHERE id = ?1");
+    if (!update)
+        return sqliteFailure();
+    update->bind(1, std::get<GroupRow>(subResult).id);
+    return update->run() ? Result() : sqliteFailure();
+}
+
+QByteArray CNSQLiteSaveTransaction::makeThumbnail(const QByteArray& imageData)
+{
+    QImage image;
+    if (!image.loadFromData(imageData))
+        return {};
+    if (image.width() > ThumbnailSize || image.height() > ThumbnailSize)
+        image = image.scaled(ThumbnailSize, ThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (image.hasAlphaChannel()) {
+        // JPEG has no transparency: show transparent parts as white, not black.
+        QImage opaque(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = opaque;
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "JPEG", 85))
+        return {};
+    return jpeg;
+}

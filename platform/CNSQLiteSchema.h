@@ -1,0 +1,20 @@
+#pragma once
+// The store's tables and their versions. The schema version is PRAGMA user_version; opening a
+// database runs, in one transaction, every migration step from its version to the current one.
+
+#include "CNSQLiteConnection.h"
+
+#include <QString>
+
+class CNSQLiteSchema
+{
+public:
+    static constexpr int CurrentVersion = 1;
+
+    // Brings the database to CurrentVersion. Fails, leaving the database untouched, when a step
+    // fails or when the database was written by a newer version of the program.
+    static bool migrate(CNSQLiteConnection& db, QString* error);
+
+    // The name of the local account of a fresh store.
+    static QString localContainerName();
+};

@@ -1,0 +1,95 @@
+#include "CNSQLiteStatement.h"
+
+#include <utility>
+
+CNSQLiteStatement::CNSQLiteStatement(sqlite3* db, std::string_view sql)
+{
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+CNSQLiteStatement::~CNSQLiteStatement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+CNSQLiteStatement::CNSQLiteStatement(CNSQLiteStatement&& other) noexcept : m_stmt(std::exchange(other.m_stmt, nullptr))
+{
+}
+
+CNSQLiteStatement& CNSQLiteStatement::operator=(CNSQLiteStatement&& other) noexcept
+{
+    if (this != &other) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+    }
+    return *this;
+}
+
+void CNSQLiteStatement::bindNull(int index)
+{
+    sqlite3_bind_null(m_stmt, index);
+}
+
+void CNSQLiteStatement::bind(int index, qint64 value)
+{
+    sqlite3_bind_int64(m_stmt, index, value);
+}
+
+void CNSQLiteStatement::bind(int index, const QString& text)
+{
+    if (text.isEmpty())
+        sqlite3_bind_null(m_stmt, index);
+    else
+        bindUtf8(index, text.toUtf8());
+}
+
+void CNSQLiteStatement::bindUtf8(int index, const QByteArray& utf8)
+{
+    sqlite3_bind_text(m_stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void CNSQLiteStatement::bind(int index, const QByteArray& blob)
+{
+    if (blob.isEmpty())
+        sqlite3_bind_null(m_stmt, index);
+    else
+        sqlite3_bind_blob(m_stmt, index, blob.constData(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+}
+
+int CNSQLiteStatement::step()
+{
+    return sqlite3_step(m_stmt);
+}
+
+bool CNSQLiteStatement::run()
+{
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+    }
+    return rc == SQLITE_DONE;
+}
+
+void CNSQLiteStatement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+QString CNSQLiteStatement::text(int column) const
+{
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!data)
+        return {};
+    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QByteArray CNSQLiteStatement::blob(int column) const
+{
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+    if (!data)
+        return {};
+    return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
+}

@@ -1,0 +1,85 @@
+#include "CNContactStoreTestSupport.h"
+#include "CNContactValueCodec.h"
+
+using namespace storetest;
+
+namespace {
+
+// Encodes a list, checks that it decodes to itself, and that no damaged form of it decodes.
+template <typename List> void checkList(const List& values, const char* name)
+{
+    SCOPED_TRACE(name);
+    const QByteArray bytes = CNContactValueCodec::encode(values);
+    List decoded;
+    ASSERT_TRUE(CNContactValueCodec::decode(bytes.constData(), bytes.size(), decoded));
+    EXPECT_EQ(decoded, values);
+    for (qsizetype cut = 1; cut < bytes.size(); ++cut) {
+        List partial;
+        EXPECT_FALSE(CNContactValueCodec::decode(bytes.constData(), cut, partial)) << "cut at " << cut;
+        EXPECT_TRUE(partial.empty());
+    }
+    const QByteArray trailing = bytes + '\0';
+    EXPECT_FALSE(CNContactValueCodec::decode(trailing.constData(), trailing.size(), decoded));
+}
+
+} // namespace
+
+TEST(CNContactValueCodec, EveryKindRoundTripsAndRejectsDamage)
+{
+    const auto c = fullContact();
+    checkList(c->phoneNumbers(), "phones");
+    checkList(c->emailAddresses(), "e-mails");
+    checkList(c->postalAddresses(), "addresses");
+    checkList(c->dates(), "dates");
+    checkList(c->urlAddresses(), "urls");
+    checkList(c->contactRelations(), "relations");
+    checkList(c->socialProfiles(), "social profiles");
+    checkList(c->instantMessageAddresses(), "instant messages");
+}
+
+TEST(CNContactValueCodec, IdentifiersAndLabelsKeepTheirExactText)
+{
+    // Only the canonical upper-case form is packed; look-alikes must come back unchanged.
+    const QString canonical = QStringLiteral("0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9");
+    const CNStringValueList values = {
+        {canonical, CNLabelHome, QStringLiteral("a")},
+        {canonical.toLower(), QStringLiteral("_$!<Home>!$_ "), QStringLiteral("b")},
+        {QStringLiteral("0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8FG"), QString(), QString()},
+        {QStringLiteral("0A1B2C3D:4E5F-6071-8293-A4B5C6D7E8F9"), QStringLiteral("ünïcödé"), QStringLiteral("ç")},
+    };
+    checkList(values, "identifiers");
+    const QByteArray bytes = CNContactValueCodec::encode(values);
+    EXPECT_LT(bytes.size(), 4 * 36 + 40) << "the canonical identifier and the constant label are stored compactly";
+}
+
+TEST(CNContactValueCodec, DatesRoundTripAndRejectDamage)
+{
+    const std::optional<CNDateComponents> rows[] = {
+        std::nullopt,
+        date(std::nullopt, 12, 24),
+        date(-500, 1, 1, CNCalendarIdentifierChinese),
+        date(2024, std::nullopt, std::nullopt, QStringLiteral("custom-calendar")),
+    };
+    for (const auto& row : rows) {
+        const QByteArray bytes = CNContactValueCodec::encode(row);
+        std::optional<CNDateComponents> decoded = date(1, 1, 1);
+        ASSERT_TRUE(CNContactValueCodec::decode(bytes.constData(), bytes.size(), decoded));
+        EXPECT_EQ(decoded, row);
+        for (qsizetype cut = 1; cut < bytes.size(); ++cut)
+            EXPECT_FALSE(CNContactValueCodec::decode(bytes.constData(), cut, decoded));
+    }
+    const char unknownParts[] = {char(0x40)};
+    std::optional<CNDateComponents> decoded;
+    EXPECT_FALSE(CNContactValueCodec::decode(unknownParts, 1, decoded));
+    EXPECT_FALSE(decoded.has_value());
+}
+
+TEST(CNContactValueCodec, HugeCountIsRejectedWithoutAllocating)
+{
+    // A count of 2^62 entries in a few bytes.
+    const char bytes[] = {char(0xff), char(0xff), char(0xff), char(0xff), char(0xff),
+                          char(0xff), char(0xff), char(0xff), char(0x3f), 0};
+    CNPhoneNumberList out;
+    EXPECT_FALSE(CNContactValueCodec::decode(bytes, sizeof bytes, out));
+    EXPECT_TRUE(out.empty());
+}
