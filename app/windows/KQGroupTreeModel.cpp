@@ -194,6 +194,11 @@ void KQGroupTreeModel::bindNode(Item* item, const KQGroupTreeNodePtr& node)
     item->connections.push_back(
         connect(raw, &KQGroupTreeNode::subGroupsForSortChanged, this, [this, id] { markDirty(id); }));
     item->connections.push_back(connect(raw, &KQGroupTreeNode::displayGroupNameChanged, this, refreshRow));
+    // The store only tells the account about renamed groups; a nested group's parent re-sorts too.
+    item->connections.push_back(connect(raw, &KQGroupTreeNode::groupNameChanged, this, [this, id] {
+        if (const Item* live = m_items.value(id); live != nullptr && live->parent != nullptr)
+            markDirty(live->parent->id);
+    }));
     item->connections.push_back(connect(raw, &KQGroupTreeNode::selectedChanged, this, refreshRow));
 }
 
