@@ -20,6 +20,11 @@ AppDelegate::~AppDelegate()
     delete m_mainWindow.data();
 }
 
+KQMainTreeWindow* AppDelegate::mainWindow() const
+{
+    return m_mainWindow.data();
+}
+
 int AppDelegate::defaultAlertPresenter(const KQAlert& alert)
 {
     QMessageBox box;

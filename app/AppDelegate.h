@@ -50,7 +50,7 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     void showMainWindowWithContactHelper(const KQContactHelperPtr& contact);
 
-    KQMainTreeWindow* mainWindow() const { return m_mainWindow; }
+    KQMainTreeWindow* mainWindow() const;
     static int defaultAlertPresenter(const KQAlert& alert);
 
 Q_SIGNALS:

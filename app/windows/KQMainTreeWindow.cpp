@@ -72,13 +72,25 @@ QString KQMainTreeWindow::statusText() const
 
 void KQMainTreeWindow::refreshSelection()
 {
-    const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
-    if (rows.isEmpty() && m_model->rowCount() > 0) {
-        // Re-entered through selectionChanged, which then picks up the new row.
-        m_tree->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    if (m_selectingFirstRow)
+        return;
+    const QModelIndex row = m_tree->selectionModel()->selectedRows().value(0);
+    const bool atFirstRow = row.isValid() && row.row() == 0 && !row.parent().isValid();
+    const KQGroupTreeNodePtr node = m_model->nodeForIndex(row);
+    if (row.isValid() && node != m_selected && !atFirstRow)
+        m_firstRowSelectedByWindow = false; // another row was chosen
+    // Until another row is chosen, the first root row is the selected one: the default account
+    // once the accounts have loaded, the first remaining row when the selected one goes away.
+    if ((!row.isValid() || (m_firstRowSelectedByWindow && !atFirstRow)) && m_model->rowCount() > 0) {
+        const QModelIndex first = m_model->index(0, 0);
+        m_selectingFirstRow = true;
+        m_tree->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+        m_selectingFirstRow = false;
+        m_firstRowSelectedByWindow = true;
+        setSelectedNode(m_model->nodeForIndex(first));
         return;
     }
-    setSelectedNode(rows.isEmpty() ? nullptr : m_model->nodeForIndex(rows.first()));
+    setSelectedNode(node);
 }
 
 void KQMainTreeWindow::setSelectedNode(const KQGroupTreeNodePtr& node)

@@ -44,5 +44,7 @@ private:
     QTreeView* m_tree;
     QLabel* m_status;
     KQGroupTreeNodePtr m_selected;
+    bool m_selectingFirstRow = false;
+    bool m_firstRowSelectedByWindow = false; // cleared once another row is chosen
     std::vector<QMetaObject::Connection> m_selectedConnections;
 };

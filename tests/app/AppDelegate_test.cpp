@@ -119,6 +119,7 @@ TEST(KQMainTreeWindow, SelectingAndExpandingLoadNodesAndTheSelectionSurvivesARel
 
     // The first root row is selected from the start, and its contacts load.
     ASSERT_TRUE(window.selectedGroupTreeNode());
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->objectInAllRootContainersAtIndex(0));
     EXPECT_EQ(tree->selectionModel()->selectedRows().value(0).row(), 0);
     EXPECT_TRUE(window.selectedGroupTreeNode()->selected());
     ASSERT_TRUE(kqWaitUntil([&window] { return window.selectedGroupTreeNode()->isContactsLoaded(); }));
@@ -159,4 +160,29 @@ TEST(KQMainTreeWindow, SelectingAndExpandingLoadNodesAndTheSelectionSurvivesARel
     kqSpin(30);
     ASSERT_TRUE(window.selectedGroupTreeNode());
     EXPECT_EQ(window.selectedGroupTreeNode(), manager->objectInAllRootContainersAtIndex(0));
+}
+
+TEST(KQMainTreeWindow, FirstRowFollowsTheAccountsAsTheyArriveUntilAnotherRowIsChosen)
+{
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    ASSERT_TRUE(kqWaitForAccounts());
+    // As at launch: only the pseudo-accounts are listed until the first reload ends.
+    manager->setAllRootContainers({manager->latestImport(), manager->recyle()});
+    KQMainTreeWindow window(manager);
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->latestImport());
+
+    manager->renewAllContainerHelpers();
+    kqSpin(30);
+    const KQGroupTreeNodePtr first = manager->objectInAllRootContainersAtIndex(0);
+    ASSERT_TRUE(qobject_cast<KQContainerHelper*>(first.get()));
+    EXPECT_EQ(window.selectedGroupTreeNode(), first);
+    EXPECT_FALSE(manager->latestImport()->selected());
+
+    // A row the user picked stays picked across a reload.
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->recyle().get()));
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->recyle());
+    ASSERT_TRUE(kqReloadAccounts());
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->recyle());
+    EXPECT_EQ(window.statusText(),
+              QStringLiteral("Trash: %1 contacts, 0 groups").arg(manager->recyle()->countOfContacts()));
 }
