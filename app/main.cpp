@@ -1,15 +1,30 @@
-#include "KQAccountsWindow.h"
+#include "AppDelegate.h"
+#include "AppLogHelper.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Names first: the log folder and the banner are derived from them.
     QApplication::setApplicationName(QStringLiteral("Peoplekeeper"));
-    QApplication::setOrganizationDomain(QStringLiteral("peoplekeeper.org"));
+    QApplication::setApplicationVersion(QStringLiteral(KQ_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Peoplekeeper"));
+    QApplication::setOrganizationDomain(QStringLiteral("peoplekeeper.org"));
 
-    KQAccountsWindow window;
-    window.show();
-    return QApplication::exec();
+    AppLogHelper* log = AppLogHelper::sharedLogHelper();
+    log->newLogFile();
+    log->LogSoftwareAndSystemInfo();
+
+    int exitCode = 0;
+    {
+        QApplication app(argc, argv);
+        AppDelegate delegate;
+        // The access check needs the running main loop: refusal ends it.
+        QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
+        exitCode = QApplication::exec();
+    }
+
+    log->closeCurrentLogFile();
+    return exitCode;
 }

@@ -11,14 +11,23 @@ const QString KQNotificationGroupNameChange = QStringLiteral("KQNotificationGrou
 KQGroupTreeNode::KQGroupTreeNode(bool subGroupsLoaded) : m_groupName(QStringLiteral("Untitled"))
 {
     m_subGroupsLoaded.store(subGroupsLoaded);
-    connect(this, &KQGroupTreeNode::groupNameChanged, this, &KQGroupTreeNode::displayGroupNameChanged);
-    connect(this, &KQGroupTreeNode::contactsLoadedChanged, this, &KQGroupTreeNode::displayGroupNameChanged);
-    connect(this, &KQGroupTreeNode::contactsInserted, this, &KQGroupTreeNode::displayGroupNameChanged);
-    connect(this, &KQGroupTreeNode::contactsRemoved, this, &KQGroupTreeNode::displayGroupNameChanged);
-    connect(this, &KQGroupTreeNode::contactsChanged, this, &KQGroupTreeNode::displayGroupNameChanged);
-    connect(this, &KQGroupTreeNode::subGroupsInserted, this, &KQGroupTreeNode::subGroupsForSortChanged);
-    connect(this, &KQGroupTreeNode::subGroupsRemoved, this, &KQGroupTreeNode::subGroupsForSortChanged);
-    connect(this, &KQGroupTreeNode::subGroupsReplaced, this, &KQGroupTreeNode::subGroupsForSortChanged);
+    // Direct: nodes are often made on a background queue, whose threads run no event loop.
+    connect(this, &KQGroupTreeNode::groupNameChanged, this, &KQGroupTreeNode::displayGroupNameChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::contactsLoadedChanged, this, &KQGroupTreeNode::displayGroupNameChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::contactsInserted, this, &KQGroupTreeNode::displayGroupNameChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::contactsRemoved, this, &KQGroupTreeNode::displayGroupNameChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::contactsChanged, this, &KQGroupTreeNode::displayGroupNameChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::subGroupsInserted, this, &KQGroupTreeNode::subGroupsForSortChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::subGroupsRemoved, this, &KQGroupTreeNode::subGroupsForSortChanged,
+            Qt::DirectConnection);
+    connect(this, &KQGroupTreeNode::subGroupsReplaced, this, &KQGroupTreeNode::subGroupsForSortChanged,
+            Qt::DirectConnection);
     // A renamed group of this node's account changes the order of subgroups.
     KQNotificationCenter::defaultCenter()->addObserver(
         KQNotificationGroupNameChange, this, [this](const KQNotification& n) {

@@ -1,0 +1,66 @@
+#pragma once
+// The application delegate: checks access to the contact store, then makes the contact manager
+// (which loads every account) and shows the main window.
+
+#include "KQContactHelper.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+
+class KQContactStoreHelper;
+class KQMainTreeWindow;
+struct CNError;
+
+// An alert the delegate wants shown; the presenter answers the index of the button pressed.
+struct KQAlert
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString message;
+    QString informativeText;
+    QStringList buttons;
+};
+using KQAlertPresenter = std::function<int(const KQAlert&)>;
+
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    // Exit code of the application when access to the contact store is refused.
+    static constexpr int kAccessDeniedExitCode = 1;
+
+    // storeHelper is the store interface whose access is checked; the process's shared one when
+    // none is given. The contact manager always works on the shared one.
+    explicit AppDelegate(KQContactStoreHelper* storeHelper = nullptr, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Alerts go through presenter (a modal message box by default).
+    void setAlertPresenter(KQAlertPresenter presenter) { m_presentAlert = std::move(presenter); }
+    // Ends the application with an exit code (QCoreApplication::exit by default).
+    void setQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
+
+    // Starts the launch: the access check, then, when granted, applicationDidFinishLaunching.
+    // Call it from the running main loop.
+    void applicationWillFinishLaunching();
+    void checkContactsAuthorizationStatus();
+    void applicationDidFinishLaunching();
+    // Shows the main window when none is visible; always true.
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void showMainWindowWithContactHelper(const KQContactHelperPtr& contact);
+
+    KQMainTreeWindow* mainWindow() const;
+    static int defaultAlertPresenter(const KQAlert& alert);
+
+Q_SIGNALS:
+    void didFinishLaunching();
+
+private:
+    void accessRefused(const CNError& error);
+
+    KQContactStoreHelper* m_storeHelper;
+    KQAlertPresenter m_presentAlert;
+    std::function<void(int)> m_quit;
+    QPointer<KQMainTreeWindow> m_mainWindow;
+};

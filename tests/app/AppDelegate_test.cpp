@@ -1,0 +1,188 @@
+#include "AppDelegate.h"
+#include "KQAppTestSupport.h"
+#include "KQMainTreeWindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records the alerts and the exit code instead of showing dialogs and quitting.
+struct LaunchRecorder
+{
+    std::vector<KQAlert> alerts;
+    std::optional<int> exitCode;
+
+    void attach(AppDelegate& delegate)
+    {
+        delegate.setAlertPresenter([this](const KQAlert& alert) {
+            alerts.push_back(alert);
+            return 0;
+        });
+        delegate.setQuitHandler([this](int code) { exitCode = code; });
+    }
+};
+
+class AppDelegateRefusal : public ::testing::TestWithParam<const char*>
+{
+};
+
+} // namespace
+
+// A store that cannot be opened (a folder, a path under a plain file, a file that is no database)
+// refuses access: the alert, then the end of the application.
+TEST_P(AppDelegateRefusal, ShowsTheAuthorizationAlertAndQuits)
+{
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write(QByteArray(4096, 'x'));
+    plain.close();
+    const QString path = GetParam()[0] == '\0' ? dir.path() : dir.filePath(QString::fromLatin1(GetParam()));
+    KQContactStoreHelper store(std::make_shared<CNContactStore>(path));
+
+    AppDelegate delegate(&store);
+    LaunchRecorder recorder;
+    recorder.attach(delegate);
+    delegate.applicationWillFinishLaunching();
+    ASSERT_TRUE(kqWaitUntil([&recorder] { return recorder.exitCode.has_value(); }));
+
+    EXPECT_EQ(*recorder.exitCode, AppDelegate::kAccessDeniedExitCode);
+    EXPECT_NE(*recorder.exitCode, 0);
+    ASSERT_FALSE(recorder.alerts.empty());
+    const KQAlert& last = recorder.alerts.back();
+    EXPECT_EQ(last.icon, QMessageBox::Critical);
+    EXPECT_EQ(
+        last.message,
+        QStringLiteral("Peoplekeeper need authorization to access your Contacts, or we can't manage your Contacts."));
+    EXPECT_EQ(last.informativeText, QStringLiteral("Please set the authorization by System Preferences -> Security & "
+                                                   "Privacy -> Privacy -> Contacts -> find Peoplekeeper and check the "
+                                                   "checkbox."));
+    EXPECT_EQ(last.buttons, QStringList{QStringLiteral("OK")});
+    // The store's reason comes first, when it gave one.
+    for (size_t i = 0; i + 1 < recorder.alerts.size(); ++i)
+        EXPECT_FALSE(recorder.alerts[i].message.isEmpty());
+    EXPECT_EQ(delegate.mainWindow(), nullptr);
+    // What was there is left as it was.
+    QFile after(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), QByteArray(4096, 'x'));
+}
+
+INSTANTIATE_TEST_SUITE_P(UnopenableStores, AppDelegateRefusal, ::testing::Values("", "plain/contacts.db", "plain"));
+
+TEST(AppDelegate, GrantedAccessShowsTheTreeOfAccounts)
+{
+    AppDelegate delegate;
+    LaunchRecorder recorder;
+    recorder.attach(delegate);
+    delegate.applicationWillFinishLaunching();
+    ASSERT_TRUE(kqWaitUntil([&delegate] { return delegate.mainWindow() != nullptr; }));
+    ASSERT_TRUE(kqWaitForAccounts());
+
+    KQMainTreeWindow* window = delegate.mainWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->size(), QSize(990, 650));
+    EXPECT_TRUE(recorder.alerts.empty());
+    EXPECT_FALSE(recorder.exitCode.has_value());
+
+    auto* tree = window->findChild<QTreeView*>(QStringLiteral("groupTree"));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(kqWaitUntil([tree] {
+        return tree->model()->rowCount() == KQContactManager::sharedContactManager()->countOfAllRootContainers();
+    }));
+    EXPECT_EQ(kqDumpModel(*tree->model()), kqDumpManager());
+}
+
+TEST(KQMainTreeWindow, SelectingAndExpandingLoadNodesAndTheSelectionSurvivesAReload)
+{
+    KQContactStoreHelper* store = KQContactStoreHelper::shared();
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    ASSERT_TRUE(kqWaitForAccounts());
+    const QString local = store->contactStore()->defaultContainerIdentifier();
+    CNMutableGroupPtr family = store->newGroupWithName(QStringLiteral("Family"));
+    ASSERT_TRUE(store->addGroup(*family, local));
+    CNMutableContactPtr contact = store->newContact();
+    contact->setGivenName(QStringLiteral("Grace"));
+    ASSERT_TRUE(store->importContacts({contact}, local, family.get()));
+    ASSERT_TRUE(kqReloadAccounts());
+
+    KQMainTreeWindow window(manager);
+    window.show();
+    auto* tree = window.findChild<QTreeView*>(QStringLiteral("groupTree"));
+    auto* status = window.findChild<QLabel*>(QStringLiteral("statusText"));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_NE(status, nullptr);
+
+    // The first root row is selected from the start, and its contacts load.
+    ASSERT_TRUE(window.selectedGroupTreeNode());
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->objectInAllRootContainersAtIndex(0));
+    EXPECT_EQ(tree->selectionModel()->selectedRows().value(0).row(), 0);
+    EXPECT_TRUE(window.selectedGroupTreeNode()->selected());
+    ASSERT_TRUE(kqWaitUntil([&window] { return window.selectedGroupTreeNode()->isContactsLoaded(); }));
+    EXPECT_TRUE(status->text().contains(QLatin1String("contact"))) << status->text().toStdString();
+
+    // Expanding the account loads its groups' contacts, so their counts show.
+    const KQContainerHelperPtr account = manager->containerHelperWithIdentifier(local);
+    const QModelIndex accountRow = window.groupTreeModel()->indexForNode(account.get());
+    tree->expand(accountRow);
+    const KQGroupTreeNodePtr familyNode = account->subGroupWithIdentifier(family->identifier());
+    ASSERT_TRUE(familyNode);
+    ASSERT_TRUE(kqWaitUntil([&familyNode] { return familyNode->isContactsLoaded(); }));
+    kqSpin(20);
+    EXPECT_EQ(window.groupTreeModel()->indexForNode(familyNode.get()).data().toString(), QStringLiteral("Family (1)"));
+
+    // Selecting the group through the tree.
+    const QModelIndex familyRow = window.groupTreeModel()->indexForNode(familyNode.get());
+    tree->selectionModel()->setCurrentIndex(familyRow, QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(window.selectedGroupTreeNode(), familyNode);
+    EXPECT_FALSE(account->selected());
+    EXPECT_TRUE(familyNode->selected());
+    ASSERT_TRUE(kqWaitUntil([status] { return status->text() == QStringLiteral("Family: 1 contact, 0 groups"); }))
+        << status->text().toStdString();
+
+    // A reload makes new group objects; the selection moves to the new one in the same row.
+    ASSERT_TRUE(kqReloadAccounts());
+    kqSpin(30);
+    ASSERT_TRUE(window.selectedGroupTreeNode());
+    EXPECT_EQ(window.selectedGroupTreeNode()->identifier(), family->identifier());
+    EXPECT_NE(window.selectedGroupTreeNode(), familyNode);
+    EXPECT_TRUE(window.selectedGroupTreeNode()->selected());
+    EXPECT_FALSE(familyNode->selected());
+
+    // The group goes away: the selection falls back to the first root row.
+    ASSERT_TRUE(store->deleteGroup(*family));
+    ASSERT_TRUE(store->deleteContacts({contact}));
+    ASSERT_TRUE(kqReloadAccounts());
+    kqSpin(30);
+    ASSERT_TRUE(window.selectedGroupTreeNode());
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->objectInAllRootContainersAtIndex(0));
+}
+
+TEST(KQMainTreeWindow, FirstRowFollowsTheAccountsAsTheyArriveUntilAnotherRowIsChosen)
+{
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    ASSERT_TRUE(kqWaitForAccounts());
+    // As at launch: only the pseudo-accounts are listed until the first reload ends.
+    manager->setAllRootContainers({manager->latestImport(), manager->recyle()});
+    KQMainTreeWindow window(manager);
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->latestImport());
+
+    manager->renewAllContainerHelpers();
+    kqSpin(30);
+    const KQGroupTreeNodePtr first = manager->objectInAllRootContainersAtIndex(0);
+    ASSERT_TRUE(qobject_cast<KQContainerHelper*>(first.get()));
+    EXPECT_EQ(window.selectedGroupTreeNode(), first);
+    EXPECT_FALSE(manager->latestImport()->selected());
+
+    // A row the user picked stays picked across a reload.
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->recyle().get()));
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->recyle());
+    ASSERT_TRUE(kqReloadAccounts());
+    EXPECT_EQ(window.selectedGroupTreeNode(), manager->recyle());
+    EXPECT_EQ(window.statusText(),
+              QStringLiteral("Trash: %1 contacts, 0 groups").arg(manager->recyle()->countOfContacts()));
+}
