@@ -10,10 +10,22 @@
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kContacts = 100000;
+
+double currentMegabytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
 
 double peakMegabytes()
 {
@@ -102,7 +114,7 @@ int main()
     std::printf("       CPU time %.3f s = %.1f MB/s, %.0f contacts/s\n", readCpu, megabytes / readCpu, count / readCpu);
     std::printf("       wall     %.3f s = %.1f MB/s, %.0f contacts/s\n", readWall, megabytes / readWall,
                 count / readWall);
-    std::printf("peak memory after reading: %.0f MB\n", peakMegabytes());
+    std::printf("peak memory after reading: %.0f MB (now %.0f MB)\n", peakMegabytes(), currentMegabytes());
 
     timer.restart();
     cpu = cpuSeconds();

@@ -2,16 +2,107 @@
 
 #include "CNMutableContact.h"
 
+#include <QRandomGenerator>
+#include <array>
+
+namespace {
+
+// Version 4 UUIDs without a system call for each one: a xoshiro256** generator per thread,
+// seeded once from the system's random source.
+class UuidGenerator
+{
+public:
+    UuidGenerator()
+    {
+        for (quint64& word : m_state)
+            word = QRandomGenerator::system()->generate64();
+    }
+
+    QUuid next()
+    {
+        quint64 hi = step();
+        quint64 lo = step();
+        hi = (hi & ~0xF000ULL) | 0x4000ULL;
+        lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
+        std::array<char, 16> bytes;
+        for (int i = 0; i < 8; ++i) {
+            bytes[static_cast<size_t>(i)] = static_cast<char>(hi >> (56 - 8 * i));
+            bytes[static_cast<size_t>(8 + i)] = static_cast<char>(lo >> (56 - 8 * i));
+        }
+        return QUuid::fromRfc4122(QByteArrayView(bytes.data(), 16));
+    }
+
+private:
+    static quint64 rotl(quint64 x, int k) { return (x << k) | (x >> (64 - k)); }
+    quint64 step()
+    {
+        const quint64 result = rotl(m_state[1] * 5, 7) * 9;
+        const quint64 t = m_state[1] << 17;
+        m_state[2] ^= m_state[0];
+        m_state[3] ^= m_state[1];
+        m_state[1] ^= m_state[2];
+        m_state[0] ^= m_state[3];
+        m_state[2] ^= t;
+        m_state[3] = rotl(m_state[3], 45);
+        return result;
+    }
+
+    quint64 m_state[4];
+};
+
+QUuid makeUuid()
+{
+    thread_local UuidGenerator generator;
+    return generator.next();
+}
+
+int hexValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+// The 16 bytes of a canonical upper-case UUID text, or false for any other text.
+bool parseCanonicalUuid(const QString& text, std::array<char, 16>& bytes)
+{
+    if (text.size() != 36)
+        return false;
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    int byte = 0;
+    for (int i = 0; i < 36;) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (p[i] != u'-')
+                return false;
+            ++i;
+            continue;
+        }
+        const int high = hexValue(p[i]);
+        const int low = hexValue(p[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes[static_cast<size_t>(byte++)] = static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
+} // namespace
+
 QString CNMakeIdentifier()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return makeUuid().toString(QUuid::WithoutBraces).toUpper();
 }
+
+CNEntryIdentifier::CNEntryIdentifier() : m_uuid(makeUuid()) {}
 
 CNEntryIdentifier::CNEntryIdentifier(const QString& text)
 {
-    const QUuid uuid = QUuid::fromString(text);
-    if (!uuid.isNull() && text.size() == 36 && uuid.toString(QUuid::WithoutBraces).toUpper() == text)
-        m_uuid = uuid;
+    std::array<char, 16> bytes;
+    if (parseCanonicalUuid(text, bytes))
+        m_uuid = QUuid::fromRfc4122(QByteArrayView(bytes.data(), 16));
     else
         m_other = text;
 }

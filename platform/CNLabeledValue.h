@@ -14,7 +14,7 @@ QString CNMakeIdentifier();
 class CNEntryIdentifier
 {
 public:
-    CNEntryIdentifier() : m_uuid(QUuid::createUuid()) {}
+    CNEntryIdentifier();
     explicit CNEntryIdentifier(const QString& text);
 
     QString text() const;

@@ -708,7 +708,7 @@ template <typename T> std::vector<CNLabeledValue<T>> Reader::resolve(std::vector
                 }
             }
         }
-        out.emplace_back(m_ids.make(), std::move(item.label), std::move(item.value));
+        out.emplace_back(std::move(item.label), std::move(item.value));
     }
     return out;
 }
