@@ -3,7 +3,6 @@
 #include "CNPostalAddress.h"
 
 #include <QStringList>
-
 #include <mutex>
 
 // The order of the address fields for a country, derived from the mailing-style formatter by

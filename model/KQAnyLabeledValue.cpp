@@ -16,8 +16,7 @@ QString KQLabelOf(const KQAnyLabeledValue& value)
 
 namespace {
 
-template <typename T>
-std::vector<KQAnyLabeledValue> wrap(const std::vector<CNLabeledValue<T>>& list)
+template <typename T> std::vector<KQAnyLabeledValue> wrap(const std::vector<CNLabeledValue<T>>& list)
 {
     std::vector<KQAnyLabeledValue> out;
     out.reserve(list.size());
@@ -26,8 +25,7 @@ std::vector<KQAnyLabeledValue> wrap(const std::vector<CNLabeledValue<T>>& list)
     return out;
 }
 
-template <typename T>
-std::vector<CNLabeledValue<T>> unwrap(const std::vector<KQAnyLabeledValue>& values)
+template <typename T> std::vector<CNLabeledValue<T>> unwrap(const std::vector<KQAnyLabeledValue>& values)
 {
     std::vector<CNLabeledValue<T>> out;
     out.reserve(values.size());

@@ -15,7 +15,6 @@
 #include <QDate>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <unicode/calendar.h>
 #include <unicode/locid.h>
 
@@ -80,12 +79,12 @@ void KQContactHelper::setupAllLabeledValueProperties()
 {
     const CNContactPtr contact = effectiveContact();
     bool hasValues = false;
-    for (const QString& key : {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey,
-                               CNContactPostalAddressesKey, CNContactSocialProfilesKey,
-                               CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
+    for (const QString& key :
+         {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey, CNContactPostalAddressesKey,
+          CNContactSocialProfilesKey, CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
         if (KQLabeledValueProperty* existing = [&]() -> KQLabeledValueProperty* {
-                for (const auto* slot : {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg,
-                                         &m_dates, &m_relations}) {
+                for (const auto* slot :
+                     {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations}) {
                     if (*slot && (*slot)->propertyKey() == key)
                         return slot->get();
                 }
@@ -177,12 +176,14 @@ void KQContactHelper::labeledValueHelperDidChanged(KQLabeledValueProperty* prope
 KQLabeledValueHelperPtr KQContactHelper::makeEmptyLabeledValueHelperWithKey(const QString& key) const
 {
     if (key == CNContactPhoneNumbersKey)
-        return std::make_shared<KQLabeledPhoneNumber>(CNLabeledValue<CNPhoneNumber>(
-            CNLocalizedStringForLabel(CNLabelPhoneNumberiPhone), CNPhoneNumber()));
+        return std::make_shared<KQLabeledPhoneNumber>(
+            CNLabeledValue<CNPhoneNumber>(CNLocalizedStringForLabel(CNLabelPhoneNumberiPhone), CNPhoneNumber()));
     if (key == CNContactEmailAddressesKey)
-        return std::make_shared<KQLabeledEmail>(CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
+        return std::make_shared<KQLabeledEmail>(
+            CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
     if (key == CNContactUrlAddressesKey)
-        return std::make_shared<KQLabeledURL>(CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
+        return std::make_shared<KQLabeledURL>(
+            CNLabeledValue<QString>(CNLocalizedStringForLabel(CNLabelHome), QString()));
     if (key == CNContactPostalAddressesKey) {
         CNPostalAddress address;
         const auto countryName = KQPreferences::sharePreferences()->defaultAddressFormatContryRegionName();
@@ -212,8 +213,8 @@ KQLabeledValueHelperPtr KQContactHelper::makeEmptyLabeledValueHelperWithKey(cons
             CNLabeledValue<CNDateComponents>(CNLocalizedStringForLabel(CNLabelDateAnniversary), date));
     }
     if (key == CNContactRelationsKey)
-        return std::make_shared<KQLabeledRelation>(
-            CNLabeledValue<CNContactRelation>(CNLocalizedStringForLabel(CNLabelContactRelationFather), CNContactRelation()));
+        return std::make_shared<KQLabeledRelation>(CNLabeledValue<CNContactRelation>(
+            CNLocalizedStringForLabel(CNLabelContactRelationChild), CNContactRelation()));
     return nullptr;
 }
 
@@ -293,8 +294,7 @@ void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<vo
 
 // ---------------------------------------------------------------- fields
 
-template <typename Getter>
-std::optional<QString> KQContactHelper::readText(CNKeyId key, Getter getter) const
+template <typename Getter> std::optional<QString> KQContactHelper::readText(CNKeyId key, Getter getter) const
 {
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(key))
@@ -465,7 +465,10 @@ std::optional<QString> KQContactHelper::birthdayString() const
     const auto date = birthday();
     if (!date)
         return std::nullopt;
-    return QStringLiteral("%1/%2/%3").arg(date->year.value_or(0)).arg(date->month.value_or(0)).arg(date->day.value_or(0));
+    return QStringLiteral("%1/%2/%3")
+        .arg(date->year.value_or(0))
+        .arg(date->month.value_or(0))
+        .arg(date->day.value_or(0));
 }
 
 QString KQContactHelper::info()
@@ -482,7 +485,8 @@ QString KQContactHelper::info()
 
 QString KQContactHelper::firstPhoneNumber()
 {
-    const auto first = std::dynamic_pointer_cast<KQLabeledPhoneNumber>(propertyPhoneNumbers()->firstLabeledValueHelper());
+    const auto first =
+        std::dynamic_pointer_cast<KQLabeledPhoneNumber>(propertyPhoneNumbers()->firstLabeledValueHelper());
     return first ? first->phoneNumberStringValue() : QString();
 }
 
@@ -555,13 +559,13 @@ QStringList KQContactHelper::allAvailableIconFormats()
 
 QStringList KQContactHelper::allAvailableCategoryNames()
 {
-    return {QStringLiteral("General"),      QStringLiteral("Prefix"),        QStringLiteral("Middle Name"),
-            QStringLiteral("Suffix"),       QStringLiteral("Job Title"),     QStringLiteral("Department"),
-            QStringLiteral("Nickname"),     QStringLiteral("Tags"),          QStringLiteral("PhoneNumbers"),
-            QStringLiteral("Email"),        QStringLiteral("Phonetic Name"), QStringLiteral("Birthday"),
-            QStringLiteral("Lunar Birthday"), QStringLiteral("URL"),         QStringLiteral("Instant Message"),
-            QStringLiteral("Social"),       QStringLiteral("Address"),       QStringLiteral("Related Name"),
-            QStringLiteral("Date"),         QStringLiteral("Note")};
+    return {QStringLiteral("General"),        QStringLiteral("Prefix"),        QStringLiteral("Middle Name"),
+            QStringLiteral("Suffix"),         QStringLiteral("Job Title"),     QStringLiteral("Department"),
+            QStringLiteral("Nickname"),       QStringLiteral("Tags"),          QStringLiteral("PhoneNumbers"),
+            QStringLiteral("Email"),          QStringLiteral("Phonetic Name"), QStringLiteral("Birthday"),
+            QStringLiteral("Lunar Birthday"), QStringLiteral("URL"),           QStringLiteral("Instant Message"),
+            QStringLiteral("Social"),         QStringLiteral("Address"),       QStringLiteral("Related Name"),
+            QStringLiteral("Date"),           QStringLiteral("Note")};
 }
 
 QStringList KQContactHelper::defCategoryNames()
@@ -628,10 +632,12 @@ bool KQContactHelper::isEqualTo(const QObject* object)
             return a->isEqualTo(b);
         return hasA == hasB;
     };
-    if (!sameProperty(propertyUrls(), other->propertyUrls()) || !sameProperty(propertyEmails(), other->propertyEmails()) ||
+    if (!sameProperty(propertyUrls(), other->propertyUrls()) ||
+        !sameProperty(propertyEmails(), other->propertyEmails()) ||
         !sameProperty(propertyPostalAddress(), other->propertyPostalAddress()) ||
         !sameProperty(propertyPhoneNumbers(), other->propertyPhoneNumbers()) ||
-        !sameProperty(propertySocial(), other->propertySocial()) || !sameProperty(propertyDates(), other->propertyDates()))
+        !sameProperty(propertySocial(), other->propertySocial()) ||
+        !sameProperty(propertyDates(), other->propertyDates()))
         return false;
     if (birthday() != other->birthday() || ngBirthday() != other->ngBirthday())
         return false;
@@ -772,7 +778,8 @@ void KQContactHelper::registerArchiveClass()
 {
     CNContact::registerArchiveClasses();
     KQRegisterArchiveClass(QStringLiteral("KQContactHelper"), [](KQKeyedUnarchiver& coder) -> KQCodingPtr {
-        CNContactPtr contact = coder.decodeObjectOfClass<CNContact>(CNContact::archiveClasses(), QStringLiteral("contact"));
+        CNContactPtr contact =
+            coder.decodeObjectOfClass<CNContact>(CNContact::archiveClasses(), QStringLiteral("contact"));
         if (!contact || coder.failed())
             contact = std::make_shared<CNContact>();
         // A decoded record always starts partly loaded.

@@ -4,15 +4,16 @@
 // fields were fetched and fetches the rest on demand, derives the names shown and sorted by, offers
 // each multi-valued field as a property of labelled values, and compares itself with others.
 
+#include "CNError.h"
+#include "CNMutableContact.h"
+#include "CNSaveRequest.h"
 #include "KQDispatch.h"
 #include "KQLabeledValueProperty.h"
-
-#include "CNMutableContact.h"
 
 #include <QImage>
 #include <QObject>
 #include <QStringList>
-
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -125,6 +126,78 @@ public:
     static QStringList defCategoryNames();
     bool categoryPropertyIsEmpty(const QString& categoryName);
 
+    // --- editing (each setter does nothing unless the record is being edited)
+    void setNamePrefix(const std::optional<QString>& value);
+    void setGivenName(const std::optional<QString>& value);
+    void setMiddleName(const std::optional<QString>& value);
+    void setFamilyName(const std::optional<QString>& value);
+    void setNameSuffix(const std::optional<QString>& value);
+    void setJobTitle(const std::optional<QString>& value);
+    void setDepartment(const std::optional<QString>& value);
+    void setOrganizationName(const std::optional<QString>& value);
+    void setCompanyContact(bool company);
+    void setNickName(const std::optional<QString>& value);
+    void setPhoneticGivenName(const std::optional<QString>& value);
+    void setPhoneticMiddleName(const std::optional<QString>& value);
+    void setPhoneticFamilyName(const std::optional<QString>& value);
+    void setPhoneticOrgName(const std::optional<QString>& value);
+    // None is written as the empty text.
+    void setNote(const std::optional<QString>& value);
+    void setBirthday(const std::optional<CNDateComponents>& value);
+    void setNgBirthday(const std::optional<CNDateComponents>& value);
+    void setIconData(const QByteArray& data);
+    // Stores the image's encoding; nothing for a null image.
+    void setIcon(const QImage& image);
+    void setFirstPhoneNumber(const QString& text);
+    // The account holding this record, or nullptr.
+    class KQContainerHelper* containerHelper() const;
+
+    // Saves the edit copy with the store and waits; true at once when there is nothing to save.
+    bool syncEndEditContactWithError(CNError* error = nullptr);
+    // Adds the update to the caller's request instead of saving.
+    bool syncEndEditContactWithError(CNError* error, CNSaveRequest& request);
+    // Saves on the background queue; on failure with an error the alert presenter shows it; then
+    // handler(success) runs on the main thread.
+    void endEditContactWithCompleteHandler(std::function<void(bool)> handler);
+    // How the program shows a failed save (the application installs a real alert).
+    static void setErrorPresenter(std::function<void(const QString&)> presenter);
+
+    void addPropertyEmptyValueWithCategoryName(const QString& categoryName);
+    void copyFromContact(const CNContact& contact);
+    static CNMutableContactPtr duplicateFromContact(const CNContact& contact);
+    // A new record (all keys loaded, not in the store) merging the records; none for fewer than two.
+    static KQContactHelperPtr mergeContactHelpers(const std::vector<KQContactHelperPtr>& records);
+    static void mergeContact(const CNContact& source, CNMutableContact& target, const QString& key);
+    static void mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
+                                                 CNMutableContact& target);
+
+    // --- actions
+    bool enableCall();
+    bool enableMessage() { return enableCall(); }
+    bool enableEmail();
+    bool enableFacetime() { return enableCall() || enableEmail(); }
+    QStringList availableCallNames();
+    QStringList availableMessageNames() { return availableCallNames(); }
+    QStringList availableEmailNames();
+    QStringList availableFacetimeNames();
+    void callToPersonAtIndex(int index);
+    void messageToPersonAtIndex(int index);
+    void emailToPersonAtIndex(int index);
+    void facetimeToPersonAtIndex(int index);
+    void callToPersonWithName(const QString& name);
+    void messageToPersonWithName(const QString& name);
+    void emailToPersonWithName(const QString& name);
+    void facetimeToPersonWithName(const QString& name);
+    static void callToPersonWithPhoneName(const std::optional<QString>& number);
+    static void messageToPersonWithPhoneNumber(const std::optional<QString>& number);
+    static void facetimeToPersonWithPhoneNumber(const std::optional<QString>& number);
+    static void facetimeToPersonWithEmail(const std::optional<QString>& email);
+    static void emailToPersonWithEmail(const std::optional<QString>& email);
+    static QString adjustPhoneNumber(const QString& number);
+    static void openURLWithURLAddresses(const KQLabeledValueHelper* url);
+    // How URLs are opened (the desktop by default); tests install their own.
+    static void setUrlOpener(std::function<bool(const QUrl&)> opener);
+
     // --- marks used by the windows; not stored
     bool selected = false;
     bool focused = false;
@@ -160,8 +233,11 @@ Q_SIGNALS:
     void contactReloaded();
 
 private:
-    template <typename Getter>
-    std::optional<QString> readText(CNKeyId key, Getter getter) const;
+    template <typename T> void edit(void (CNMutableContact::*setter)(const T&), const T& value, bool resetsSortKey);
+    QStringList availableNames(KQLabeledValueProperty* property);
+    static void openUrl(const QString& text);
+
+    template <typename Getter> std::optional<QString> readText(CNKeyId key, Getter getter) const;
     void setupAllLabeledValueProperties();
     void installLoadedContact();
     KQLabeledValueProperty* property(KQLabeledValuePropertyPtr& slot, const QString& key);

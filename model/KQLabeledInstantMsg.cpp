@@ -4,11 +4,11 @@ namespace {
 
 const QList<QString>& offeredServices()
 {
-    static const QList<QString> services = {
-        CNInstantMessageServiceAIM,        CNInstantMessageServiceFacebook, CNInstantMessageServiceGaduGadu,
-        CNInstantMessageServiceGoogleTalk, CNInstantMessageServiceICQ,      CNInstantMessageServiceJabber,
-        CNInstantMessageServiceMSN,        CNInstantMessageServiceSkype,    CNInstantMessageServiceQQ,
-        CNInstantMessageServiceYahoo};
+    static const QList<QString> services = {CNInstantMessageServiceAIM,      CNInstantMessageServiceFacebook,
+                                            CNInstantMessageServiceGaduGadu, CNInstantMessageServiceGoogleTalk,
+                                            CNInstantMessageServiceICQ,      CNInstantMessageServiceJabber,
+                                            CNInstantMessageServiceMSN,      CNInstantMessageServiceSkype,
+                                            CNInstantMessageServiceQQ,       CNInstantMessageServiceYahoo};
     return services;
 }
 

@@ -7,8 +7,8 @@
 class KQLabeledPhoneNumber : public KQLabeledValueHelper
 {
     Q_OBJECT
-    Q_PROPERTY(QString phoneNumberStringValue READ phoneNumberStringValue WRITE setPhoneNumberStringValue NOTIFY
-                   valueChanged)
+    Q_PROPERTY(
+        QString phoneNumberStringValue READ phoneNumberStringValue WRITE setPhoneNumberStringValue NOTIFY valueChanged)
 public:
     explicit KQLabeledPhoneNumber(const KQAnyLabeledValue& labeledValue);
 

@@ -114,8 +114,8 @@ bool KQLabeledValueHelper::stringValueValidWithRegex(const QString& text, const 
     thread_local QString cachedPattern;
     thread_local QRegularExpression cached;
     if (cachedPattern != pattern) {
-        cached = QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                                    QRegularExpression::CaseInsensitiveOption);
+        cached =
+            QRegularExpression(QRegularExpression::anchoredPattern(pattern), QRegularExpression::CaseInsensitiveOption);
         cachedPattern = pattern;
     }
     return cached.isValid() && cached.match(text).hasMatch();

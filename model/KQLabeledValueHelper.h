@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
 #include <memory>
 
 class KQLabeledValueProperty;

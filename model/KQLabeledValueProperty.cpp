@@ -1,8 +1,8 @@
 #include "KQLabeledValueProperty.h"
 
+#include "CNMutableContact.h"
 #include "KQContactHelper.h"
 #include "KQLabeledEmail.h"
-#include "CNMutableContact.h"
 
 #include <algorithm>
 
@@ -69,8 +69,7 @@ void KQLabeledValueProperty::removeObjectFromLabeledValueHelpersAtIndex(int inde
     updateLabeledValueHelpersToContact();
 }
 
-void KQLabeledValueProperty::replaceObjectInLabeledValueHelpersAtIndex(int index,
-                                                                      const KQLabeledValueHelperPtr& helper)
+void KQLabeledValueProperty::replaceObjectInLabeledValueHelpersAtIndex(int index, const KQLabeledValueHelperPtr& helper)
 {
     if (!helper || index < 0 || index >= countOfLabeledValueHelpers())
         return;
@@ -154,7 +153,8 @@ int KQLabeledValueProperty::indexOfLabeledValueHelper(const KQLabeledValueHelper
     return -1;
 }
 
-QList<int> KQLabeledValueProperty::indexesOfLabeledValueHelpers(const std::vector<KQLabeledValueHelperPtr>& helpers) const
+QList<int>
+KQLabeledValueProperty::indexesOfLabeledValueHelpers(const std::vector<KQLabeledValueHelperPtr>& helpers) const
 {
     QList<int> indexes;
     for (const auto& helper : helpers) {
@@ -208,8 +208,9 @@ bool KQLabeledValueProperty::isEqualTo(const KQLabeledValueProperty* other) cons
     if (other == nullptr || countOfLabeledValueHelpers() != other->countOfLabeledValueHelpers())
         return false;
     for (const auto& mine : m_helpers) {
-        const bool found = std::any_of(other->m_helpers.begin(), other->m_helpers.end(),
-                                       [&](const KQLabeledValueHelperPtr& theirs) { return mine->isEqualTo(theirs.get()); });
+        const bool found =
+            std::any_of(other->m_helpers.begin(), other->m_helpers.end(),
+                        [&](const KQLabeledValueHelperPtr& theirs) { return mine->isEqualTo(theirs.get()); });
         if (!found)
             return false;
     }

@@ -1,7 +1,6 @@
 #include "KQPhoneNumberDetector.h"
 
 #include <QLocale>
-
 #include <phonenumbers/phonenumbermatch.h>
 #include <phonenumbers/phonenumbermatcher.h>
 #include <phonenumbers/phonenumberutil.h>

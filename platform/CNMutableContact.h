@@ -10,7 +10,7 @@ public:
     CNMutableContact() = default;
     CNMutableContact(CNContactData data, CNKeySet availableKeys) : CNContact(std::move(data), availableKeys) {}
 
-    void setContactType(CNContactType v) { set(CNKeyId::Type, d.contactType, v); }
+    void setContactType(const CNContactType& v) { set(CNKeyId::Type, d.contactType, v); }
     void setNamePrefix(const QString& v) { set(CNKeyId::NamePrefix, d.namePrefix, v); }
     void setGivenName(const QString& v) { set(CNKeyId::GivenName, d.givenName, v); }
     void setMiddleName(const QString& v) { set(CNKeyId::MiddleName, d.middleName, v); }

@@ -129,7 +129,8 @@ void KQContactStoreHelper::duplicateContact(const CNContact& from, CNMutableCont
         } catch (const CNContactPropertyNotFetchedException& e) {
             KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), e.description()));
         } catch (const std::exception& e) {
-            KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), QString::fromUtf8(e.what())));
+            KQLog(
+                QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), QString::fromUtf8(e.what())));
         }
     };
     step("imageData", [&] {
@@ -309,17 +310,20 @@ void KQContactStoreHelper::removeContacts(const CNContactList& contacts, const C
         request.removeMember(*contact, group);
 }
 
-bool KQContactStoreHelper::executeSaveRequest(const CNSaveRequest& request, const QString& defaultError)
+bool KQContactStoreHelper::executeSaveRequest(const CNSaveRequest& request, const QString& defaultError,
+                                              CNError* errorOut)
 {
     bool success = false;
+    CNError error;
     execQueue()->sync([&] {
         beginDiscardStoreDidChangedNotify();
-        CNError error;
         success = m_store->executeSaveRequest(request, &error);
         if (!success)
             KQLog(error.isError() ? error.description() : defaultError);
         endDiscardStoreDidChangedNotify();
     });
+    if (errorOut)
+        *errorOut = error;
     return success;
 }
 

@@ -86,7 +86,8 @@ public:
     static void removeContacts(const CNContactList& contacts, const CNGroup& group, CNSaveRequest& request);
 
     // Runs request on the save queue and waits; must not be called from the save queue.
-    bool executeSaveRequest(const CNSaveRequest& request, const QString& defaultError);
+    // The store's error, when it gave one, is also passed to *error.
+    bool executeSaveRequest(const CNSaveRequest& request, const QString& defaultError, CNError* error = nullptr);
     // Runs request on the save queue without waiting; block(success) runs on the save queue.
     void executeSaveRequest(CNSaveRequest request, std::function<void(bool)> block);
 
