@@ -101,16 +101,20 @@ CNEntryIdentifier::CNEntryIdentifier() : m_uuid(makeUuid()) {}
 CNEntryIdentifier::CNEntryIdentifier(const QString& text)
 {
     std::array<char, 16> bytes;
-    if (parseCanonicalUuid(text, bytes))
+    if (parseCanonicalUuid(text, bytes)) {
         m_uuid = QUuid::fromRfc4122(QByteArrayView(bytes.data(), 16));
-    else
-        m_other = text;
+    } else {
+        m_other = new Other;
+        m_other->text = text;
+    }
 }
 
 QString CNEntryIdentifier::text() const
 {
-    if (!m_other.isNull() || m_uuid.isNull())
-        return m_other;
+    if (m_other)
+        return m_other->text;
+    if (m_uuid.isNull())
+        return {};
     return m_uuid.toString(QUuid::WithoutBraces).toUpper();
 }
 

@@ -4,6 +4,8 @@
 
 #include "CNLabels.h"
 
+#include <QExplicitlySharedDataPointer>
+#include <QSharedData>
 #include <QString>
 #include <QUuid>
 
@@ -19,11 +21,22 @@ public:
 
     QString text() const;
 
-    friend bool operator==(const CNEntryIdentifier&, const CNEntryIdentifier&) = default;
+    friend bool operator==(const CNEntryIdentifier& a, const CNEntryIdentifier& b)
+    {
+        if (a.m_other || b.m_other)
+            return a.m_other && b.m_other && a.m_other->text == b.m_other->text;
+        return a.m_uuid == b.m_uuid;
+    }
 
 private:
+    struct Other : QSharedData
+    {
+        QString text;
+    };
+
     QUuid m_uuid;
-    QString m_other; // set only for identifiers that are not canonical UUID texts
+    // Set only for identifiers that are not canonical UUID texts; a pointer keeps the common case small.
+    QExplicitlySharedDataPointer<Other> m_other;
 };
 
 template <typename T> class CNLabeledValue
