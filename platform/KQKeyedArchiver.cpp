@@ -140,9 +140,14 @@ QByteArray KQKeyedArchiver::archivedDataWithRootObject(const KQCoding& root)
 {
     KQKeyedArchiver archiver;
     archiver.encodeObject(&root, QString::fromLatin1(rootKey));
+    return archiver.encodedData();
+}
+
+QByteArray KQKeyedArchiver::encodedData() const
+{
     char* bytes = nullptr;
     uint32_t length = 0;
-    plist_to_bin(archiver.d->document, &bytes, &length);
+    plist_to_bin(d->document, &bytes, &length);
     QByteArray data(bytes, static_cast<qsizetype>(length));
     plist_to_bin_free(bytes);
     return data;

@@ -69,6 +69,9 @@ public:
 
     // The whole archive of root as binary property-list data.
     static QByteArray archivedDataWithRootObject(const KQCoding& root);
+    // The archive written so far as binary property-list data. Encoders called outside any object
+    // write into "$top", so a root that is a plain array is written with encodeArray(list, "root").
+    QByteArray encodedData() const;
 
     // Encoders for the object being written. An object that is encoded twice within one archive
     // is stored once and referenced twice; objects are told apart by address, so every object

@@ -1,25 +1,99 @@
 #include "KQPreferences.h"
 
+#include "CNContactKeys.h"
+#include "KQConflictMetaDuplicateName.h"
+#include "KQConflictMetaPrefix.h"
 #include "KQContactStoreHelper.h"
-
 #include "KQCountryTable.h"
+#include "KQLog.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QSettings>
+#include <QThread>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(kqPreferencesLog, "kq.store.preferences")
 
 namespace {
 const QString kBackupSavePath = QStringLiteral("backupSavePath");
 const QString kDefaultContainer = QStringLiteral("defaultContainerIdentifier");
 const QString kDefaultAddressFormat = QStringLiteral("defaultAddressFormatContryCode");
 const QString kShowFirstNameFollowingLastName = QStringLiteral("showFirstNameFollowingLastName");
+const QString kAvailableExportFields = QStringLiteral("availableExportFields");
+const QString kAvailableConflicts = QStringLiteral("availableConflicts");
+const QString kRootKey = QStringLiteral("root");
+
+// A stored check list: a keyed archive whose root is an array of the given classes. Empty on any
+// failure, which the caller treats like a missing list.
+std::vector<KQCodingPtr> unarchiveList(const QByteArray& data, const QSet<QString>& classes, const QString& what)
+{
+    KQKeyedUnarchiver unarchiver(data, classes);
+    std::vector<KQCodingPtr> objects = unarchiver.decodeArrayOfClasses(classes, kRootKey);
+    if (unarchiver.failed()) {
+        qCWarning(kqPreferencesLog) << "stored" << what << "unreadable:" << unarchiver.error();
+        return {};
+    }
+    return objects;
+}
+
+template <typename T> void storeList(const std::vector<std::shared_ptr<T>>& list, const QString& key)
+{
+    std::vector<const KQCoding*> objects;
+    objects.reserve(list.size());
+    for (const auto& object : list)
+        objects.push_back(object.get());
+    KQKeyedArchiver archiver;
+    archiver.encodeArray(objects, kRootKey);
+    QSettings settings;
+    settings.setValue(key, archiver.encodedData());
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qCWarning(kqPreferencesLog) << "writing" << key << "to the settings failed";
+}
 } // namespace
+
+void KQPreferencesDelegate::preferencesExportCustomFieldsConfigDidChanged(KQPreferences*) {}
+
+void KQPreferencesDelegate::preferencesConflictsConfigDidChanged(KQPreferences*) {}
 
 std::atomic<int> KQPreferences::s_nameOrderGeneration{0};
 
 KQPreferences* KQPreferences::sharePreferences()
 {
-    static KQPreferences* preferences = new KQPreferences;
+    static KQPreferences* preferences = [] {
+        auto* made = new KQPreferences;
+        made->moveToMainThread();
+        return made;
+    }();
     return preferences;
+}
+
+std::unique_ptr<KQPreferences> KQPreferences::makeForTesting()
+{
+    return std::unique_ptr<KQPreferences>(new KQPreferences);
+}
+
+KQPreferences::KQPreferences()
+{
+    loadExportFields();
+    loadConflictMetas();
+}
+
+KQPreferences::~KQPreferences() = default;
+
+void KQPreferences::moveToMainThread()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || app->thread() == QThread::currentThread())
+        return;
+    moveToThread(app->thread());
+    for (const auto& field : m_exportFields)
+        field->moveToThread(app->thread());
+    for (const auto& meta : m_conflicts)
+        meta->moveToThread(app->thread());
 }
 
 std::optional<QString> KQPreferences::stringValue(const QString& key)
@@ -102,4 +176,228 @@ void KQPreferences::setShowFirstNameFollowingLastName(bool on)
     QSettings().setValue(kShowFirstNameFollowingLastName, on);
     s_nameOrderGeneration.fetch_add(1, std::memory_order_relaxed);
     Q_EMIT showFirstNameFollowingLastNameChanged();
+}
+
+std::vector<KQExportFieldPtr> KQPreferences::defaultExportFields()
+{
+    std::vector<KQExportFieldPtr> fields;
+    for (const QString* key : {&CNContactGivenNameKey,
+                               &CNContactFamilyNameKey,
+                               &CNContactMiddleNameKey,
+                               &CNContactOrganizationNameKey,
+                               &KQExportField::tagsFieldKey(),
+                               &CNContactPhoneNumbersKey,
+                               &CNContactEmailAddressesKey,
+                               &CNContactPhoneticGivenNameKey,
+                               &CNContactPhoneticMiddleNameKey,
+                               &CNContactPhoneticFamilyNameKey,
+                               &CNContactNamePrefixKey,
+                               &CNContactNameSuffixKey,
+                               &CNContactNicknameKey,
+                               &CNContactDepartmentNameKey,
+                               &CNContactJobTitleKey,
+                               &CNContactBirthdayKey,
+                               &CNContactNonGregorianBirthdayKey,
+                               &CNContactDatesKey,
+                               &CNContactUrlAddressesKey,
+                               &CNContactInstantMessageAddressesKey,
+                               &CNContactPostalAddressesKey,
+                               &CNContactRelationsKey,
+                               &CNContactNoteKey})
+        fields.push_back(KQExportField::create(*key));
+    return fields;
+}
+
+void KQPreferences::loadExportFields()
+{
+    KQExportField::registerArchiveClass();
+    const QByteArray data = QSettings().value(kAvailableExportFields).toByteArray();
+    if (!data.isEmpty()) {
+        for (const auto& object : unarchiveList(data, KQExportField::archiveClasses(), kAvailableExportFields)) {
+            if (auto field = std::dynamic_pointer_cast<KQExportField>(object))
+                m_exportFields.push_back(std::move(field));
+        }
+    }
+    if (m_exportFields.empty())
+        m_exportFields = defaultExportFields();
+    // The contact image is never an export field.
+    const auto thumbnail = std::find_if(m_exportFields.begin(), m_exportFields.end(), [](const auto& field) {
+        return field->fieldKey() == CNContactThumbnailImageDataKey;
+    });
+    if (thumbnail != m_exportFields.end())
+        m_exportFields.erase(thumbnail);
+    for (const auto& field : m_exportFields)
+        connect(field.get(), &KQExportField::validateChanged, this, &KQPreferences::exportFieldCheckDidChange);
+}
+
+QStringList KQPreferences::customExportFieldKeys() const
+{
+    QStringList keys;
+    for (const auto& field : m_exportFields) {
+        if (field->validate())
+            keys.append(field->fieldKey());
+    }
+    return keys;
+}
+
+void KQPreferences::saveExportFields()
+{
+    storeList(m_exportFields, kAvailableExportFields);
+}
+
+void KQPreferences::exportFieldCheckDidChange()
+{
+    saveExportFields();
+    if (m_delegate)
+        m_delegate->preferencesExportCustomFieldsConfigDidChanged(this);
+}
+
+void KQPreferences::loadConflictMetas()
+{
+    KQConflictMeta::registerArchiveClasses();
+    const QByteArray data = QSettings().value(kAvailableConflicts).toByteArray();
+    if (!data.isEmpty()) {
+        for (const auto& object : unarchiveList(data, KQConflictMeta::archiveClasses(), kAvailableConflicts)) {
+            if (auto meta = std::dynamic_pointer_cast<KQConflictMeta>(object))
+                m_conflicts.push_back(std::move(meta));
+        }
+    }
+    // A list stored under the older naming of the company kind is replaced whole, check marks included.
+    const bool outdated = std::any_of(m_conflicts.begin(), m_conflicts.end(), [](const auto& meta) {
+        return meta->name() == KQConflictName::LegacyCompanyNameWithoutTitle;
+    });
+    if (m_conflicts.empty() || outdated)
+        m_conflicts = KQConflictMeta::avaliableConflictMetas();
+    for (const auto& meta : m_conflicts)
+        connect(meta.get(), &KQConflictMeta::validateChanged, this, &KQPreferences::conflictCheckDidChange);
+}
+
+KQConflictMetaPtr KQPreferences::conflictMetaWithName(const QString& name) const
+{
+    const auto it = std::find_if(m_conflicts.begin(), m_conflicts.end(),
+                                 [&name](const auto& meta) { return meta->name() == name; });
+    return it == m_conflicts.end() ? nullptr : *it;
+}
+
+bool KQPreferences::requireScanConflictWithName(const QString& name) const
+{
+    const KQConflictMetaPtr meta = conflictMetaWithName(name);
+    return meta && meta->validate();
+}
+
+bool KQPreferences::requireScanExactDuplicateContacts() const
+{
+    return requireScanConflictWithName(KQConflictName::ExactDuplicateContacts);
+}
+
+bool KQPreferences::requireScanDuplicateNameInMultipleContacts() const
+{
+    return requireScanConflictWithName(KQConflictName::DuplicateName);
+}
+
+bool KQPreferences::requireScanDuplicateEmailInMultipleContacts() const
+{
+    return requireScanConflictWithName(KQConflictName::DuplicateEmailInMultipleContacts);
+}
+
+bool KQPreferences::requireScanDuplicateAddressInMultipleContacts() const
+{
+    return requireScanConflictWithName(KQConflictName::DuplicateAddressInMultipleContacts);
+}
+
+bool KQPreferences::requireScanDuplicatePhoneInMultipleContacts() const
+{
+    return requireScanConflictWithName(KQConflictName::DuplicatePhoneInMultipleContacts);
+}
+
+std::shared_ptr<KQConflictMetaPrefix> KQPreferences::conflictMetaPrefix() const
+{
+    return std::dynamic_pointer_cast<KQConflictMetaPrefix>(conflictMetaWithName(KQConflictName::UnusualPrefix));
+}
+
+std::shared_ptr<KQConflictMetaPrefix> KQPreferences::conflictMetaSuffix() const
+{
+    return std::dynamic_pointer_cast<KQConflictMetaPrefix>(conflictMetaWithName(KQConflictName::UnusualSuffix));
+}
+
+std::shared_ptr<KQConflictMetaDuplicateName> KQPreferences::conflictMetaDuplicateName() const
+{
+    return std::dynamic_pointer_cast<KQConflictMetaDuplicateName>(conflictMetaWithName(KQConflictName::DuplicateName));
+}
+
+std::vector<KQConflictMetaPtr> KQPreferences::validateConflictMetaInSingleContacts() const
+{
+    std::vector<KQConflictMetaPtr> metas;
+    for (const auto& meta : m_conflicts) {
+        if (meta->validate() && !meta->isMultipleContactsConflict())
+            metas.push_back(meta);
+    }
+    return metas;
+}
+
+void KQPreferences::saveConflictMetas()
+{
+    storeList(m_conflicts, kAvailableConflicts);
+}
+
+void KQPreferences::conflictCheckDidChange()
+{
+    saveConflictMetas();
+    if (m_delegate)
+        m_delegate->preferencesConflictsConfigDidChanged(this);
+}
+
+namespace {
+// Why a backup folder cannot be used, or an empty text when it can.
+QString folderAccessError(const QString& path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("no folder given");
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("The folder \"%1\" doesn't exist.").arg(path);
+    if (!info.isDir())
+        return QStringLiteral("\"%1\" is not a folder.").arg(path);
+    if (!info.isReadable() || !info.isWritable() || !info.isExecutable())
+        return QStringLiteral("You don't have permission to access the folder \"%1\".").arg(path);
+    return {};
+}
+} // namespace
+
+bool KQPreferences::saveURLBookmarkInfo(const QUrl& folder, const QString& key)
+{
+    Q_UNUSED(key)
+    const QString error = folder.isLocalFile() ? folderAccessError(folder.toLocalFile())
+                                               : QStringLiteral("\"%1\" is not a local folder.").arg(folder.toString());
+    if (!error.isEmpty()) {
+        KQLog(QStringLiteral("save url book mark error:%1").arg(error));
+        return false;
+    }
+    return true;
+}
+
+std::optional<QUrl> KQPreferences::loadURLBookmarkInfoWithKey(const QString& key)
+{
+    if (!folderAccessError(key).isEmpty())
+        return std::nullopt;
+    return QUrl::fromLocalFile(key);
+}
+
+void KQPreferences::setBackupFolder(const QUrl& folder)
+{
+    const QString path = folder.toLocalFile();
+    saveURLBookmarkInfo(folder, path);
+    setBackupSavePath(path);
+}
+
+bool KQPreferences::checkBackupFolderAccess()
+{
+    const std::optional<QString> path = backupSavePath();
+    if (!path)
+        return false;
+    if (!loadURLBookmarkInfoWithKey(*path)) {
+        setBackupSavePath(std::nullopt);
+        return false;
+    }
+    return true;
 }
