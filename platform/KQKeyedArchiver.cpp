@@ -136,16 +136,32 @@ KQKeyedArchiver::KQKeyedArchiver() : d(std::make_unique<Private>(this)) {}
 
 KQKeyedArchiver::~KQKeyedArchiver() = default;
 
+namespace {
+
+QByteArray binaryData(plist_t document)
+{
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(document, &bytes, &length);
+    QByteArray data(bytes, static_cast<qsizetype>(length));
+    plist_to_bin_free(bytes);
+    return data;
+}
+
+} // namespace
+
 QByteArray KQKeyedArchiver::archivedDataWithRootObject(const KQCoding& root)
 {
     KQKeyedArchiver archiver;
     archiver.encodeObject(&root, QString::fromLatin1(rootKey));
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(archiver.d->document, &bytes, &length);
-    QByteArray data(bytes, static_cast<qsizetype>(length));
-    plist_to_bin_free(bytes);
-    return data;
+    return binaryData(archiver.d->document);
+}
+
+QByteArray KQKeyedArchiver::archivedDataWithRootArray(const std::vector<const KQCoding*>& objects)
+{
+    KQKeyedArchiver archiver;
+    archiver.encodeArray(objects, QString::fromLatin1(rootKey));
+    return binaryData(archiver.d->document);
 }
 
 void KQKeyedArchiver::encodeObject(const KQCoding* object, const QString& key)

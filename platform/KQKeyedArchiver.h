@@ -69,6 +69,9 @@ public:
 
     // The whole archive of root as binary property-list data.
     static QByteArray archivedDataWithRootObject(const KQCoding& root);
+    // The whole archive of an NSArray root holding objects (nullptrs left out); read it back with
+    // decodeArrayOfClasses under the key "root" outside any object.
+    static QByteArray archivedDataWithRootArray(const std::vector<const KQCoding*>& objects);
 
     // Encoders for the object being written. An object that is encoded twice within one archive
     // is stored once and referenced twice; objects are told apart by address, so every object
