@@ -418,3 +418,46 @@ TEST_F(RecyleTest, ManagerLoadsItsNodesFromTheSharedStorage)
     EXPECT_EQ(manager->latestImport()->identifier(), QStringLiteral("645B8483-C0CC-44CB-ABD2-4571C9A56EF7"));
     EXPECT_EQ(manager->containerHelperWithIdentifier(manager->recyle()->identifier()), nullptr);
 }
+
+// The account is still listed but its container left the store: the store refuses the write.
+TEST_F(RecyleTest, RefusedPutBackAndDeleteLeaveEverythingAsItWas)
+{
+    ASSERT_TRUE(
+        cn()->addContainer(CNContainer(QStringLiteral("temp-acc"), QStringLiteral("Temp"), CNContainerType::CardDAV)));
+    const auto ann = addContact(QStringLiteral("Ann"), QStringLiteral("temp-acc"));
+    reload();
+    const auto temp = manager->containerHelperWithIdentifier(QStringLiteral("temp-acc"));
+    load(temp);
+    ASSERT_TRUE(deleteRecords(temp, {temp->contactHelperWithIdentifier(ann->identifier())}).success);
+    ASSERT_TRUE(cn()->removeContainer(QStringLiteral("temp-acc")));
+    const QByteArray trashFile = KQStorage::readFile(storage->recyleFilepath());
+
+    const auto result = putBack(recyle->recyleEntries());
+    EXPECT_FALSE(result.success);
+    EXPECT_TRUE(result.done.empty());
+    EXPECT_EQ(recyle->countOfContacts(), 1);
+    EXPECT_EQ(KQStorage::readFile(storage->recyleFilepath()), trashFile);
+    EXPECT_EQ(temp->countOfContacts(), 0);
+    EXPECT_EQ(temp->allContactHelpersCount(), 0);
+
+    // A delete the store refuses puts the record back where it was and leaves the Trash alone.
+    reload();
+    const auto account = manager->containerHelperWithIdentifier(local);
+    const CNGroup team = addGroup(QStringLiteral("Team"), local);
+    const auto bob = addContact(QStringLiteral("Bob"), local, {team});
+    reload();
+    load(account);
+    const auto group = account->groupWithIdentifier(team.identifier());
+    load(group);
+    const auto record = account->contactHelperWithIdentifier(bob->identifier());
+    CNSaveRequest removeFirst;
+    removeFirst.deleteContact(*bob);
+    ASSERT_TRUE(cn()->executeSaveRequest(removeFirst)); // another program deleted it meanwhile
+    const auto refused = deleteRecords(account, {record});
+    EXPECT_FALSE(refused.success);
+    EXPECT_TRUE(account->contactHelperWithIdentifier(bob->identifier()));
+    EXPECT_TRUE(account->contactHelperExistWithIdentifier(bob->identifier()));
+    EXPECT_TRUE(group->contactHelperWithIdentifier(bob->identifier()));
+    EXPECT_EQ(recyle->countOfContacts(), 1);
+    EXPECT_EQ(KQStorage::readFile(storage->recyleFilepath()), trashFile);
+}
