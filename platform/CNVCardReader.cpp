@@ -5,7 +5,6 @@
 #include "CNVCardLexer.h"
 #include "KQTextCodecs.h"
 
-#include <QRandomGenerator>
 #include <algorithm>
 #include <array>
 
@@ -124,55 +123,6 @@ template <size_t N> bool is(QByteArrayView a, const char (&b)[N])
 {
     return CNVCardCodec::equalsNoCase(a, QByteArrayView(b, N - 1));
 }
-
-// Fresh identifiers in the UUID text form (version 4), without a system call for each one: a
-// xoshiro256** generator seeded once from the system's random source.
-class IdentifierMaker
-{
-public:
-    IdentifierMaker()
-    {
-        for (quint64& word : m_state)
-            word = QRandomGenerator::system()->generate64();
-    }
-
-    QString make()
-    {
-        quint64 hi = next();
-        quint64 lo = next();
-        hi = (hi & ~0xF000ULL) | 0x4000ULL;
-        lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
-        QString id(36, Qt::Uninitialized);
-        char16_t* out = reinterpret_cast<char16_t*>(id.data());
-        static const char digits[] = "0123456789ABCDEF";
-        // Dashes after the 8th, 12th, 16th and 20th digit.
-        static constexpr int kPosition[32] = {0,  1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 14, 15, 16, 17,
-                                              19, 20, 21, 22, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35};
-        for (int i = 0; i < 16; ++i) {
-            out[kPosition[i]] = static_cast<char16_t>(digits[(hi >> (60 - 4 * i)) & 0xF]);
-            out[kPosition[16 + i]] = static_cast<char16_t>(digits[(lo >> (60 - 4 * i)) & 0xF]);
-        }
-        out[8] = out[13] = out[18] = out[23] = u'-';
-        return id;
-    }
-
-private:
-    static quint64 rotl(quint64 x, int k) { return (x << k) | (x >> (64 - k)); }
-    quint64 next()
-    {
-        const quint64 result = rotl(m_state[1] * 5, 7) * 9;
-        const quint64 t = m_state[1] << 17;
-        m_state[2] ^= m_state[0];
-        m_state[3] ^= m_state[1];
-        m_state[1] ^= m_state[2];
-        m_state[0] ^= m_state[3];
-        m_state[2] ^= t;
-        m_state[3] = rotl(m_state[3], 45);
-        return result;
-    }
-
-    quint64 m_state[4];
-};
 
 template <typename T> struct Pending
 {
@@ -315,7 +265,6 @@ private:
 
     CNVCardReader::Result m_result;
     KQCharsetDecoder m_charsets;
-    IdentifierMaker m_ids;
     bool m_fileWasUtf16 = false;
     bool m_inCard = false;
     Card m_card;
@@ -722,7 +671,7 @@ void Reader::finishCard(Card& card)
     if (card.isGroup)
         return;
     CNContactData& d = card.d;
-    d.identifier = m_ids.make();
+    d.identifier = CNMakeIdentifier();
     d.contactType = card.organization ? CNContactType::Organization : CNContactType::Person;
     const QString fn = card.formattedName.trimmed();
     if (card.nameless() && !card.organization && !fn.isEmpty() && fn != d.organizationName.trimmed()) {

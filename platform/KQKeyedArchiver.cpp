@@ -136,6 +136,20 @@ KQKeyedArchiver::KQKeyedArchiver() : d(std::make_unique<Private>(this)) {}
 
 KQKeyedArchiver::~KQKeyedArchiver() = default;
 
+namespace {
+
+QByteArray binaryData(plist_t document)
+{
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(document, &bytes, &length);
+    QByteArray data(bytes, static_cast<qsizetype>(length));
+    plist_to_bin_free(bytes);
+    return data;
+}
+
+} // namespace
+
 QByteArray KQKeyedArchiver::archivedDataWithRootObject(const KQCoding& root)
 {
     KQKeyedArchiver archiver;
@@ -145,12 +159,14 @@ QByteArray KQKeyedArchiver::archivedDataWithRootObject(const KQCoding& root)
 
 QByteArray KQKeyedArchiver::encodedData() const
 {
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(d->document, &bytes, &length);
-    QByteArray data(bytes, static_cast<qsizetype>(length));
-    plist_to_bin_free(bytes);
-    return data;
+    return binaryData(d->document);
+}
+
+QByteArray KQKeyedArchiver::archivedDataWithRootArray(const std::vector<const KQCoding*>& objects)
+{
+    KQKeyedArchiver archiver;
+    archiver.encodeArray(objects, QString::fromLatin1(rootKey));
+    return archiver.encodedData();
 }
 
 void KQKeyedArchiver::encodeObject(const KQCoding* object, const QString& key)

@@ -72,6 +72,9 @@ public:
     // The archive written so far as binary property-list data. Encoders called outside any object
     // write into "$top", so a root that is a plain array is written with encodeArray(list, "root").
     QByteArray encodedData() const;
+    // The whole archive of an NSArray root holding objects (nullptrs left out); read it back with
+    // decodeArrayOfClasses under the key "root" outside any object.
+    static QByteArray archivedDataWithRootArray(const std::vector<const KQCoding*>& objects);
 
     // Encoders for the object being written. An object that is encoded twice within one archive
     // is stored once and referenced twice; objects are told apart by address, so every object

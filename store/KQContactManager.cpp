@@ -2,6 +2,7 @@
 
 #include "KQListOps.h"
 #include "KQPreferences.h"
+#include "KQStorage.h"
 
 KQContactManager* KQContactManager::sharedContactManager()
 {
@@ -14,8 +15,9 @@ KQContactManager* KQContactManager::sharedContactManager()
 }
 
 KQContactManager::KQContactManager()
-    : m_storeHelper(KQContactStoreHelper::shared()), m_recyle(std::make_shared<KQContainerRecyle>()),
-      m_latestImport(std::make_shared<KQContainerLatestImport>())
+    : m_storeHelper(KQContactStoreHelper::shared()), m_storage(KQStorage::sharedStorage()),
+      m_tagsMgr(m_storage->loadDefaultTagsManager()), m_recyle(m_storage->loadDefaultContainerRecyle()),
+      m_latestImport(m_storage->loadDefaultContainerLatestImport())
 {
     setAllRootContainers({m_latestImport, m_recyle});
     m_storeHelper->setDelegate(this);
@@ -27,6 +29,12 @@ KQContactManager::KQContactManager()
 KQPreferences* KQContactManager::perferences() const
 {
     return KQPreferences::sharePreferences();
+}
+
+KQRecyleActions KQContactManager::recyleActions() const
+{
+    return KQRecyleActions(m_storeHelper, m_storage, m_recyle, m_latestImport,
+                           [this](const QString& identifier) { return containerHelperWithIdentifier(identifier); });
 }
 
 KQGroupTreeNodePtr KQContactManager::objectInAllRootContainersAtIndex(int index) const

@@ -7,10 +7,13 @@
 #include "KQContainerHelper.h"
 #include "KQContainerLatestImport.h"
 #include "KQContainerRecyle.h"
+#include "KQRecyleActions.h"
+#include "KQTagsManager.h"
 
 #include <QObject>
 
 class KQPreferences;
+class KQStorage;
 
 class KQContactManager : public QObject, public KQContactStoreHelperDelegate
 {
@@ -20,9 +23,14 @@ public:
 
     KQContactStoreHelper* storeHelper() const { return m_storeHelper; }
     CNContactStore* contactStore() const { return m_storeHelper->contactStore(); }
+    // Loaded from the private data folder at start-up.
+    const KQTagsManagerPtr& tagsMgr() const { return m_tagsMgr; }
     const std::shared_ptr<KQContainerRecyle>& recyle() const { return m_recyle; }
     const std::shared_ptr<KQContainerLatestImport>& latestImport() const { return m_latestImport; }
     KQPreferences* perferences() const;
+    KQStorage* storage() const { return m_storage; }
+    // Trash and Last Import operations over this manager's nodes, accounts and storage.
+    KQRecyleActions recyleActions() const;
 
     // --- root list (observable; reading returns a copy)
     KQGroupTreeNodeList allRootContainers() const { return m_roots; }
@@ -52,6 +60,8 @@ private:
     KQContactManager();
 
     KQContactStoreHelper* m_storeHelper;
+    KQStorage* m_storage;
+    KQTagsManagerPtr m_tagsMgr;
     std::shared_ptr<KQContainerRecyle> m_recyle;
     std::shared_ptr<KQContainerLatestImport> m_latestImport;
     KQGroupTreeNodeList m_roots;

@@ -1,5 +1,8 @@
 #include "KQContainerHelper.h"
 
+#include "KQContactStoreHelper.h"
+#include "KQGroupHelper.h"
+
 KQContainerHelper::KQContainerHelper(const CNContainer& container) : KQGroupTreeNode(false), m_container(container)
 {
     setGroupName(container.name());
@@ -132,6 +135,25 @@ KQGroupTreeNodePtr KQContainerHelper::findGroupWithIdentifier(const QString& ide
     return nullptr;
 }
 
+bool KQContainerHelper::storeGroupHasMember(const KQGroupTreeNode& group, const QString& contactIdentifier)
+{
+    const auto predicate = group.loadPredicateForContacts();
+    if (!predicate)
+        return false;
+    CNContactFetchRequest request({CNContactIdentifierKey});
+    request.setPredicate(*predicate);
+    request.setUnifyResults(false);
+    bool found = false;
+    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+        request, nullptr, [&found, &contactIdentifier](const CNContactPtr& member, bool* stop) {
+            if (member->identifier() == contactIdentifier) {
+                found = true;
+                *stop = true;
+            }
+        });
+    return found;
+}
+
 QStringList KQContainerHelper::removeContactHelperFromGroups(const KQContactHelperPtr& contact,
                                                              const KQGroupTreeNodeList& groups)
 {
@@ -140,6 +162,9 @@ QStringList KQContainerHelper::removeContactHelperFromGroups(const KQContactHelp
         // Each node holds its own record objects, so records are matched by identifier.
         if (auto listed = group->contactHelperWithIdentifier(contact->identifier())) {
             group->removeContactHelper(listed);
+            removedFrom.append(group->identifier());
+        } else if (!group->isContactsLoaded() && storeGroupHasMember(*group, contact->identifier())) {
+            // A group not shown yet still counts: the Trash entry must remember the membership.
             removedFrom.append(group->identifier());
         }
         removedFrom += removeContactHelperFromGroups(contact, group->subGroups());
@@ -181,6 +206,29 @@ void KQContainerHelper::deleteContactHelper(const KQContactHelperPtr& contact,
         if (handler)
             handler(entry);
     });
+}
+
+bool KQContainerHelper::putBackContactRecyle(const KQContactRecylePtr& entry, CNSaveRequest& request)
+{
+    if (!entry || !entry->effectiveContact())
+        return true;
+    auto copy = std::make_shared<CNMutableContact>();
+    KQContactStoreHelper::duplicateContact(*entry->effectiveContact(), *copy);
+    const KQContactHelperPtr record = makeContactHelperIfNecessaryWithContact(copy, true);
+    request.addContact(*copy, identifier());
+    for (const QString& groupId : entry->groupsIdentifier()) {
+        if (auto group = std::dynamic_pointer_cast<KQGroupHelper>(groupWithIdentifier(groupId)))
+            request.addMember(*copy, group->group());
+    }
+    m_restoreObjects.push_back({record, entry->groupsIdentifier()});
+    return true;
+}
+
+bool KQContainerHelper::putBackContactRecyles(const std::vector<KQContactRecylePtr>& entries, CNSaveRequest& request)
+{
+    for (const auto& entry : entries)
+        putBackContactRecyle(entry, request);
+    return true;
 }
 
 void KQContainerHelper::Refresh()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CNContainer.h"
+#include "CNSaveRequest.h"
 #include "KQContactRecyle.h"
 #include "KQGroupTreeNode.h"
 
@@ -36,7 +37,8 @@ public:
     KQGroupTreeNodePtr groupWithIdentifier(const QString& identifier) const;
     static KQGroupTreeNodePtr findGroupWithIdentifier(const QString& identifier, const KQGroupTreeNodeList& groups);
     // Removes contact from the groups and, recursively, their subgroups that list it; returns the
-    // identifiers of the groups it was removed from, outer groups first.
+    // identifiers of the groups it was removed from, outer groups first. A group whose contacts are
+    // not loaded yet is asked the store whether the contact is a member.
     static QStringList removeContactHelperFromGroups(const KQContactHelperPtr& contact,
                                                      const KQGroupTreeNodeList& groups);
 
@@ -45,14 +47,21 @@ public:
     std::vector<KQContactRecylePtr> deleteContactHelpers(const KQContactHelperList& contacts);
     void deleteContactHelper(const KQContactHelperPtr& contact, std::function<void(KQContactRecylePtr)> handler);
 
+    // Puts a Trash entry back: a copy of its contact with a new identifier is filed in the account
+    // at once and added to request, with its memberships in those of the entry's groups that still
+    // exist; the copy waits in restoreObjects until Refresh shows it. The store is written when
+    // the caller executes request. Always true.
+    bool putBackContactRecyle(const KQContactRecylePtr& entry, CNSaveRequest& request);
+    bool putBackContactRecyles(const std::vector<KQContactRecylePtr>& entries, CNSaveRequest& request);
     std::vector<KQRestoreRecyleObject>& restoreObjects() { return m_restoreObjects; }
-    // Shows the waiting put-backs in their groups and in the account.
+    // Shows the waiting put-backs in their groups and in the account (on the main thread, later).
     void Refresh();
 
     std::optional<CNContactPredicate> loadPredicateForContacts() const override;
     std::optional<CNGroupPredicate> loadPredicateForSubGroups() const override;
 
 protected:
+    static bool storeGroupHasMember(const KQGroupTreeNode& group, const QString& contactIdentifier);
     void didInsertContacts(const KQContactHelperList& contacts) override;
 
 private:

@@ -12,3 +12,11 @@ QString KQContainerLatestImport::image() const
 {
     return selected() ? QStringLiteral("containerImportSelected") : QStringLiteral("containerImport");
 }
+
+bool KQContainerLatestImport::receiveImportedContacts(const KQContactHelperList& records)
+{
+    if (!m_needSaveLatestImport)
+        return false;
+    addContactHelpers(records);
+    return true;
+}

@@ -12,3 +12,18 @@ QString KQContainerRecyle::image() const
 {
     return selected() ? QStringLiteral("containerRecyleSelected") : QStringLiteral("containerRecyle");
 }
+
+std::vector<KQContactRecylePtr> KQContainerRecyle::recyleEntries() const
+{
+    std::vector<KQContactRecylePtr> entries;
+    for (const auto& record : contacts()) {
+        if (auto entry = std::dynamic_pointer_cast<KQContactRecyle>(record))
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void KQContainerRecyle::addContactRecyles(const std::vector<KQContactRecylePtr>& entries)
+{
+    addContactHelpers(KQContactHelperList(entries.begin(), entries.end()));
+}
