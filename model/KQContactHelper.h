@@ -171,6 +171,20 @@ public:
     static void mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
                                                  CNMutableContact& target);
 
+    // --- tags (kept by the tags manager under the record's identifier)
+    std::vector<std::shared_ptr<class KQTag>> tags() const;
+    void setTags(const std::vector<std::shared_ptr<KQTag>>& tags);
+    void insertObjectInTagsAtIndex(const std::shared_ptr<KQTag>& tag, int index);
+    void removeObjectFromTagsAtIndex(int index);
+    void insertTagsAtIndexes(const std::vector<std::shared_ptr<KQTag>>& tags, const QList<int>& indexes);
+    void removeTagsAtIndexes(const QList<int>& indexes);
+    // Appends the tag unless the record has it.
+    void addTag(const std::shared_ptr<KQTag>& tag);
+    void removeTag(const std::shared_ptr<KQTag>& tag);
+    // The manager's tag of that name (a new one, added to the manager, when there is none), added to
+    // the record.
+    std::shared_ptr<KQTag> addTagsWithName(const QString& name);
+
     // --- actions
     bool enableCall();
     bool enableMessage() { return enableCall(); }

@@ -93,7 +93,20 @@ bool parseCanonicalUuid(const QString& text, std::array<char, 16>& bytes)
 
 QString CNMakeIdentifier()
 {
-    return makeUuid().toString(QUuid::WithoutBraces).toUpper();
+    // Upper-case UUID text, written directly (this runs for every contact read from a file).
+    const QByteArray bytes = makeUuid().toRfc4122();
+    static const char digits[] = "0123456789ABCDEF";
+    QString id(36, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(id.data());
+    int position = 0;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out[position++] = u'-';
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[position++] = static_cast<char16_t>(digits[byte >> 4]);
+        out[position++] = static_cast<char16_t>(digits[byte & 0xF]);
+    }
+    return id;
 }
 
 CNEntryIdentifier::CNEntryIdentifier() : m_uuid(makeUuid()) {}

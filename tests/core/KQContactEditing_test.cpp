@@ -2,6 +2,7 @@
 #include "KQLabeledEmail.h"
 #include "KQLabeledPhoneNumber.h"
 #include "KQLabeledURL.h"
+#include "KQTagsManager.h"
 #include "KQTestUtil.h"
 
 #include <QBuffer>
@@ -257,4 +258,25 @@ TEST(ContactEditing, EmptyValuesPerCategory)
     record->addPropertyEmptyValueWithCategoryName(QStringLiteral("PhoneNumbers"));
     EXPECT_EQ(record->propertyPhoneNumbers()->firstLabeledValueHelper()->label(), QStringLiteral("iPhone"));
     record->addPropertyEmptyValueWithCategoryName(QStringLiteral("Unknown"));
+}
+
+TEST(ContactTags, RecordTagsLiveInTheTagsManager)
+{
+    const auto record = loadedRecord({});
+    const auto other = loadedRecord({});
+    const auto friends = record->addTagsWithName(QStringLiteral("Friends"));
+    ASSERT_TRUE(friends);
+    kqSpin(20); // the new tag joins the manager's list on the main loop
+    EXPECT_EQ(KQContactManager::sharedContactManager()->tagsMgr()->tagWithName(QStringLiteral("Friends")), friends);
+    EXPECT_EQ(record->addTagsWithName(QStringLiteral("Friends")), friends);
+    EXPECT_EQ(record->tags().size(), 1u);
+    EXPECT_TRUE(other->tags().empty());
+
+    const auto work = record->addTagsWithName(QStringLiteral("Work"));
+    kqSpin(20);
+    record->setTags({work});
+    ASSERT_EQ(record->tags().size(), 1u);
+    EXPECT_EQ(record->tags().front(), work);
+    record->removeTag(work);
+    EXPECT_TRUE(record->tags().empty());
 }

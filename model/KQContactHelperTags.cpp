@@ -1,0 +1,80 @@
+// A record's tags: the list the tags manager keeps for the record's identifier.
+
+#include "KQContactHelper.h"
+
+#include "KQContactManager.h"
+#include "KQTagsManager.h"
+
+namespace {
+
+KQTagsManager* tagsManager()
+{
+    return KQContactManager::sharedContactManager()->tagsMgr().get();
+}
+
+} // namespace
+
+KQTagList KQContactHelper::tags() const
+{
+    return tagsManager()->tagsForContactWithIdentifier(identifier());
+}
+
+void KQContactHelper::setTags(const KQTagList& tags)
+{
+    // Remove all, then insert all, each as one change.
+    QList<int> all;
+    for (int i = 0; i < static_cast<int>(this->tags().size()); ++i)
+        all.append(i);
+    removeTagsAtIndexes(all);
+    QList<int> indexes;
+    for (int i = 0; i < static_cast<int>(tags.size()); ++i)
+        indexes.append(i);
+    insertTagsAtIndexes(tags, indexes);
+}
+
+void KQContactHelper::insertObjectInTagsAtIndex(const KQTagPtr& tag, int index)
+{
+    tagsManager()->insertObjectInTagsAtIndexForContactWithIdentifier(tag, index, identifier());
+}
+
+void KQContactHelper::removeObjectFromTagsAtIndex(int index)
+{
+    tagsManager()->removeObjectFromTagsAtIndexForContactWithIdentifier(index, identifier());
+}
+
+void KQContactHelper::insertTagsAtIndexes(const KQTagList& tags, const QList<int>& indexes)
+{
+    if (!tags.empty())
+        tagsManager()->insertTagsAtIndexesForContactWithIdentifier(tags, indexes, identifier());
+}
+
+void KQContactHelper::removeTagsAtIndexes(const QList<int>& indexes)
+{
+    if (!indexes.isEmpty())
+        tagsManager()->removeTagsAtIndexesForContactWithIdentifier(indexes, identifier());
+}
+
+void KQContactHelper::addTag(const KQTagPtr& tag)
+{
+    KQTagsManager* manager = tagsManager();
+    if (tag && manager->indexOfTagForContactWithIdentifier(tag.get(), identifier()) < 0)
+        manager->addTagToContactWithIdentifier(tag, identifier());
+}
+
+void KQContactHelper::removeTag(const KQTagPtr& tag)
+{
+    if (tag)
+        tagsManager()->removeTagFromContactWithIdentifier(tag.get(), identifier());
+}
+
+KQTagPtr KQContactHelper::addTagsWithName(const QString& name)
+{
+    const std::shared_ptr<KQTagsManager> manager = KQContactManager::sharedContactManager()->tagsMgr();
+    KQTagPtr tag = manager->tagWithName(name);
+    if (!tag) {
+        tag = KQTag::create(name);
+        KQDispatch::mainAsync([manager, tag] { manager->addTag(tag); });
+    }
+    addTag(tag);
+    return tag;
+}
