@@ -118,7 +118,8 @@ QHash<int, QByteArray> KQGroupTreeModel::roleNames() const
 
 KQGroupTreeNodePtr KQGroupTreeModel::nodeForIndex(const QModelIndex& index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    // No selection is an ordinary question here, not a misuse of the model.
+    if (!index.isValid() || index.model() != this)
         return nullptr;
     return itemForIndex(index)->node;
 }
