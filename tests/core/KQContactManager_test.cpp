@@ -1,4 +1,5 @@
 #include "KQContactManager.h"
+#include "KQContactPasteDataStore.h"
 #include "KQGroupHelper.h"
 #include "KQPreferences.h"
 #include "KQTestUtil.h"
@@ -259,4 +260,31 @@ TEST_F(ManagerTest, DeletingARecordNamesItsGroupsOuterFirst)
     EXPECT_EQ(innerNode->countOfContacts(), 0);
     EXPECT_EQ(account->countOfContacts(), 0);
     EXPECT_FALSE(account->contactHelperExistWithIdentifier(contact->identifier()));
+}
+
+TEST_F(ManagerTest, PasteDataKnowsWhereADragComesFrom)
+{
+    const CNGroup group = addGroup(QStringLiteral("Team"), local);
+    reload();
+    const auto account = manager->containerHelperWithIdentifier(local);
+    const auto groupNode = account->groupWithIdentifier(group.identifier());
+    ASSERT_TRUE(groupNode);
+
+    KQContactPasteDataStore& paste = KQContactPasteDataStore::sharedContactPasteDataStore();
+    auto record = KQContactHelper::create(std::make_shared<CNContact>());
+    paste.setCurrentGroupNode(groupNode);
+    paste.setContactHelper(record, record->identifier());
+    EXPECT_TRUE(paste.isGroupHelper());
+    EXPECT_FALSE(paste.isContainerHelper());
+    EXPECT_EQ(paste.currentContainerHelper(), account.get());
+    EXPECT_EQ(paste.contactHelperForKey(record->identifier()), record);
+
+    paste.setCurrentGroupNode(manager->recyle());
+    EXPECT_TRUE(paste.isRecyleContainer());
+    EXPECT_EQ(paste.currentContainerHelper(), nullptr);
+    paste.setCurrentGroupNode(manager->latestImport());
+    EXPECT_TRUE(paste.isLastestImportContainer());
+    paste.clearPasteData();
+    EXPECT_TRUE(paste.pasteContactHelpers().empty());
+    EXPECT_EQ(paste.currentGroupNode(), nullptr);
 }
