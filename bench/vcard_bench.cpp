@@ -96,10 +96,10 @@ QByteArray generate()
 
 int main()
 {
-    std::printf("peak memory at start: %.0f MB\n", peakMegabytes());
+    std::printf("peak memory at start: %.0f MiB\n", peakMegabytes());
     const QByteArray file = generate();
     const double megabytes = static_cast<double>(file.size()) / (1024.0 * 1024.0);
-    std::printf("generated %d cards, %.1f MB; peak memory before reading %.0f MB\n", kContacts, megabytes,
+    std::printf("generated %d cards, %.1f MB; peak memory before reading %.0f MiB\n", kContacts, megabytes,
                 peakMegabytes());
 
     QElapsedTimer timer;
@@ -114,7 +114,7 @@ int main()
     std::printf("       CPU time %.3f s = %.1f MB/s, %.0f contacts/s\n", readCpu, megabytes / readCpu, count / readCpu);
     std::printf("       wall     %.3f s = %.1f MB/s, %.0f contacts/s\n", readWall, megabytes / readWall,
                 count / readWall);
-    std::printf("peak memory after reading: %.0f MB (now %.0f MB)\n", peakMegabytes(), currentMegabytes());
+    std::printf("peak memory after reading: %.0f MiB (resident now %.0f MB)\n", peakMegabytes(), currentMegabytes());
 
     timer.restart();
     cpu = cpuSeconds();
@@ -129,6 +129,6 @@ int main()
                 writtenMegabytes / writeCpu);
     std::printf("       wall     %.3f s = %.0f contacts/s, %.1f MB/s\n", writeWall, count / writeWall,
                 writtenMegabytes / writeWall);
-    std::printf("peak memory at the end: %.0f MB\n", peakMegabytes());
+    std::printf("peak memory at the end: %.0f MiB\n", peakMegabytes());
     return contacts.size() == kContacts && !error.isError() ? 0 : 1;
 }
