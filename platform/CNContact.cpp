@@ -1,6 +1,7 @@
 #include "CNContact.h"
 
 #include "CNMutableContact.h"
+#include "CNUuidText.h"
 
 #include <QRandomGenerator>
 #include <array>
@@ -56,66 +57,21 @@ QUuid makeUuid()
     return generator.next();
 }
 
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-// The 16 bytes of a canonical upper-case UUID text, or false for any other text.
-bool parseCanonicalUuid(const QString& text, std::array<char, 16>& bytes)
-{
-    if (text.size() != 36)
-        return false;
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
-    int byte = 0;
-    for (int i = 0; i < 36;) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (p[i] != u'-')
-                return false;
-            ++i;
-            continue;
-        }
-        const int high = hexValue(p[i]);
-        const int low = hexValue(p[i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes[static_cast<size_t>(byte++)] = static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return true;
-}
-
 } // namespace
 
 QString CNMakeIdentifier()
 {
-    // Upper-case UUID text, written directly (this runs for every contact read from a file).
     const QByteArray bytes = makeUuid().toRfc4122();
-    static const char digits[] = "0123456789ABCDEF";
-    QString id(36, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(id.data());
-    int position = 0;
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10)
-            out[position++] = u'-';
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        out[position++] = static_cast<char16_t>(digits[byte >> 4]);
-        out[position++] = static_cast<char16_t>(digits[byte & 0xF]);
-    }
-    return id;
+    return CNUuidTextFromBytes(reinterpret_cast<const unsigned char*>(bytes.constData()));
 }
 
 CNEntryIdentifier::CNEntryIdentifier() : m_uuid(makeUuid()) {}
 
 CNEntryIdentifier::CNEntryIdentifier(const QString& text)
 {
-    std::array<char, 16> bytes;
-    if (parseCanonicalUuid(text, bytes)) {
-        m_uuid = QUuid::fromRfc4122(QByteArrayView(bytes.data(), 16));
+    unsigned char bytes[16];
+    if (CNUuidBytesFromText(text, bytes)) {
+        m_uuid = QUuid::fromRfc4122(QByteArrayView(bytes, 16));
     } else {
         m_other = new Other;
         m_other->text = text;

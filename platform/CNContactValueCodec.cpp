@@ -1,5 +1,7 @@
 #include "CNContactValueCodec.h"
 
+#include "CNUuidText.h"
+
 #include <QHash>
 #include <array>
 #include <limits>
@@ -97,63 +99,6 @@ constexpr quint64 TagText = 0;
 constexpr quint64 TagWellKnown = 1;
 constexpr quint64 HeaderUuid = 2;
 
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-bool isUuidDash(int i)
-{
-    return i == 8 || i == 13 || i == 18 || i == 23;
-}
-
-// Only the exact form the store hands out (upper-case hex with dashes) is packed, so that every
-// other text reads back unchanged.
-bool packUuid(const QString& text, unsigned char* out)
-{
-    if (text.size() != 36)
-        return false;
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
-    int byte = 0;
-    for (int i = 0; i < 36;) {
-        if (isUuidDash(i)) {
-            if (s[i] != u'-')
-                return false;
-            ++i;
-            continue;
-        }
-        const int hi = hexValue(s[i]);
-        const int lo = hexValue(s[i + 1]);
-        if (hi < 0 || lo < 0)
-            return false;
-        out[byte++] = static_cast<unsigned char>(hi << 4 | lo);
-        i += 2;
-    }
-    return true;
-}
-
-QString unpackUuid(const unsigned char* in)
-{
-    static constexpr char16_t digits[] = u"0123456789ABCDEF";
-    QString text(36, Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(text.data());
-    int byte = 0;
-    for (int i = 0; i < 36;) {
-        if (isUuidDash(i)) {
-            out[i++] = u'-';
-            continue;
-        }
-        out[i++] = digits[in[byte] >> 4];
-        out[i++] = digits[in[byte] & 0xF];
-        ++byte;
-    }
-    return text;
-}
-
 class Writer
 {
 public:
@@ -183,7 +128,7 @@ public:
     void identifier(const QString& s)
     {
         unsigned char packed[16];
-        if (packUuid(s, packed)) {
+        if (CNUuidBytesFromText(s, packed)) {
             varint(HeaderUuid);
             m_bytes.append(reinterpret_cast<const char*>(packed), 16);
         } else {
@@ -235,7 +180,7 @@ public:
         if (header == HeaderUuid) {
             if (remaining() < 16)
                 return fail();
-            QString s = unpackUuid(m_p);
+            QString s = CNUuidTextFromBytes(m_p);
             m_p += 16;
             return s;
         }
