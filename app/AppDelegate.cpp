@@ -1,9 +1,9 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "KQContactManager.h"
-#include "KQContactStoreHelper.h"
-#include "KQLog.h"
-#include "KQMainTreeWindow.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
+#include "platform/KQLog.h"
+#include "app/windows/KQMainTreeWindow.h"
 
 #include <QApplication>
 #include <QPushButton>

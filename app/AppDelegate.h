@@ -2,7 +2,7 @@
 // The application delegate: checks access to the contact store, then makes the contact manager
 // (which loads every account) and shows the main window.
 
-#include "KQContactHelper.h"
+#include "model/KQContactHelper.h"
 
 #include <QMessageBox>
 #include <QObject>

@@ -1,5 +1,5 @@
-#include "AppDelegate.h"
-#include "AppLogHelper.h"
+#include "app/AppDelegate.h"
+#include "app/AppLogHelper.h"
 
 #include <QApplication>
 #include <QTimer>

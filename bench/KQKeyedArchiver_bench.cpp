@@ -1,6 +1,6 @@
 // Time to archive and unarchive one contact (the unit of backup files and the trash), with a
 // small and with a 2 MiB image.
-#include "CNMutableContact.h"
+#include "platform/CNMutableContact.h"
 
 #include <benchmark/benchmark.h>
 

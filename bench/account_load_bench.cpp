@@ -3,7 +3,7 @@
 //
 //   account_load_bench [count]      (default 100000)
 
-#include "KQContactManager.h"
+#include "store/KQContactManager.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Contact store throughput and memory: saves N realistic contacts in batches, fetches them all
 // with the list keys and with all keys, and measures the memory a loaded contact costs.
 // Usage: store_bench [contact count, default 100000]
-#include "CNContactStore.h"
-#include "KQContactStoreHelper.h"
+#include "platform/CNContactStore.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

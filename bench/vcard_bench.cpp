@@ -4,7 +4,7 @@
 //
 // Goals on a 2-core machine: read >= 120 MB/s with <= 300 MB peak memory, write >= 150,000
 // contacts per second.
-#include "CNContactVCardSerialization.h"
+#include "platform/CNContactVCardSerialization.h"
 
 #include <QElapsedTimer>
 #include <cstdio>

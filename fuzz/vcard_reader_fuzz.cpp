@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the vCard reader. Besides crashes and memory errors it checks that
 // whatever the reader accepts, the writer turns into cards that read back cleanly, one per contact.
-#include "CNContactVCardSerialization.h"
+#include "platform/CNContactVCardSerialization.h"
 
 #include <cstddef>
 #include <cstdint>

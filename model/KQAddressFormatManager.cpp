@@ -1,9 +1,9 @@
-#include "KQAddressFormatManager.h"
+#include "model/KQAddressFormatManager.h"
 
-#include "CNContactKeys.h"
-#include "CNPostalAddressFormatter.h"
-#include "KQLabeledPostalAddress.h"
-#include "KQPreferences.h"
+#include "platform/CNContactKeys.h"
+#include "platform/CNPostalAddressFormatter.h"
+#include "model/KQLabeledPostalAddress.h"
+#include "store/KQPreferences.h"
 
 KQAddressFormatManager& KQAddressFormatManager::sharedObject()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CNPostalAddress.h"
+#include "platform/CNPostalAddress.h"
 
 #include <QStringList>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "KQAnyLabeledValue.h"
+#include "model/KQAnyLabeledValue.h"
 
-#include "CNMutableContact.h"
+#include "platform/CNMutableContact.h"
 
 QString KQLabelOf(const KQAnyLabeledValue& value)
 {

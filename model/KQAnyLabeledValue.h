@@ -2,7 +2,7 @@
 // One store labelled value of any of the eight multi-valued fields. E-mail addresses and URLs both
 // hold text; which field an entry belongs to is known from its property's key.
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 #include <variant>
 

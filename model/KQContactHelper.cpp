@@ -1,15 +1,15 @@
-#include "KQContactHelper.h"
+#include "model/KQContactHelper.h"
 
-#include "KQContactStoreHelper.h"
-#include "KQLabeledDateComponents.h"
-#include "KQLabeledEmail.h"
-#include "KQLabeledInstantMsg.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQLabeledPostalAddress.h"
-#include "KQLabeledRelation.h"
-#include "KQLabeledSocial.h"
-#include "KQLabeledURL.h"
-#include "KQPreferences.h"
+#include "store/KQContactStoreHelper.h"
+#include "model/KQLabeledDateComponents.h"
+#include "model/KQLabeledEmail.h"
+#include "model/KQLabeledInstantMsg.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "model/KQLabeledPostalAddress.h"
+#include "model/KQLabeledRelation.h"
+#include "model/KQLabeledSocial.h"
+#include "model/KQLabeledURL.h"
+#include "store/KQPreferences.h"
 
 #include <QBuffer>
 #include <QDate>

@@ -4,11 +4,11 @@
 // fields were fetched and fetches the rest on demand, derives the names shown and sorted by, offers
 // each multi-valued field as a property of labelled values, and compares itself with others.
 
-#include "CNError.h"
-#include "CNMutableContact.h"
-#include "CNSaveRequest.h"
-#include "KQDispatch.h"
-#include "KQLabeledValueProperty.h"
+#include "platform/CNError.h"
+#include "platform/CNMutableContact.h"
+#include "platform/CNSaveRequest.h"
+#include "platform/KQDispatch.h"
+#include "model/KQLabeledValueProperty.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,9 +1,9 @@
 // The record's actions: call, message, video call, e-mail and web addresses, handed to the desktop.
 
-#include "KQContactHelper.h"
-#include "KQLabeledEmail.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQLabeledURL.h"
+#include "model/KQContactHelper.h"
+#include "model/KQLabeledEmail.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "model/KQLabeledURL.h"
 
 #include <QDesktopServices>
 

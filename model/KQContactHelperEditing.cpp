@@ -1,10 +1,10 @@
 // Editing, copying and merging of a contact record.
 
-#include "KQContactHelper.h"
-#include "KQContactManager.h"
-#include "KQContactStoreHelper.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQLog.h"
+#include "model/KQContactHelper.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "platform/KQLog.h"
 
 #include <QBuffer>
 

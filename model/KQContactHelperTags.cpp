@@ -1,9 +1,9 @@
 // A record's tags: the list the tags manager keeps for the record's identifier.
 
-#include "KQContactHelper.h"
+#include "model/KQContactHelper.h"
 
-#include "KQContactManager.h"
-#include "KQTagsManager.h"
+#include "store/KQContactManager.h"
+#include "store/KQTagsManager.h"
 
 namespace {
 

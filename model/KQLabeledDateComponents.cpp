@@ -1,6 +1,6 @@
-#include "KQLabeledDateComponents.h"
+#include "model/KQLabeledDateComponents.h"
 
-#include "KQContactHelper.h"
+#include "model/KQContactHelper.h"
 
 #include <QDate>
 #include <QLocale>

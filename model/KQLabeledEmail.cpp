@@ -1,4 +1,4 @@
-#include "KQLabeledEmail.h"
+#include "model/KQLabeledEmail.h"
 
 KQLabeledEmail::KQLabeledEmail(const KQAnyLabeledValue& labeledValue) : KQLabeledValueHelper(labeledValue)
 {

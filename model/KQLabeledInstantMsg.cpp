@@ -1,4 +1,4 @@
-#include "KQLabeledInstantMsg.h"
+#include "model/KQLabeledInstantMsg.h"
 
 namespace {
 

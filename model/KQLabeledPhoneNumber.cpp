@@ -1,4 +1,4 @@
-#include "KQLabeledPhoneNumber.h"
+#include "model/KQLabeledPhoneNumber.h"
 
 KQLabeledPhoneNumber::KQLabeledPhoneNumber(const KQAnyLabeledValue& labeledValue) : KQLabeledValueHelper(labeledValue)
 {

@@ -1,7 +1,7 @@
-#include "KQLabeledPostalAddress.h"
+#include "model/KQLabeledPostalAddress.h"
 
-#include "CNPostalAddressFormatter.h"
-#include "KQCountryTable.h"
+#include "platform/CNPostalAddressFormatter.h"
+#include "platform/KQCountryTable.h"
 
 KQLabeledPostalAddress::KQLabeledPostalAddress(const KQAnyLabeledValue& labeledValue)
     : KQLabeledValueHelper(labeledValue)

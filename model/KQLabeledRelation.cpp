@@ -1,4 +1,4 @@
-#include "KQLabeledRelation.h"
+#include "model/KQLabeledRelation.h"
 
 KQLabeledRelation::KQLabeledRelation(const KQAnyLabeledValue& labeledValue) : KQLabeledValueHelper(labeledValue)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KQLabeledValueHelper.h"
+#include "model/KQLabeledValueHelper.h"
 
 class KQLabeledRelation : public KQLabeledValueHelper
 {

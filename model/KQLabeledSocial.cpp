@@ -1,4 +1,4 @@
-#include "KQLabeledSocial.h"
+#include "model/KQLabeledSocial.h"
 
 KQLabeledSocial::KQLabeledSocial(const KQAnyLabeledValue& labeledValue) : KQLabeledValueHelper(labeledValue)
 {

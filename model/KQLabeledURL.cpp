@@ -1,4 +1,4 @@
-#include "KQLabeledURL.h"
+#include "model/KQLabeledURL.h"
 
 KQLabeledURL::KQLabeledURL(const KQAnyLabeledValue& labeledValue) : KQLabeledValueHelper(labeledValue)
 {

@@ -1,7 +1,7 @@
-#include "KQLabeledValueHelper.h"
+#include "model/KQLabeledValueHelper.h"
 
-#include "KQLabeledValueProperty.h"
-#include "KQPhoneNumberDetector.h"
+#include "model/KQLabeledValueProperty.h"
+#include "model/KQPhoneNumberDetector.h"
 
 #include <QRegularExpression>
 

@@ -3,7 +3,7 @@
 // Kinds derive from this class; every change of a label or value is reported to the owning
 // property (the delegate), which writes the field back into the record's edit copy.
 
-#include "KQAnyLabeledValue.h"
+#include "model/KQAnyLabeledValue.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "KQLabeledValueItemAddresses.h"
+#include "model/KQLabeledValueItemAddresses.h"
 
 KQLabeledValueItemAddresses::KQLabeledValueItemAddresses(const KQLabeledValueHelperPtr& entry, bool editable)
     : m_entry(entry), m_editable(editable)

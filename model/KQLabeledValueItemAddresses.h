@@ -2,7 +2,7 @@
 // The rules of the editor's row for one postal address: which fields it shows for a country and
 // how tall it is. The row widget itself belongs to the detail editor.
 
-#include "KQLabeledPostalAddress.h"
+#include "model/KQLabeledPostalAddress.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,8 +1,8 @@
-#include "KQLabeledValueProperty.h"
+#include "model/KQLabeledValueProperty.h"
 
-#include "CNMutableContact.h"
-#include "KQContactHelper.h"
-#include "KQLabeledEmail.h"
+#include "platform/CNMutableContact.h"
+#include "model/KQContactHelper.h"
+#include "model/KQLabeledEmail.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // One multi-valued field of a record: the ordered, observable list of its entries. Every change
 // of the list or of an entry is written back into the record's edit copy.
 
-#include "KQLabeledValueHelper.h"
+#include "model/KQLabeledValueHelper.h"
 
 #include <QList>
 #include <QObject>

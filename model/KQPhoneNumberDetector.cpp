@@ -1,4 +1,4 @@
-#include "KQPhoneNumberDetector.h"
+#include "model/KQPhoneNumberDetector.h"
 
 #include <QLocale>
 #include <phonenumbers/phonenumbermatch.h>

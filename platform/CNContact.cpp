@@ -1,7 +1,7 @@
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
-#include "CNMutableContact.h"
-#include "CNUuidText.h"
+#include "platform/CNMutableContact.h"
+#include "platform/CNUuidText.h"
 
 #include <QRandomGenerator>
 #include <array>

@@ -3,15 +3,15 @@
 // Reading a field that was not fetched throws CNContactPropertyNotFetchedException, as the
 // platform store does; callers that must not fail test isKeyAvailable() first.
 
-#include "CNContactKeys.h"
-#include "CNContactRelation.h"
-#include "CNDateComponents.h"
-#include "CNInstantMessageAddress.h"
-#include "CNLabeledValue.h"
-#include "CNPhoneNumber.h"
-#include "CNPostalAddress.h"
-#include "CNSocialProfile.h"
-#include "KQKeyedArchiver.h"
+#include "platform/CNContactKeys.h"
+#include "platform/CNContactRelation.h"
+#include "platform/CNDateComponents.h"
+#include "platform/CNInstantMessageAddress.h"
+#include "platform/CNLabeledValue.h"
+#include "platform/CNPhoneNumber.h"
+#include "platform/CNPostalAddress.h"
+#include "platform/CNSocialProfile.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QByteArray>
 #include <QString>

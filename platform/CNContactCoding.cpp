@@ -1,8 +1,8 @@
 // Keyed-archive form of contacts: one object per contact holding every fetched field under its key
 // name, the list of fetched keys, and the multi-valued fields as arrays of labelled values.
 
-#include "CNContact.h"
-#include "CNMutableContact.h"
+#include "platform/CNContact.h"
+#include "platform/CNMutableContact.h"
 
 #include <array>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CNPredicate.h"
+#include "platform/CNPredicate.h"
 
 #include <QStringList>
 

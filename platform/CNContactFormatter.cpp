@@ -1,4 +1,4 @@
-#include "CNContactFormatter.h"
+#include "platform/CNContactFormatter.h"
 
 QStringList CNContactFormatter::descriptorForRequiredKeysForStyle(CNContactFormatterStyle style)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 enum class CNContactFormatterStyle : int { FullName = 0, PhoneticFullName = 1 };
 

@@ -1,4 +1,4 @@
-#include "CNContactKeys.h"
+#include "platform/CNContactKeys.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "CNContactStore.h"
+#include "platform/CNContactStore.h"
 
-#include "CNSQLiteContactStore.h"
-#include "KQNotificationCenter.h"
+#include "platform/CNSQLiteContactStore.h"
+#include "platform/KQNotificationCenter.h"
 
 #include <QStandardPaths>
 

@@ -14,14 +14,14 @@
 //   Denied) and every operation fails with DataAccessAuthorizationDenied.
 // Every method may be called from any thread.
 
-#include "CNContact.h"
-#include "CNContactFetchRequest.h"
-#include "CNContainer.h"
-#include "CNError.h"
-#include "CNGroup.h"
-#include "CNMutableContact.h"
-#include "CNPredicate.h"
-#include "CNSaveRequest.h"
+#include "platform/CNContact.h"
+#include "platform/CNContactFetchRequest.h"
+#include "platform/CNContainer.h"
+#include "platform/CNError.h"
+#include "platform/CNGroup.h"
+#include "platform/CNMutableContact.h"
+#include "platform/CNPredicate.h"
+#include "platform/CNSaveRequest.h"
 
 #include <QObject>
 #include <QString>

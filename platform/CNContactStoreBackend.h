@@ -4,12 +4,12 @@
 // Further kinds of account (a server account, for example) come in as further backends.
 // Every method may be called from any thread.
 
-#include "CNContact.h"
-#include "CNContainer.h"
-#include "CNError.h"
-#include "CNGroup.h"
-#include "CNPredicate.h"
-#include "CNSaveRequest.h"
+#include "platform/CNContact.h"
+#include "platform/CNContainer.h"
+#include "platform/CNError.h"
+#include "platform/CNGroup.h"
+#include "platform/CNPredicate.h"
+#include "platform/CNSaveRequest.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "CNContactVCardSerialization.h"
+#include "platform/CNContactVCardSerialization.h"
 
-#include "CNVCardReader.h"
-#include "CNVCardWriter.h"
+#include "platform/CNVCardReader.h"
+#include "platform/CNVCardWriter.h"
 
 QStringList CNContactVCardSerialization::descriptorForRequiredKeys()
 {

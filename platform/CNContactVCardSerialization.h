@@ -9,8 +9,8 @@
 // and ending in CR LF; it writes no NOTE and no PHOTO line, and each card's last 11 bytes are
 // "END:VCARD\r\n".
 
-#include "CNContact.h"
-#include "CNError.h"
+#include "platform/CNContact.h"
+#include "platform/CNError.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "CNContactValueCodec.h"
+#include "platform/CNContactValueCodec.h"
 
-#include "CNUuidText.h"
+#include "platform/CNUuidText.h"
 
 #include <QHash>
 #include <array>

@@ -7,7 +7,7 @@
 // codes and canonical identifiers as their 16 bytes. The format is part of the database schema:
 // change it only together with a schema migration.
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 #include <QByteArray>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "CNDateComponents.h"
+#include "platform/CNDateComponents.h"
 
 #include <QDate>
 

@@ -1,6 +1,6 @@
-#include "CNGroup.h"
+#include "platform/CNGroup.h"
 
-#include "CNLabeledValue.h"
+#include "platform/CNLabeledValue.h"
 
 CNGroup::CNGroup() : m_identifier(CNMakeIdentifier()) {}
 

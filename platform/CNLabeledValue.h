@@ -2,7 +2,7 @@
 // One entry of a multi-valued contact field: a label (a label constant or any text), a value and
 // a stable identifier that survives edits of label and value.
 
-#include "CNLabels.h"
+#include "platform/CNLabels.h"
 
 #include <QExplicitlySharedDataPointer>
 #include <QSharedData>

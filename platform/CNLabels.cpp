@@ -1,4 +1,4 @@
-#include "CNLabels.h"
+#include "platform/CNLabels.h"
 
 #include <QHash>
 

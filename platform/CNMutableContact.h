@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 // An editable contact. Setting a field makes it available, so that a contact built field by field
 // can be saved and read back.

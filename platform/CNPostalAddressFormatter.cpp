@@ -1,6 +1,6 @@
-#include "CNPostalAddressFormatter.h"
+#include "platform/CNPostalAddressFormatter.h"
 
-#include "CNContactKeys.h"
+#include "platform/CNContactKeys.h"
 
 #include <QHash>
 #include <QLocale>

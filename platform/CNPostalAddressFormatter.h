@@ -23,7 +23,7 @@
 // surrounding spaces ignored. When the code is empty the territory of the user's system locale
 // (QLocale::system()) decides; a locale without a territory (the "C" locale) gives the fallback.
 
-#include "CNPostalAddress.h"
+#include "platform/CNPostalAddress.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "CNSQLiteChangeWatcher.h"
+#include "platform/CNSQLiteChangeWatcher.h"
 
 CNSQLiteChangeWatcher::CNSQLiteChangeWatcher(const QString& path, std::function<void()> handler,
                                              std::chrono::milliseconds interval)

@@ -3,7 +3,7 @@
 // another one, and calls a handler once per observed batch. It polls PRAGMA data_version on a
 // connection of its own, which changes whenever another connection commits.
 
-#include "CNSQLiteConnection.h"
+#include "platform/CNSQLiteConnection.h"
 
 #include <QString>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "CNSQLiteConnection.h"
+#include "platform/CNSQLiteConnection.h"
 
 #include <QFile>
 

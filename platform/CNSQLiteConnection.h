@@ -3,7 +3,7 @@
 // foreign keys, a busy timeout for writers in other processes) and a cache of prepared statements.
 // Not thread-safe: its owner serialises the calls.
 
-#include "CNSQLiteStatement.h"
+#include "platform/CNSQLiteStatement.h"
 
 #include <QLoggingCategory>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "CNSQLiteContactColumns.h"
+#include "platform/CNSQLiteContactColumns.h"
 
-#include "CNContactValueCodec.h"
+#include "platform/CNContactValueCodec.h"
 
 #include <array>
 

@@ -2,8 +2,8 @@
 // Where each contact key lives in the database: its column (in the contacts table or, for the
 // image keys, the images table) and how to read it into and bind it from a CNContactData.
 
-#include "CNContact.h"
-#include "CNSQLiteStatement.h"
+#include "platform/CNContact.h"
+#include "platform/CNSQLiteStatement.h"
 
 #include <vector>
 

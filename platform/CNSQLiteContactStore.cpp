@@ -1,8 +1,8 @@
-#include "CNSQLiteContactStore.h"
+#include "platform/CNSQLiteContactStore.h"
 
-#include "CNSQLiteContactColumns.h"
-#include "CNSQLiteSaveTransaction.h"
-#include "CNSQLiteSchema.h"
+#include "platform/CNSQLiteContactColumns.h"
+#include "platform/CNSQLiteSaveTransaction.h"
+#include "platform/CNSQLiteSchema.h"
 
 #include <QDir>
 #include <QFileInfo>

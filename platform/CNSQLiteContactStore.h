@@ -3,9 +3,9 @@
 // settings, serialised by a mutex), a pool of read connections so that fetches on different
 // threads do not wait for each other nor for a save, and a watcher that reports commits.
 
-#include "CNContactStoreBackend.h"
-#include "CNSQLiteChangeWatcher.h"
-#include "CNSQLiteConnection.h"
+#include "platform/CNContactStoreBackend.h"
+#include "platform/CNSQLiteChangeWatcher.h"
+#include "platform/CNSQLiteConnection.h"
 
 #include <memory>
 #include <mutex>

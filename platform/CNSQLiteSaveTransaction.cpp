@@ -1,6 +1,6 @@
-#include "CNSQLiteSaveTransaction.h"
+#include "platform/CNSQLiteSaveTransaction.h"
 
-#include "CNSQLiteContactColumns.h"
+#include "platform/CNSQLiteContactColumns.h"
 
 #include <QBuffer>
 #include <QImage>

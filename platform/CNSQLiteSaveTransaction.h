@@ -3,9 +3,9 @@
 // write connection. The first operation that fails rolls everything back; the error names the
 // operation and the reason.
 
-#include "CNError.h"
-#include "CNSQLiteConnection.h"
-#include "CNSaveRequest.h"
+#include "platform/CNError.h"
+#include "platform/CNSQLiteConnection.h"
+#include "platform/CNSaveRequest.h"
 
 #include <optional>
 #include <variant>

@@ -1,7 +1,7 @@
-#include "CNSQLiteSchema.h"
+#include "platform/CNSQLiteSchema.h"
 
-#include "CNContainer.h"
-#include "CNLabeledValue.h"
+#include "platform/CNContainer.h"
+#include "platform/CNLabeledValue.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The store's tables and their versions. The schema version is PRAGMA user_version; opening a
 // database runs, in one transaction, every migration step from its version to the current one.
 
-#include "CNSQLiteConnection.h"
+#include "platform/CNSQLiteConnection.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "CNSQLiteStatement.h"
+#include "platform/CNSQLiteStatement.h"
 
 #include <utility>
 

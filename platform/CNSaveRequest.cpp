@@ -1,4 +1,4 @@
-#include "CNSaveRequest.h"
+#include "platform/CNSaveRequest.h"
 
 void CNSaveRequest::addContact(const CNContact& contact, const QString& containerIdentifier)
 {

@@ -2,8 +2,8 @@
 // A batch of store writes. Nothing happens until CNContactStore::executeSaveRequest applies all
 // of them in one transaction.
 
-#include "CNContact.h"
-#include "CNGroup.h"
+#include "platform/CNContact.h"
+#include "platform/CNGroup.h"
 
 #include <QString>
 

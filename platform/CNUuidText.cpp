@@ -1,4 +1,4 @@
-#include "CNUuidText.h"
+#include "platform/CNUuidText.h"
 
 namespace {
 

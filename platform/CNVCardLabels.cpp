@@ -1,7 +1,7 @@
-#include "CNVCardLabels.h"
+#include "platform/CNVCardLabels.h"
 
-#include "CNLabels.h"
-#include "CNVCardLexer.h"
+#include "platform/CNLabels.h"
+#include "platform/CNVCardLexer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CNVCardLexer.h"
+#include "platform/CNVCardLexer.h"
 
 #include <QVarLengthArray>
 #include <array>

@@ -1,9 +1,9 @@
-#include "CNVCardReader.h"
+#include "platform/CNVCardReader.h"
 
-#include "CNLabels.h"
-#include "CNVCardLabels.h"
-#include "CNVCardLexer.h"
-#include "KQTextCodecs.h"
+#include "platform/CNLabels.h"
+#include "platform/CNVCardLabels.h"
+#include "platform/CNVCardLexer.h"
+#include "platform/KQTextCodecs.h"
 
 #include <algorithm>
 #include <array>

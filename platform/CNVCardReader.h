@@ -8,7 +8,7 @@
 // before it the given name; FN without a space (a single word, or a name in a script written
 // without spaces) becomes the given name.
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 #include <QStringList>
 

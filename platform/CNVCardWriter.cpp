@@ -1,6 +1,6 @@
-#include "CNVCardWriter.h"
+#include "platform/CNVCardWriter.h"
 
-#include "CNVCardLabels.h"
+#include "platform/CNVCardLabels.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // sequence; line breaks in values are written as \n (CR LF and CR alike). No NOTE and no PHOTO
 // line is written. Fields the contact was not fetched with are left out.
 
-#include "CNContact.h"
+#include "platform/CNContact.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "KQBinaryPlistValidator.h"
+#include "platform/KQBinaryPlistValidator.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "KQCountryTable.h"
+#include "platform/KQCountryTable.h"
 
 #include <QHash>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "KQDispatch.h"
+#include "platform/KQDispatch.h"
 
 #include <QCoreApplication>
 #include <QThread>

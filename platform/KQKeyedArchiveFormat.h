@@ -1,7 +1,7 @@
 #pragma once
 // Names and small codecs shared by the keyed archiver and unarchiver (not part of the public API).
 
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
-#include "KQKeyedArchiveFormat.h"
+#include "platform/KQKeyedArchiveFormat.h"
 
 #include <QHash>
 #include <QMutex>

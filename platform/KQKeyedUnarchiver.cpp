@@ -1,6 +1,6 @@
-#include "KQBinaryPlistValidator.h"
-#include "KQKeyedArchiveFormat.h"
-#include "KQKeyedArchiver.h"
+#include "platform/KQBinaryPlistValidator.h"
+#include "platform/KQKeyedArchiveFormat.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QHash>
 #include <algorithm>

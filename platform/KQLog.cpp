@@ -1,4 +1,4 @@
-#include "KQLog.h"
+#include "platform/KQLog.h"
 
 #include <cstdio>
 #include <mutex>

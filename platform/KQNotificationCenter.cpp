@@ -1,4 +1,4 @@
-#include "KQNotificationCenter.h"
+#include "platform/KQNotificationCenter.h"
 
 KQNotificationCenter* KQNotificationCenter::defaultCenter()
 {

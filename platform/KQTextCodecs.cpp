@@ -1,4 +1,4 @@
-#include "KQTextCodecs.h"
+#include "platform/KQTextCodecs.h"
 
 #include <QStringDecoder>
 #include <cerrno>

@@ -1,9 +1,9 @@
-#include "KQConflictMeta.h"
+#include "problems/KQConflictMeta.h"
 
-#include "KQConflictMetaDuplicateName.h"
-#include "KQConflictMetaPrefix.h"
-#include "KQContactHelper.h"
-#include "KQLabeledValueProperty.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
+#include "model/KQContactHelper.h"
+#include "model/KQLabeledValueProperty.h"
 
 #include <QHash>
 #include <mutex>

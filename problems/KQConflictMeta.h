@@ -4,8 +4,8 @@
 // names. The preferences keep the list of kinds (with the user's settings inside them) as a keyed
 // archive, so class names and archive keys must not change.
 
-#include "KQConflictSolution.h"
-#include "KQKeyedArchiver.h"
+#include "problems/KQConflictSolution.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QObject>
 #include <QSet>

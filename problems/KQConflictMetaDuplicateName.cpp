@@ -1,4 +1,4 @@
-#include "KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaDuplicateName.h"
 
 KQConflictMetaDuplicateName::KQConflictMetaDuplicateName(QString name) : KQConflictMeta(std::move(name)) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 // The "Duplicate name" kind, with the user's choice of the name parts that two contacts must share.
 
-#include "KQConflictMeta.h"
+#include "problems/KQConflictMeta.h"
 
 class KQConflictMetaDuplicateName : public KQConflictMeta
 {

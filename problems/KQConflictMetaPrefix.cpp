@@ -1,4 +1,4 @@
-#include "KQConflictMetaPrefix.h"
+#include "problems/KQConflictMetaPrefix.h"
 
 #include <QLocale>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 // The "Unusual prefix" and "Unusual suffix" kinds, each with the user's list of allowed values.
 
-#include "KQConflictMeta.h"
+#include "problems/KQConflictMeta.h"
 
 #include <QList>
 #include <QStringList>

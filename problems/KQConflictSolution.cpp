@@ -1,4 +1,4 @@
-#include "KQConflictSolution.h"
+#include "problems/KQConflictSolution.h"
 
 KQConflictSolution::KQConflictSolution(KQConflictSolutionType type, QString name, QString description)
     : m_type(type), m_name(std::move(name)), m_description(std::move(description))

@@ -1,8 +1,8 @@
-#include "KQContactManager.h"
+#include "store/KQContactManager.h"
 
-#include "KQListOps.h"
-#include "KQPreferences.h"
-#include "KQStorage.h"
+#include "store/KQListOps.h"
+#include "store/KQPreferences.h"
+#include "store/KQStorage.h"
 
 KQContactManager* KQContactManager::sharedContactManager()
 {

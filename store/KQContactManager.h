@@ -3,12 +3,12 @@
 // accounts, then "Last Import", then "Trash", with the user's default account first), and the
 // pseudo-accounts. Made on first use, on the main thread; lives for the whole process.
 
-#include "KQContactStoreHelper.h"
-#include "KQContainerHelper.h"
-#include "KQContainerLatestImport.h"
-#include "KQContainerRecyle.h"
-#include "KQRecyleActions.h"
-#include "KQTagsManager.h"
+#include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQContainerLatestImport.h"
+#include "store/KQContainerRecyle.h"
+#include "store/KQRecyleActions.h"
+#include "store/KQTagsManager.h"
 
 #include <QObject>
 

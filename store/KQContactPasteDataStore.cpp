@@ -1,9 +1,9 @@
-#include "KQContactPasteDataStore.h"
+#include "store/KQContactPasteDataStore.h"
 
-#include "KQContainerHelper.h"
-#include "KQContainerLatestImport.h"
-#include "KQContainerRecyle.h"
-#include "KQGroupHelper.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQContainerLatestImport.h"
+#include "store/KQContainerRecyle.h"
+#include "store/KQGroupHelper.h"
 
 const QString KQContactPasteboardType = QStringLiteral("com.vorlan.contactPasteboardType");
 

@@ -2,7 +2,7 @@
 // The clipboard of a drag of contact rows: the node the rows come from and the dragged records by
 // identifier. The pasteboard itself only carries the identifiers.
 
-#include "KQGroupTreeNode.h"
+#include "store/KQGroupTreeNode.h"
 
 #include <QHash>
 

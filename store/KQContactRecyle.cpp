@@ -1,4 +1,4 @@
-#include "KQContactRecyle.h"
+#include "store/KQContactRecyle.h"
 
 KQContactRecyle::KQContactRecyle(CNContactPtr contact, QString containerIdentifier, QStringList groupsIdentifier)
     : KQContactHelper(std::move(contact), true), m_containerIdentifier(std::move(containerIdentifier)),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KQContactHelper.h"
+#include "model/KQContactHelper.h"
 
 // One Trash entry: the contact as it was when deleted (all fields loaded), the account that held it
 // and the groups it was a member of. Shown, never edited.

@@ -1,9 +1,9 @@
-#include "KQContactStoreHelper.h"
+#include "store/KQContactStoreHelper.h"
 
-#include "CNContactFormatter.h"
-#include "CNContactVCardSerialization.h"
-#include "KQLog.h"
-#include "KQNotificationCenter.h"
+#include "platform/CNContactFormatter.h"
+#include "platform/CNContactVCardSerialization.h"
+#include "platform/KQLog.h"
+#include "platform/KQNotificationCenter.h"
 
 #include <QCoreApplication>
 

@@ -8,8 +8,8 @@
 // it; on failure the store's error (or the operation's default message) is logged and nothing of
 // the request is stored.
 
-#include "CNContactStore.h"
-#include "KQDispatch.h"
+#include "platform/CNContactStore.h"
+#include "platform/KQDispatch.h"
 
 #include <QObject>
 #include <QPointer>

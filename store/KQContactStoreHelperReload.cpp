@@ -2,10 +2,10 @@
 // the background queue and installed on the main thread. Account objects are reused across
 // reloads, so windows keep observing the same objects and keep their selection.
 
-#include "KQContactStoreHelper.h"
-#include "KQContainerHelper.h"
-#include "KQGroupHelper.h"
-#include "KQListOps.h"
+#include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQGroupHelper.h"
+#include "store/KQListOps.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "KQContainerHelper.h"
+#include "store/KQContainerHelper.h"
 
-#include "KQContactStoreHelper.h"
-#include "KQGroupHelper.h"
+#include "store/KQContactStoreHelper.h"
+#include "store/KQGroupHelper.h"
 
 KQContainerHelper::KQContainerHelper(const CNContainer& container) : KQGroupTreeNode(false), m_container(container)
 {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CNContainer.h"
-#include "CNSaveRequest.h"
-#include "KQContactRecyle.h"
-#include "KQGroupTreeNode.h"
+#include "platform/CNContainer.h"
+#include "platform/CNSaveRequest.h"
+#include "store/KQContactRecyle.h"
+#include "store/KQGroupTreeNode.h"
 
 #include <QHash>
 

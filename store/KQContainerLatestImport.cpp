@@ -1,4 +1,4 @@
-#include "KQContainerLatestImport.h"
+#include "store/KQContainerLatestImport.h"
 
 const QString KQContainerLatestImport::kIdentifier = QStringLiteral("645B8483-C0CC-44CB-ABD2-4571C9A56EF7");
 

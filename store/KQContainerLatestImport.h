@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KQGroupTreeNode.h"
+#include "store/KQGroupTreeNode.h"
 
 // The "Last Import" pseudo-account: contacts read by imports and not yet placed in an account.
 // Its records are not store contacts. It counts as loaded from the start, holds no groups, and

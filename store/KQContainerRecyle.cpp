@@ -1,4 +1,4 @@
-#include "KQContainerRecyle.h"
+#include "store/KQContainerRecyle.h"
 
 const QString KQContainerRecyle::kIdentifier = QStringLiteral("16119B2F-B470-42CC-9209-0522A8930E6D");
 

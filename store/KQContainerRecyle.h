@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KQContactRecyle.h"
-#include "KQGroupTreeNode.h"
+#include "store/KQContactRecyle.h"
+#include "store/KQGroupTreeNode.h"
 
 // The Trash pseudo-account. It holds Trash entries and no groups, counts as loaded from the start
 // and is never loaded from the store; the storage reads and writes its entries.

@@ -1,6 +1,6 @@
-#include "KQExportField.h"
+#include "store/KQExportField.h"
 
-#include "CNContactKeys.h"
+#include "platform/CNContactKeys.h"
 
 #include <mutex>
 

@@ -3,7 +3,7 @@
 // whether the user wants it exported. Stored in a keyed archive, so the class name and the keys
 // "fieldKey" and "validate" must not change.
 
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QObject>
 #include <QSet>

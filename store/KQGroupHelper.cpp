@@ -1,7 +1,7 @@
-#include "KQGroupHelper.h"
+#include "store/KQGroupHelper.h"
 
-#include "KQContactStoreHelper.h"
-#include "KQNotificationCenter.h"
+#include "store/KQContactStoreHelper.h"
+#include "platform/KQNotificationCenter.h"
 
 KQGroupHelper::KQGroupHelper(const CNGroup& group) : m_group(group)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CNGroup.h"
-#include "CNSaveRequest.h"
-#include "KQGroupTreeNode.h"
+#include "platform/CNGroup.h"
+#include "platform/CNSaveRequest.h"
+#include "store/KQGroupTreeNode.h"
 
 // A group of an account, with its subgroups.
 class KQGroupHelper : public KQGroupTreeNode

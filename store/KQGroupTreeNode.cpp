@@ -1,10 +1,10 @@
-#include "KQGroupTreeNode.h"
+#include "store/KQGroupTreeNode.h"
 
-#include "KQContactStoreHelper.h"
-#include "KQContainerHelper.h"
-#include "KQGroupHelper.h"
-#include "KQListOps.h"
-#include "KQNotificationCenter.h"
+#include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQGroupHelper.h"
+#include "store/KQListOps.h"
+#include "platform/KQNotificationCenter.h"
 
 const QString KQNotificationGroupNameChange = QStringLiteral("KQNotificationGroupNameChange");
 

@@ -3,9 +3,9 @@
 // records and child groups, both loaded from the store on demand on the node's own serial queue
 // and installed on the main thread.
 
-#include "CNPredicate.h"
-#include "KQContactHelper.h"
-#include "KQDispatch.h"
+#include "platform/CNPredicate.h"
+#include "model/KQContactHelper.h"
+#include "platform/KQDispatch.h"
 
 #include <QList>
 #include <QObject>

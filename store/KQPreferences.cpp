@@ -1,11 +1,11 @@
-#include "KQPreferences.h"
+#include "store/KQPreferences.h"
 
-#include "CNContactKeys.h"
-#include "KQConflictMetaDuplicateName.h"
-#include "KQConflictMetaPrefix.h"
-#include "KQContactStoreHelper.h"
-#include "KQCountryTable.h"
-#include "KQLog.h"
+#include "platform/CNContactKeys.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
+#include "store/KQContactStoreHelper.h"
+#include "platform/KQCountryTable.h"
+#include "platform/KQLog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

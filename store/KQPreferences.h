@@ -4,8 +4,7 @@
 // fields, problem kinds to scan) are read once when the object is made; every change of one of
 // their check marks writes the whole list back at once and tells the delegate.
 
-#include "KQConflictMeta.h"
-#include "KQExportField.h"
+#include "store/KQExportField.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +15,9 @@
 #include <optional>
 #include <vector>
 
+class KQConflictMeta;
 class KQConflictMetaDuplicateName;
+using KQConflictMetaPtr = std::shared_ptr<KQConflictMeta>;
 class KQConflictMetaPrefix;
 class KQPreferences;
 

@@ -1,7 +1,7 @@
-#include "KQRecyleActions.h"
+#include "store/KQRecyleActions.h"
 
-#include "KQGroupHelper.h"
-#include "KQStorage.h"
+#include "store/KQGroupHelper.h"
+#include "store/KQStorage.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 // changes are undone and the Trash and Last Import lists stay as they were. completion runs on the
 // main thread at the very end.
 
-#include "KQContactStoreHelper.h"
-#include "KQContainerHelper.h"
-#include "KQContainerLatestImport.h"
-#include "KQContainerRecyle.h"
+#include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQContainerLatestImport.h"
+#include "store/KQContainerRecyle.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "KQStorage.h"
+#include "store/KQStorage.h"
 
-#include "KQContactRecyle.h"
+#include "store/KQContactRecyle.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,9 +7,9 @@
 // A load of a missing, truncated, damaged or foreign file gives the empty default and reports
 // nothing.
 
-#include "KQContainerLatestImport.h"
-#include "KQContainerRecyle.h"
-#include "KQTagsManager.h"
+#include "store/KQContainerLatestImport.h"
+#include "store/KQContainerRecyle.h"
+#include "store/KQTagsManager.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "KQTag.h"
+#include "store/KQTag.h"
 
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
 KQTag::KQTag() : m_name(QStringLiteral("unname tag")) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 // One of the program's own labels for contacts; the contact store knows nothing of tags.
 
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "KQTagsManager.h"
+#include "store/KQTagsManager.h"
 
 #include <QSet>
 #include <algorithm>

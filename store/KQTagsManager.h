@@ -10,7 +10,7 @@
 // the map, and each identifier with a non-empty list an index set of its tags' positions in
 // "tags". A contact's list therefore comes back in tag-list order, without repeats.
 
-#include "KQTag.h"
+#include "store/KQTag.h"
 
 #include <QList>
 #include <QMap>

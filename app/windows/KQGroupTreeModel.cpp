@@ -1,6 +1,6 @@
-#include "KQGroupTreeModel.h"
+#include "app/windows/KQGroupTreeModel.h"
 
-#include "KQContactManager.h"
+#include "store/KQContactManager.h"
 
 #include <QApplication>
 #include <QIcon>

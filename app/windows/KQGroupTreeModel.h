@@ -7,7 +7,7 @@
 // keeps the rows, their expansion and their selection. A node replaced by a new object with the
 // same identifier (as happens on every reload of the accounts) keeps its row too.
 
-#include "KQGroupTreeNode.h"
+#include "store/KQGroupTreeNode.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

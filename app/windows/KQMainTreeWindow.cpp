@@ -1,7 +1,7 @@
-#include "KQMainTreeWindow.h"
+#include "app/windows/KQMainTreeWindow.h"
 
-#include "KQContactManager.h"
-#include "KQGroupTreeModel.h"
+#include "store/KQContactManager.h"
+#include "app/windows/KQGroupTreeModel.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

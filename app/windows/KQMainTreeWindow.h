@@ -2,7 +2,7 @@
 // The main window as far as the sidebar goes: the tree of accounts and groups, and a status line
 // about the selected node. Selecting or expanding a node loads its contacts and subgroups.
 
-#include "KQGroupTreeNode.h"
+#include "store/KQGroupTreeNode.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 #include "KQAppTestSupport.h"
-#include "KQMainTreeWindow.h"
+#include "app/windows/KQMainTreeWindow.h"
 
 #include <QFile>
 #include <QLabel>

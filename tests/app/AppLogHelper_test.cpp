@@ -1,6 +1,6 @@
-#include "AppLogHelper.h"
+#include "app/AppLogHelper.h"
 #include "KQAppTestSupport.h"
-#include "KQLog.h"
+#include "platform/KQLog.h"
 
 #include <QDir>
 #include <QFile>

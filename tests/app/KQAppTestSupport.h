@@ -2,9 +2,9 @@
 // Helpers for the application tests: the shared store with its accounts loaded, and the tree
 // model's rows as text.
 
-#include "KQContactManager.h"
-#include "KQContactStoreHelper.h"
-#include "KQGroupTreeModel.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
+#include "app/windows/KQGroupTreeModel.h"
 #include "KQTestUtil.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "KQAppTestSupport.h"
-#include "KQGroupHelper.h"
-#include "KQGroupTreeModel.h"
+#include "store/KQGroupHelper.h"
+#include "app/windows/KQGroupTreeModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>

@@ -1,6 +1,6 @@
-#include "KQAddressFormatManager.h"
-#include "KQLabeledValueItemAddresses.h"
-#include "KQPreferences.h"
+#include "model/KQAddressFormatManager.h"
+#include "model/KQLabeledValueItemAddresses.h"
+#include "store/KQPreferences.h"
 
 #include <gtest/gtest.h>
 

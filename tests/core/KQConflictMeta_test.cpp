@@ -1,7 +1,7 @@
-#include "KQConflictMeta.h"
-#include "KQConflictMetaDuplicateName.h"
-#include "KQConflictMetaPrefix.h"
-#include "KQContactHelper.h"
+#include "problems/KQConflictMeta.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
+#include "model/KQContactHelper.h"
 #include "KQTestPython.h"
 
 #include <functional>

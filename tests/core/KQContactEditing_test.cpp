@@ -1,8 +1,8 @@
-#include "KQContactManager.h"
-#include "KQLabeledEmail.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQLabeledURL.h"
-#include "KQTagsManager.h"
+#include "store/KQContactManager.h"
+#include "model/KQLabeledEmail.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "model/KQLabeledURL.h"
+#include "store/KQTagsManager.h"
 #include "KQTestUtil.h"
 
 #include <QBuffer>

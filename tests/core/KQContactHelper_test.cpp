@@ -1,7 +1,7 @@
-#include "KQContactHelper.h"
-#include "KQLabeledEmail.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQPreferences.h"
+#include "model/KQContactHelper.h"
+#include "model/KQLabeledEmail.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "store/KQPreferences.h"
 
 #include <gtest/gtest.h>
 

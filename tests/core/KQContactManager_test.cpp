@@ -1,7 +1,7 @@
-#include "KQContactManager.h"
-#include "KQContactPasteDataStore.h"
-#include "KQGroupHelper.h"
-#include "KQPreferences.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactPasteDataStore.h"
+#include "store/KQGroupHelper.h"
+#include "store/KQPreferences.h"
 #include "KQTestUtil.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Records against a real store: loading all keys and the archived form.
-#include "KQContactHelper.h"
-#include "KQContactRecyle.h"
-#include "KQContactStoreHelper.h"
+#include "model/KQContactHelper.h"
+#include "store/KQContactRecyle.h"
+#include "store/KQContactStoreHelper.h"
 #include "KQTestUtil.h"
 
 #include <gtest/gtest.h>

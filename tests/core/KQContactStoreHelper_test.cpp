@@ -1,5 +1,5 @@
-#include "KQContactStoreHelper.h"
-#include "KQNotificationCenter.h"
+#include "store/KQContactStoreHelper.h"
+#include "platform/KQNotificationCenter.h"
 #include "KQTestUtil.h"
 
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
-#include "KQLabeledDateComponents.h"
-#include "KQLabeledEmail.h"
-#include "KQLabeledInstantMsg.h"
-#include "KQLabeledPhoneNumber.h"
-#include "KQLabeledPostalAddress.h"
-#include "KQLabeledSocial.h"
-#include "KQLabeledURL.h"
+#include "model/KQLabeledDateComponents.h"
+#include "model/KQLabeledEmail.h"
+#include "model/KQLabeledInstantMsg.h"
+#include "model/KQLabeledPhoneNumber.h"
+#include "model/KQLabeledPostalAddress.h"
+#include "model/KQLabeledSocial.h"
+#include "model/KQLabeledURL.h"
 
 #include <gtest/gtest.h>
 

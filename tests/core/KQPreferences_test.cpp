@@ -1,7 +1,7 @@
-#include "CNContactKeys.h"
-#include "KQConflictMetaDuplicateName.h"
-#include "KQConflictMetaPrefix.h"
-#include "KQPreferences.h"
+#include "platform/CNContactKeys.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
+#include "store/KQPreferences.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "KQContactManager.h"
-#include "KQGroupHelper.h"
-#include "KQPreferences.h"
-#include "KQStorage.h"
+#include "store/KQContactManager.h"
+#include "store/KQGroupHelper.h"
+#include "store/KQPreferences.h"
+#include "store/KQStorage.h"
 #include "KQTestUtil.h"
 
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "KQContactRecyle.h"
-#include "KQStorage.h"
+#include "store/KQContactRecyle.h"
+#include "store/KQStorage.h"
 #include "KQTestCoding.h"
 
 #include <QDir>

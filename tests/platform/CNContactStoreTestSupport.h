@@ -2,8 +2,8 @@
 // Helpers shared by the contact store tests: sample contacts, a raw dump of every table, and
 // waiting for a signal with the event loop.
 
-#include "CNContactStore.h"
-#include "KQNotificationCenter.h"
+#include "platform/CNContactStore.h"
+#include "platform/KQNotificationCenter.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Reading real vCard files and hand-made cards, malformed input, and the writer's card format.
-#include "CNContactVCardSerialization.h"
-#include "CNLabels.h"
-#include "CNMutableContact.h"
+#include "platform/CNContactVCardSerialization.h"
+#include "platform/CNLabels.h"
+#include "platform/CNMutableContact.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,5 +1,5 @@
 #include "CNContactStoreTestSupport.h"
-#include "CNContactValueCodec.h"
+#include "platform/CNContactValueCodec.h"
 
 using namespace storetest;
 

@@ -1,4 +1,4 @@
-#include "CNMutableContact.h"
+#include "platform/CNMutableContact.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "CNContactKeys.h"
-#include "CNPostalAddressFormatter.h"
-#include "KQCountryTable.h"
+#include "platform/CNContactKeys.h"
+#include "platform/CNPostalAddressFormatter.h"
+#include "platform/KQCountryTable.h"
 
 #include <QLocale>
 #include <QRegularExpression>

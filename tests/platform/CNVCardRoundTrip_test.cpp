@@ -1,8 +1,8 @@
 // Writing contacts and reading them back gives the same contacts: every field the writer writes,
 // every label kind and text that needs escaping, folding or more than one byte per character.
-#include "CNContactVCardSerialization.h"
-#include "CNLabels.h"
-#include "CNMutableContact.h"
+#include "platform/CNContactVCardSerialization.h"
+#include "platform/CNLabels.h"
+#include "platform/CNMutableContact.h"
 
 #include <QTextStream>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "KQDispatch.h"
-#include "KQNotificationCenter.h"
+#include "platform/KQDispatch.h"
+#include "platform/KQNotificationCenter.h"
 #include "KQTestUtil.h"
 
 #include <atomic>

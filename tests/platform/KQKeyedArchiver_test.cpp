@@ -1,4 +1,4 @@
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 #include "KQPlistTestWriter.h"
 #include "KQTestCoding.h"
 #include "KQTestPython.h"

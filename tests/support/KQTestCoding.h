@@ -2,7 +2,7 @@
 // Test double: an archivable object that writes what a test gives it, under the class names it
 // gives, so that tests can make archives with wrong types or foreign classes.
 
-#include "KQKeyedArchiver.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <functional>
 
