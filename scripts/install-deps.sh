@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config python3
+    cmake ninja-build g++ ccache pkg-config python3
     qt6-base-dev libqt6sql6-sqlite
     libsqlite3-dev libicu-dev libphonenumber-dev libplist-dev libminizip-dev zlib1g-dev libpugixml-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,0 +1,23 @@
+#pragma once
+// The subcommands of peoplekeeper-cli. A command gets its own arguments (after the subcommand's
+// name), returns the process's exit status and writes its failures to standard error. Commands run
+// on a worker thread while the main thread runs the event loop, so they may wait for the main
+// thread (the store's node loads do).
+
+#include <QStringList>
+
+class KQCliContext;
+
+struct KQCliCommand
+{
+    const char* name;
+    const char* usage;   // the synopsis printed by "help"
+    int (*run)(KQCliContext& context, const QStringList& arguments);
+};
+
+int kqCliScan(KQCliContext& context, const QStringList& arguments);
+
+// Every subcommand, in the order "help" lists them. Add a line here for a new one.
+inline constexpr KQCliCommand kKQCliCommands[] = {
+    {"scan", "scan [--account NAME] [--kinds default|all|NAME,NAME...] [--mask N] [--json] [FILE.vcf...]", &kqCliScan},
+};
