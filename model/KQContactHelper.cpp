@@ -12,6 +12,9 @@
 #include "store/KQPreferences.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <condition_variable>
 #include <QDate>
 #include <QPainter>
 #include <QPainterPath>
@@ -40,13 +43,27 @@ bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
 KQContactHelper::KQContactHelper(CNContactPtr contact, bool allKeyLoaded)
     : m_contact(contact ? std::move(contact) : std::make_shared<CNContact>()), m_allKeysLoaded(allKeyLoaded)
 {
+    m_loadIdentifier = m_contact->identifier();
     setupAllLabeledValueProperties();
 }
 
 KQContactHelper::~KQContactHelper() = default;
 
+CNContactPtr KQContactHelper::contact() const
+{
+    std::lock_guard lock(m_contactMutex);
+    return m_contact;
+}
+
+CNMutableContactPtr KQContactHelper::mutableContact() const
+{
+    std::lock_guard lock(m_contactMutex);
+    return m_mutableContact;
+}
+
 CNContactPtr KQContactHelper::effectiveContact() const
 {
+    std::lock_guard lock(m_contactMutex);
     if (m_mutableContact)
         return m_mutableContact;
     return m_contact;
@@ -67,6 +84,7 @@ QString KQContactHelper::identifier() const
 
 void KQContactHelper::startEditContact()
 {
+    std::lock_guard lock(m_contactMutex);
     if (m_mutableContact)
         return;
     m_mutableContact = m_contact->mutableCopy();
@@ -78,22 +96,24 @@ void KQContactHelper::startEditContact()
 void KQContactHelper::setupAllLabeledValueProperties()
 {
     const CNContactPtr contact = effectiveContact();
+    std::vector<KQLabeledValuePropertyPtr> made;
+    {
+        std::lock_guard lock(m_contactMutex);
+        for (const auto* slot :
+             {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations})
+            if (*slot)
+                made.push_back(*slot);
+    }
+    for (const KQLabeledValuePropertyPtr& property : made)
+        property->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, property->propertyKey()));
     bool hasValues = false;
     for (const QString& key :
          {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey, CNContactPostalAddressesKey,
           CNContactSocialProfilesKey, CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
-        if (KQLabeledValueProperty* existing = [&]() -> KQLabeledValueProperty* {
-                for (const auto* slot :
-                     {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations}) {
-                    if (*slot && (*slot)->propertyKey() == key)
-                        return slot->get();
-                }
-                return nullptr;
-            }()) {
-            existing->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, key));
-        }
-        if (!hasValues && !KQLabeledValuesOfContact(*contact, key).empty())
+        if (!KQLabeledValuesOfContact(*contact, key).empty()) {
             hasValues = true;
+            break;
+        }
     }
     if (hasValues)
         setPropertyEdited(true);
@@ -101,9 +121,12 @@ void KQContactHelper::setupAllLabeledValueProperties()
 
 KQLabeledValueProperty* KQContactHelper::property(KQLabeledValuePropertyPtr& slot, const QString& key)
 {
+    const CNContactPtr source = effectiveContact();
+    std::lock_guard lock(m_contactMutex);
     if (!slot) {
-        slot = std::make_shared<KQLabeledValueProperty>(this, key);
-        slot->resetWithLabeledValues(KQLabeledValuesOfContact(*effectiveContact(), key));
+        auto made = std::make_shared<KQLabeledValueProperty>(this, key);
+        made->resetWithLabeledValues(KQLabeledValuesOfContact(*source, key));
+        slot = std::move(made);
     }
     return slot.get();
 }
@@ -227,10 +250,10 @@ KQDispatchQueuePtr KQContactHelper::loadAllKeyQueue()
     return m_loadAllKeyQueue;
 }
 
-bool KQContactHelper::executeLoadAllKeys()
+CNContactPtr KQContactHelper::fetchAllKeys(const QString& identifier)
 {
     CNContactFetchRequest request(KQContactStoreHelper::allKeys());
-    request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({m_contact->identifier()}));
+    request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({identifier}));
     request.setUnifyResults(false);
     CNContactPtr found;
     CNError error;
@@ -239,57 +262,176 @@ bool KQContactHelper::executeLoadAllKeys()
             found = contact;
             *stop = true;
         });
-    if (!found)
+    return found;
+}
+
+bool KQContactHelper::needsAllKeys() const
+{
+    std::lock_guard lock(m_contactMutex);
+    return !m_allKeysLoaded.load(std::memory_order_relaxed) && !m_pendingContact;
+}
+
+bool KQContactHelper::setPendingContact(const CNContactPtr& fetched)
+{
+    std::lock_guard lock(m_contactMutex);
+    if (m_allKeysLoaded.load(std::memory_order_relaxed))
         return false;
-    m_contact = found;
-    m_mutableContact.reset();
+    m_pendingContact = fetched;
     return true;
 }
 
-void KQContactHelper::installLoadedContact()
+bool KQContactHelper::installPendingContact()
 {
+    Q_ASSERT(KQDispatch::isMainThread() || QCoreApplication::instance() == nullptr);
+    CNContactPtr fetched;
+    {
+        std::lock_guard lock(m_contactMutex);
+        fetched = std::move(m_pendingContact);
+        m_pendingContact.reset();
+    }
+    if (!fetched)
+        return false;
+    installLoadedContact(fetched);
+    return true;
+}
+
+void KQContactHelper::installLoadedContact(const CNContactPtr& fetched)
+{
+    {
+        std::lock_guard lock(m_contactMutex);
+        m_contact = fetched;
+        m_mutableContact.reset();
+        m_pendingContact.reset();
+    }
     setupAllLabeledValueProperties();
-    m_allKeysLoaded = true;
+    // Released after the contact and the properties, so a reader that sees the flag sees them too.
+    m_allKeysLoaded.store(true, std::memory_order_release);
     setPropertyEdited(false);
     m_sortName.reset();
     Q_EMIT namesChanged();
     Q_EMIT contactReloaded();
 }
 
+bool KQContactHelper::executeLoadAllKeys()
+{
+    const CNContactPtr found = fetchAllKeys(m_loadIdentifier);
+    if (!found)
+        return false;
+    {
+        // A reload on request replaces even a fully loaded contact.
+        std::lock_guard lock(m_contactMutex);
+        m_pendingContact = found;
+    }
+    auto self = shared_from_this();
+    KQDispatch::mainSync([self] { self->installPendingContact(); });
+    return true;
+}
+
 void KQContactHelper::syncLoadAllKeysIfNecessary()
 {
+    if (allKeysLoaded())
+        return;
     auto self = shared_from_this();
+    // The queue only fetches; it never waits for the main thread, so the main thread may wait for it.
     loadAllKeyQueue()->sync([self] {
-        if (self->m_allKeysLoaded)
+        if (!self->needsAllKeys())
             return;
-        self->executeLoadAllKeys();
-        self->installLoadedContact();
+        if (const CNContactPtr found = fetchAllKeys(self->m_loadIdentifier))
+            self->setPendingContact(found);
     });
+    // Whoever comes first installs; an asynchronous load's install queued earlier runs before this.
+    KQDispatch::mainSync([self] { self->installPendingContact(); });
 }
 
 void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler)
 {
     auto self = shared_from_this();
     loadAllKeyQueue()->async([self, handler = std::move(handler)] {
-        if (self->m_allKeysLoaded) {
-            KQDispatch::mainAsync([self, handler] {
-                if (handler)
-                    handler(self.get(), false);
-            });
-            return;
+        bool fetched = false;
+        if (self->needsAllKeys()) {
+            if (const CNContactPtr found = fetchAllKeys(self->m_loadIdentifier))
+                fetched = self->setPendingContact(found);
         }
-        self->executeLoadAllKeys();
-        KQDispatch::mainAsync([self, handler] {
-            self->setupAllLabeledValueProperties();
+        KQDispatch::mainAsync([self, handler, fetched] {
+            const bool installed = self->installPendingContact();
             if (handler)
-                handler(self.get(), true);
-            self->m_allKeysLoaded = true;
-            self->setPropertyEdited(false);
-            self->m_sortName.reset();
-            Q_EMIT self->namesChanged();
-            Q_EMIT self->contactReloaded();
+                handler(self.get(), fetched && installed);
         });
     });
+}
+
+int KQContactHelper::syncLoadAllKeysOfContactHelpers(const std::vector<KQContactHelperPtr>& records,
+                                                     const std::optional<CNContactPredicate>& predicate,
+                                                     CNError* error)
+{
+    QHash<QString, KQContactHelperPtr> waiting;
+    for (const KQContactHelperPtr& record : records)
+        if (record && record->needsAllKeys() && !record->m_loadIdentifier.isEmpty())
+            waiting.insert(record->m_loadIdentifier, record);
+    if (waiting.isEmpty())
+        return 0;
+
+    // One fetch: the whole node when most of it is missing, else just the identifiers.
+    CNContactFetchRequest request(KQContactStoreHelper::allKeys());
+    if (predicate && waiting.size() * 2 >= static_cast<qsizetype>(records.size())) {
+        request.setPredicate(*predicate);
+    } else {
+        QStringList identifiers = waiting.keys();
+        request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers(identifiers));
+    }
+    request.setUnifyResults(false);
+    auto fetched = std::make_shared<std::vector<KQContactHelperPtr>>();
+    fetched->reserve(static_cast<size_t>(waiting.size()));
+    CNError fetchError;
+    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+        request, &fetchError, [&waiting, &fetched](const CNContactPtr& contact, bool*) {
+            const auto it = waiting.constFind(contact->identifier());
+            if (it != waiting.constEnd() && (*it)->setPendingContact(contact))
+                fetched->push_back(*it);
+        });
+    if (error != nullptr)
+        *error = fetchError;
+    if (fetched->empty())
+        return 0;
+
+    if (KQDispatch::isMainThread()) {
+        int installed = 0;
+        for (const KQContactHelperPtr& record : *fetched)
+            installed += record->installPendingContact() ? 1 : 0;
+        return installed;
+    }
+
+    // Slices keep the main thread responsive: each installs for at most 10 ms, then queues the next.
+    struct Progress
+    {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        size_t next = 0;
+        int installed = 0;
+    };
+    auto progress = std::make_shared<Progress>();
+    auto slice = std::make_shared<std::function<void()>>();
+    *slice = [fetched, progress, weakSlice = std::weak_ptr<std::function<void()>>(slice)] {
+        QElapsedTimer clock;
+        clock.start();
+        while (progress->next < fetched->size() && clock.nsecsElapsed() < 10'000'000) {
+            progress->installed += (*fetched)[progress->next]->installPendingContact() ? 1 : 0;
+            ++progress->next;
+        }
+        if (progress->next < fetched->size()) {
+            if (const auto again = weakSlice.lock())
+                KQDispatch::mainAsync([again] { (*again)(); });
+            return;
+        }
+        std::lock_guard lock(progress->mutex);
+        progress->finished = true;
+        progress->done.notify_all();
+    };
+    KQDispatch::mainAsync([slice] { (*slice)(); });
+    std::unique_lock lock(progress->mutex);
+    progress->done.wait(lock, [&progress] { return progress->finished; });
+    return progress->installed;
 }
 
 // ---------------------------------------------------------------- fields
@@ -771,7 +913,7 @@ QStringList KQContactHelper::archiveClassNames() const
 void KQContactHelper::encodeWithCoder(KQKeyedArchiver& coder) const
 {
     coder.encodeObject(effectiveContact().get(), QStringLiteral("contact"));
-    coder.encodeBool(m_allKeysLoaded, QStringLiteral("allKeysLoaded"));
+    coder.encodeBool(allKeysLoaded(), QStringLiteral("allKeysLoaded"));
 }
 
 void KQContactHelper::registerArchiveClass()

@@ -6,6 +6,7 @@
 
 #include "platform/CNError.h"
 #include "platform/CNMutableContact.h"
+#include "platform/CNPredicate.h"
 #include "platform/CNSaveRequest.h"
 #include "platform/KQDispatch.h"
 #include "model/KQLabeledValueProperty.h"
@@ -14,8 +15,10 @@
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class KQContactHelper;
@@ -40,11 +43,12 @@ public:
     }
 
     // --- the contact
-    CNContactPtr contact() const { return m_contact; }
-    CNMutableContactPtr mutableContact() const { return m_mutableContact; }
+    // Safe to read from any thread; only the main thread replaces them.
+    CNContactPtr contact() const;
+    CNMutableContactPtr mutableContact() const;
     // Where reads go: the edit copy while editing, else the fetched contact.
     CNContactPtr effectiveContact() const;
-    bool allKeysLoaded() const { return m_allKeysLoaded; }
+    bool allKeysLoaded() const { return m_allKeysLoaded.load(std::memory_order_acquire); }
     bool propertyEdited() const { return m_propertyEdited; }
     void setPropertyEdited(bool edited);
     QString identifier() const;
@@ -55,11 +59,26 @@ public:
     void startEditContact();
 
     // --- loading
+    // A fetch runs on the record's load queue (or the caller's thread), and what it fetched is
+    // installed on the main thread only, so readers on other threads never see a half-replaced
+    // record. Readers off the main thread call a synchronous load before reading.
+
+    // Waits until the record holds all keys. From a worker it waits for the main thread to install
+    // the result; on the main thread it installs at once. Not on the record's own load queue.
     void syncLoadAllKeysIfNecessary();
     // handler(record, success) runs on the main thread; success is false when nothing was fetched.
     void loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler);
-    // Fetches the contact with all keys on the caller's thread; true when it was found.
+    // Fetches the contact with all keys on the caller's thread and installs it as the synchronous
+    // load does; true when it was found.
     bool executeLoadAllKeys();
+    // Loads all keys of every record that lacks them with one store fetch (the predicate's
+    // contacts, or the records' identifiers when the predicate is none or few records lack keys),
+    // then installs them on the main thread in slices of at most 10 ms. Called off the main thread
+    // it waits for the last slice; on the main thread it installs at once. Returns how many records
+    // were installed; false-y when the store failed (see error).
+    static int syncLoadAllKeysOfContactHelpers(const std::vector<KQContactHelperPtr>& records,
+                                               const std::optional<CNContactPredicate>& predicate,
+                                               CNError* error = nullptr);
 
     // --- fields; none when the field was not fetched
     std::optional<QString> namePrefix() const;
@@ -253,13 +272,26 @@ private:
 
     template <typename Getter> std::optional<QString> readText(CNKeyId key, Getter getter) const;
     void setupAllLabeledValueProperties();
-    void installLoadedContact();
+    // The one place a fetched contact becomes the record's contact; main thread only.
+    void installLoadedContact(const CNContactPtr& fetched);
+    // Installs a contact a fetch left waiting, if any; main thread only. True when it installed.
+    bool installPendingContact();
+    // Keeps what a fetch found until the main thread installs it; false when the record already
+    // holds all keys.
+    bool setPendingContact(const CNContactPtr& fetched);
+    bool needsAllKeys() const;
+    static CNContactPtr fetchAllKeys(const QString& identifier);
     KQLabeledValueProperty* property(KQLabeledValuePropertyPtr& slot, const QString& key);
     KQDispatchQueuePtr loadAllKeyQueue();
 
+    // Guards the two contact pointers, the pending fetch and the making of the properties, which
+    // readers on other threads may touch while the main thread installs a load.
+    mutable std::mutex m_contactMutex;
     CNContactPtr m_contact;
     CNMutableContactPtr m_mutableContact;
-    bool m_allKeysLoaded = false;
+    CNContactPtr m_pendingContact;
+    QString m_loadIdentifier; // the store identifier a load fetches by; fixed at creation
+    std::atomic<bool> m_allKeysLoaded{false};
     bool m_propertyEdited = false;
     KQDispatchQueuePtr m_loadAllKeyQueue;
     KQLabeledValuePropertyPtr m_phones, m_emails, m_urls, m_addresses, m_social, m_instantMsg, m_dates, m_relations;
