@@ -1,5 +1,6 @@
 #include "model/KQContactHelper.h"
 
+#include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
 #include "model/KQLabeledDateComponents.h"
 #include "model/KQLabeledEmail.h"
@@ -12,9 +13,6 @@
 #include "store/KQPreferences.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <condition_variable>
 #include <QDate>
 #include <QPainter>
 #include <QPainterPath>
@@ -80,6 +78,11 @@ void KQContactHelper::setPropertyEdited(bool edited)
 QString KQContactHelper::identifier() const
 {
     return effectiveContact()->identifier();
+}
+
+KQContainerHelper* KQContactHelper::containerHelper() const
+{
+    return KQContactManager::sharedContactManager()->containerHelperWithContactIdentifier(identifier()).get();
 }
 
 void KQContactHelper::startEditContact()
@@ -239,199 +242,6 @@ KQLabeledValueHelperPtr KQContactHelper::makeEmptyLabeledValueHelperWithKey(cons
         return std::make_shared<KQLabeledRelation>(CNLabeledValue<CNContactRelation>(
             CNLocalizedStringForLabel(CNLabelContactRelationChild), CNContactRelation()));
     return nullptr;
-}
-
-// ---------------------------------------------------------------- loading
-
-KQDispatchQueuePtr KQContactHelper::loadAllKeyQueue()
-{
-    if (!m_loadAllKeyQueue)
-        m_loadAllKeyQueue = KQDispatchQueue::create(QStringLiteral("contact.loadAllKeys"));
-    return m_loadAllKeyQueue;
-}
-
-CNContactPtr KQContactHelper::fetchAllKeys(const QString& identifier)
-{
-    CNContactFetchRequest request(KQContactStoreHelper::allKeys());
-    request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({identifier}));
-    request.setUnifyResults(false);
-    CNContactPtr found;
-    CNError error;
-    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-        request, &error, [&found](const CNContactPtr& contact, bool* stop) {
-            found = contact;
-            *stop = true;
-        });
-    return found;
-}
-
-bool KQContactHelper::needsAllKeys() const
-{
-    std::lock_guard lock(m_contactMutex);
-    return !m_allKeysLoaded.load(std::memory_order_relaxed) && !m_pendingContact;
-}
-
-bool KQContactHelper::setPendingContact(const CNContactPtr& fetched)
-{
-    std::lock_guard lock(m_contactMutex);
-    if (m_allKeysLoaded.load(std::memory_order_relaxed))
-        return false;
-    m_pendingContact = fetched;
-    return true;
-}
-
-bool KQContactHelper::installPendingContact()
-{
-    Q_ASSERT(KQDispatch::isMainThread() || QCoreApplication::instance() == nullptr);
-    CNContactPtr fetched;
-    {
-        std::lock_guard lock(m_contactMutex);
-        fetched = std::move(m_pendingContact);
-        m_pendingContact.reset();
-    }
-    if (!fetched)
-        return false;
-    installLoadedContact(fetched);
-    return true;
-}
-
-void KQContactHelper::installLoadedContact(const CNContactPtr& fetched)
-{
-    {
-        std::lock_guard lock(m_contactMutex);
-        m_contact = fetched;
-        m_mutableContact.reset();
-        m_pendingContact.reset();
-    }
-    setupAllLabeledValueProperties();
-    // Released after the contact and the properties, so a reader that sees the flag sees them too.
-    m_allKeysLoaded.store(true, std::memory_order_release);
-    setPropertyEdited(false);
-    m_sortName.reset();
-    Q_EMIT namesChanged();
-    Q_EMIT contactReloaded();
-}
-
-bool KQContactHelper::executeLoadAllKeys()
-{
-    const CNContactPtr found = fetchAllKeys(m_loadIdentifier);
-    if (!found)
-        return false;
-    {
-        // A reload on request replaces even a fully loaded contact.
-        std::lock_guard lock(m_contactMutex);
-        m_pendingContact = found;
-    }
-    auto self = shared_from_this();
-    KQDispatch::mainSync([self] { self->installPendingContact(); });
-    return true;
-}
-
-void KQContactHelper::syncLoadAllKeysIfNecessary()
-{
-    if (allKeysLoaded())
-        return;
-    auto self = shared_from_this();
-    // The queue only fetches; it never waits for the main thread, so the main thread may wait for it.
-    loadAllKeyQueue()->sync([self] {
-        if (!self->needsAllKeys())
-            return;
-        if (const CNContactPtr found = fetchAllKeys(self->m_loadIdentifier))
-            self->setPendingContact(found);
-    });
-    // Whoever comes first installs; an asynchronous load's install queued earlier runs before this.
-    KQDispatch::mainSync([self] { self->installPendingContact(); });
-}
-
-void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler)
-{
-    auto self = shared_from_this();
-    loadAllKeyQueue()->async([self, handler = std::move(handler)] {
-        bool fetched = false;
-        if (self->needsAllKeys()) {
-            if (const CNContactPtr found = fetchAllKeys(self->m_loadIdentifier))
-                fetched = self->setPendingContact(found);
-        }
-        KQDispatch::mainAsync([self, handler, fetched] {
-            const bool installed = self->installPendingContact();
-            if (handler)
-                handler(self.get(), fetched && installed);
-        });
-    });
-}
-
-int KQContactHelper::syncLoadAllKeysOfContactHelpers(const std::vector<KQContactHelperPtr>& records,
-                                                     const std::optional<CNContactPredicate>& predicate,
-                                                     CNError* error)
-{
-    QHash<QString, KQContactHelperPtr> waiting;
-    for (const KQContactHelperPtr& record : records)
-        if (record && record->needsAllKeys() && !record->m_loadIdentifier.isEmpty())
-            waiting.insert(record->m_loadIdentifier, record);
-    if (waiting.isEmpty())
-        return 0;
-
-    // One fetch: the whole node when most of it is missing, else just the identifiers.
-    CNContactFetchRequest request(KQContactStoreHelper::allKeys());
-    if (predicate && waiting.size() * 2 >= static_cast<qsizetype>(records.size())) {
-        request.setPredicate(*predicate);
-    } else {
-        QStringList identifiers = waiting.keys();
-        request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers(identifiers));
-    }
-    request.setUnifyResults(false);
-    auto fetched = std::make_shared<std::vector<KQContactHelperPtr>>();
-    fetched->reserve(static_cast<size_t>(waiting.size()));
-    CNError fetchError;
-    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-        request, &fetchError, [&waiting, &fetched](const CNContactPtr& contact, bool*) {
-            const auto it = waiting.constFind(contact->identifier());
-            if (it != waiting.constEnd() && (*it)->setPendingContact(contact))
-                fetched->push_back(*it);
-        });
-    if (error != nullptr)
-        *error = fetchError;
-    if (fetched->empty())
-        return 0;
-
-    if (KQDispatch::isMainThread()) {
-        int installed = 0;
-        for (const KQContactHelperPtr& record : *fetched)
-            installed += record->installPendingContact() ? 1 : 0;
-        return installed;
-    }
-
-    // Slices keep the main thread responsive: each installs for at most 10 ms, then queues the next.
-    struct Progress
-    {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        size_t next = 0;
-        int installed = 0;
-    };
-    auto progress = std::make_shared<Progress>();
-    auto slice = std::make_shared<std::function<void()>>();
-    *slice = [fetched, progress, weakSlice = std::weak_ptr<std::function<void()>>(slice)] {
-        QElapsedTimer clock;
-        clock.start();
-        while (progress->next < fetched->size() && clock.nsecsElapsed() < 10'000'000) {
-            progress->installed += (*fetched)[progress->next]->installPendingContact() ? 1 : 0;
-            ++progress->next;
-        }
-        if (progress->next < fetched->size()) {
-            if (const auto again = weakSlice.lock())
-                KQDispatch::mainAsync([again] { (*again)(); });
-            return;
-        }
-        std::lock_guard lock(progress->mutex);
-        progress->finished = true;
-        progress->done.notify_all();
-    };
-    KQDispatch::mainAsync([slice] { (*slice)(); });
-    std::unique_lock lock(progress->mutex);
-    progress->done.wait(lock, [&progress] { return progress->finished; });
-    return progress->installed;
 }
 
 // ---------------------------------------------------------------- fields
@@ -671,8 +481,10 @@ QImage KQContactHelper::icon() const
 
 QImage KQContactHelper::defaultFaceImage()
 {
-    static const QImage face = [] {
-        QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    // Never destroyed: workers may still draw records while the program exits.
+    static const QImage& face = *[] {
+        auto* made = new QImage(128, 128, QImage::Format_ARGB32_Premultiplied);
+        QImage& image = *made;
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -686,7 +498,7 @@ QImage KQContactHelper::defaultFaceImage()
         QPainterPath circle;
         circle.addEllipse(QRectF(0, 0, 128, 128));
         painter.drawPath(shoulders.intersected(circle));
-        return image;
+        return made;
     }();
     return face;
 }
@@ -717,7 +529,7 @@ QStringList KQContactHelper::defCategoryNames()
 
 bool KQContactHelper::categoryPropertyIsEmpty(const QString& name)
 {
-    static const QHash<QString, QString> propertyCategories = {
+    static const QHash<QString, QString>& propertyCategories = *new QHash<QString, QString>{
         {QStringLiteral("PhoneNumbers"), CNContactPhoneNumbersKey},
         {QStringLiteral("Email"), CNContactEmailAddressesKey},
         {QStringLiteral("URL"), CNContactUrlAddressesKey},

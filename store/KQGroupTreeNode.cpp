@@ -6,6 +6,11 @@
 #include "store/KQListOps.h"
 #include "platform/KQNotificationCenter.h"
 
+#include <QLoggingCategory>
+
+// Start and end of every contact fetch of a node, for diagnosing start-up and reloads.
+Q_LOGGING_CATEGORY(kqNodeLog, "kq.store.nodes", QtWarningMsg)
+
 const QString KQNotificationGroupNameChange = QStringLiteral("KQNotificationGroupNameChange");
 
 KQGroupTreeNode::KQGroupTreeNode(bool subGroupsLoaded) : m_groupName(QStringLiteral("Untitled"))
@@ -259,11 +264,14 @@ KQContactHelperList KQGroupTreeNode::executeloadContacts()
     CNContactFetchRequest request(KQContactStoreHelper::mainKeys());
     request.setPredicate(*predicate);
     request.setUnifyResults(false);
+    const QString node = identifier();
+    qCDebug(kqNodeLog, "fetching contacts of node %s", qUtf8Printable(node));
     KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
         request, nullptr, [&list, account](const CNContactPtr& contact, bool*) {
             if (auto record = account->makeContactHelperIfNecessaryWithContact(contact, false))
                 list.push_back(std::move(record));
         });
+    qCDebug(kqNodeLog, "fetched %zu contacts of node %s", list.size(), qUtf8Printable(node));
     return list;
 }
 
