@@ -6,7 +6,6 @@
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>

@@ -132,9 +132,10 @@ KQContainerHelperPtr KQCliContext::account(const QString& name)
     }
     if (!found) {
         const QStringList names = manager->storeHelper()->availableContainerHelperNames();
-        throw KQCliFailure{name.isEmpty() ? QStringLiteral("the store has no account")
-                                          : QStringLiteral("no account named \"%1\" (accounts: %2)")
-                                                .arg(name, names.join(QStringLiteral(", ")))};
+        throw KQCliFailure{
+            name.isEmpty()
+                ? QStringLiteral("the store has no account")
+                : QStringLiteral("no account named \"%1\" (accounts: %2)").arg(name, names.join(QStringLiteral(", ")))};
     }
     return found;
 }
@@ -147,7 +148,7 @@ KQContactHelperList KQCliContext::loadAllContacts(KQGroupTreeNode& node)
     CNError error;
     node.syncLoadAllKeysOfContacts(&error);
     if (error.isError())
-        throw KQCliFailure{QStringLiteral("cannot read the contacts of \"%1\": %2")
-                               .arg(node.groupName(), error.localizedDescription)};
+        throw KQCliFailure{
+            QStringLiteral("cannot read the contacts of \"%1\": %2").arg(node.groupName(), error.localizedDescription)};
     return node.contacts();
 }

@@ -204,13 +204,13 @@ KQContactHelperPtr KQContactEditor::mergeContactHelpers(const std::vector<KQCont
         return nullptr;
     const CNMutableContactPtr merged = duplicateFromContact(*records.front()->effectiveContact());
     static const QStringList& order = *new QStringList{CNContactInstantMessageAddressesKey,
-                                      CNContactDatesKey,
-                                      CNContactPhoneNumbersKey,
-                                      CNContactEmailAddressesKey,
-                                      CNContactPostalAddressesKey,
-                                      CNContactSocialProfilesKey,
-                                      CNContactUrlAddressesKey,
-                                      CNContactRelationsKey};
+                                                       CNContactDatesKey,
+                                                       CNContactPhoneNumbersKey,
+                                                       CNContactEmailAddressesKey,
+                                                       CNContactPostalAddressesKey,
+                                                       CNContactSocialProfilesKey,
+                                                       CNContactUrlAddressesKey,
+                                                       CNContactRelationsKey};
     for (size_t i = 1; i < records.size(); ++i) {
         records[i]->syncLoadAllKeysIfNecessary();
         const CNContactPtr source = records[i]->effectiveContact();
@@ -231,9 +231,9 @@ void KQContactEditor::mergeContact(const CNContact& source, CNMutableContact& ta
     std::vector<KQAnyLabeledValue> result = KQLabeledValuesOfContact(target, key);
     std::vector<KQLabeledValueHelperPtr> existing;
     for (const auto& value : result)
-        existing.push_back(labeledValueHelperWithKey(value, key));
+        existing.push_back(KQContactHelper::labeledValueHelperWithKey(value, key));
     for (const auto& value : incoming) {
-        const KQLabeledValueHelperPtr wrapped = labeledValueHelperWithKey(value, key);
+        const KQLabeledValueHelperPtr wrapped = KQContactHelper::labeledValueHelperWithKey(value, key);
         const bool known = std::any_of(existing.begin(), existing.end(), [&wrapped](const KQLabeledValueHelperPtr& e) {
             return wrapped->isEqualToValue(e.get());
         });

@@ -60,7 +60,8 @@ public:
     void copyFromContact(const CNContact& contact);
     static CNMutableContactPtr duplicateFromContact(const CNContact& contact);
     // A new record (all keys loaded, not in the store) merging the records; none for fewer than two.
-    static std::shared_ptr<KQContactHelper> mergeContactHelpers(const std::vector<std::shared_ptr<KQContactHelper>>& records);
+    static std::shared_ptr<KQContactHelper>
+    mergeContactHelpers(const std::vector<std::shared_ptr<KQContactHelper>>& records);
     static void mergeContact(const CNContact& source, CNMutableContact& target, const QString& key);
     static void mergeContactThumbnailWithHelpers(const std::vector<std::shared_ptr<KQContactHelper>>& records,
                                                  CNMutableContact& target);

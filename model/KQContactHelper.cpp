@@ -1,7 +1,5 @@
 #include "model/KQContactHelper.h"
 
-#include "store/KQContactManager.h"
-#include "store/KQContactStoreHelper.h"
 #include "model/KQLabeledDateComponents.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledInstantMsg.h"
@@ -10,6 +8,8 @@
 #include "model/KQLabeledRelation.h"
 #include "model/KQLabeledSocial.h"
 #include "model/KQLabeledURL.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
 #include "store/KQPreferences.h"
 
 #include <QBuffer>
@@ -42,6 +42,7 @@ KQContactHelper::KQContactHelper(CNContactPtr contact, bool allKeyLoaded)
     : m_contact(contact ? std::move(contact) : std::make_shared<CNContact>()), m_allKeysLoaded(allKeyLoaded)
 {
     m_loadIdentifier = m_contact->identifier();
+    m_keysInstalled = allKeyLoaded;
     setupAllLabeledValueProperties();
 }
 

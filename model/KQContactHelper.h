@@ -4,15 +4,15 @@
 // fields were fetched and fetches the rest on demand, derives the names shown and sorted by, offers
 // each multi-valued field as a property of labelled values, and compares itself with others.
 
+#include "model/KQContactActions.h"
+#include "model/KQContactEditor.h"
+#include "model/KQContactTags.h"
+#include "model/KQLabeledValueProperty.h"
 #include "platform/CNError.h"
 #include "platform/CNMutableContact.h"
 #include "platform/CNPredicate.h"
 #include "platform/CNSaveRequest.h"
 #include "platform/KQDispatch.h"
-#include "model/KQContactActions.h"
-#include "model/KQContactEditor.h"
-#include "model/KQContactTags.h"
-#include "model/KQLabeledValueProperty.h"
 
 #include <QImage>
 #include <QObject>
@@ -335,7 +335,8 @@ private:
     CNContactPtr m_contact;
     CNMutableContactPtr m_mutableContact;
     CNContactPtr m_pendingContact;
-    QString m_loadIdentifier; // the store identifier a load fetches by; fixed at creation
+    bool m_keysInstalled = false; // an install of all keys began; guarded by m_contactMutex
+    QString m_loadIdentifier;     // the store identifier a load fetches by; fixed at creation
     std::atomic<bool> m_allKeysLoaded{false};
     bool m_propertyEdited = false;
     KQDispatchQueuePtr m_loadAllKeyQueue;

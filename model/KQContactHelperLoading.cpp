@@ -3,7 +3,6 @@
 // and properties only ever change on the main thread.
 
 #include "model/KQContactHelper.h"
-
 #include "store/KQContactStoreHelper.h"
 
 #include <QCoreApplication>
@@ -38,13 +37,13 @@ CNContactPtr KQContactHelper::fetchAllKeys(const QString& identifier)
 bool KQContactHelper::needsAllKeys() const
 {
     std::lock_guard lock(m_contactMutex);
-    return !m_allKeysLoaded.load(std::memory_order_relaxed) && !m_pendingContact;
+    return !m_keysInstalled && !m_pendingContact;
 }
 
 bool KQContactHelper::setPendingContact(const CNContactPtr& fetched)
 {
     std::lock_guard lock(m_contactMutex);
-    if (m_allKeysLoaded.load(std::memory_order_relaxed))
+    if (m_keysInstalled)
         return false;
     m_pendingContact = fetched;
     return true;
@@ -72,6 +71,8 @@ void KQContactHelper::installLoadedContact(const CNContactPtr& fetched)
         m_contact = fetched;
         m_mutableContact.reset();
         m_pendingContact.reset();
+        // From here no other fetch starts, though readers wait for the flag below.
+        m_keysInstalled = true;
     }
     setupAllLabeledValueProperties();
     // Released after the contact and the properties, so a reader that sees the flag sees them too.
@@ -123,16 +124,17 @@ void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<vo
                 fetched = self->setPendingContact(found);
         }
         KQDispatch::mainAsync([self, handler, fetched] {
-            const bool installed = self->installPendingContact();
+            // A synchronous load may have installed this fetch already; the answer is still that
+            // this request fetched.
+            self->installPendingContact();
             if (handler)
-                handler(self.get(), fetched && installed);
+                handler(self.get(), fetched);
         });
     });
 }
 
 int KQContactHelper::syncLoadAllKeysOfContactHelpers(const std::vector<KQContactHelperPtr>& records,
-                                                     const std::optional<CNContactPredicate>& predicate,
-                                                     CNError* error)
+                                                     const std::optional<CNContactPredicate>& predicate, CNError* error)
 {
     QHash<QString, KQContactHelperPtr> waiting;
     for (const KQContactHelperPtr& record : records)
@@ -203,4 +205,3 @@ int KQContactHelper::syncLoadAllKeysOfContactHelpers(const std::vector<KQContact
     progress->done.wait(lock, [&progress] { return progress->finished; });
     return progress->installed;
 }
-

@@ -5,7 +5,6 @@
 #include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
-
 #include <algorithm>
 #include <exception>
 #include <future>
@@ -243,7 +242,8 @@ bool isMainThread()
 
 void globalAsync(std::function<void()> block)
 {
-    backgroundPool()->start(new HandoffTask([block = std::move(block)] { runGuarded(block, QStringLiteral("global")); }));
+    backgroundPool()->start(
+        new HandoffTask([block = std::move(block)] { runGuarded(block, QStringLiteral("global")); }));
 }
 
 void mainAsync(std::function<void()> block)

@@ -8,7 +8,6 @@
 // for a serial queue) with as few as two pool threads.
 
 #include <QString>
-
 #include <condition_variable>
 #include <deque>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "store/KQGroupTreeNode.h"
 
+#include "platform/KQNotificationCenter.h"
 #include "store/KQContactStoreHelper.h"
 #include "store/KQContainerHelper.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQListOps.h"
-#include "platform/KQNotificationCenter.h"
 
 #include <QLoggingCategory>
 

@@ -3,8 +3,8 @@
 // records and child groups, both loaded from the store on demand on the node's own serial queue
 // and installed on the main thread.
 
-#include "platform/CNPredicate.h"
 #include "model/KQContactHelper.h"
+#include "platform/CNPredicate.h"
 #include "platform/KQDispatch.h"
 
 #include <QList>

@@ -46,7 +46,8 @@ void fillStore(const QString& dataHome, int count)
             contact.setFamilyName(QStringLiteral("Family%1").arg(i % 997));
             contact.setOrganizationName(QStringLiteral("Company %1").arg(i % 101));
             contact.setPhoneNumbers({CNLabeledValue<CNPhoneNumber>(
-                QStringLiteral("_$!<Mobile>!$_"), CNPhoneNumber::phoneNumberWithStringValue(QStringLiteral("555 %1").arg(i)))});
+                QStringLiteral("_$!<Mobile>!$_"),
+                CNPhoneNumber::phoneNumberWithStringValue(QStringLiteral("555 %1").arg(i)))});
             contact.setEmailAddresses(
                 {CNLabeledValue<QString>(QStringLiteral("_$!<Home>!$_"), QStringLiteral("p%1@example.org").arg(i))});
             contact.setNote(QStringLiteral("note %1").arg(i));
@@ -178,8 +179,8 @@ TEST(QuitDuringStartup, EveryQuitEndsTheProgramNormally)
         if (quitDuringFetch(log))
             ++duringFetch;
     }
-    std::cout << "quits: " << quits << ", during the account fetch: " << duringFetch << ", fetch took about "
-              << fetchMs << " ms of " << startupMs << " ms to the end of the fetch\n";
+    std::cout << "quits: " << quits << ", during the account fetch: " << duringFetch << ", fetch took about " << fetchMs
+              << " ms of " << startupMs << " ms to the end of the fetch\n";
     RecordProperty("quits_during_fetch", duringFetch);
     if (largeRun())
         EXPECT_GE(duringFetch, quits / 2);

@@ -36,17 +36,19 @@ CNContactData filledData()
     d.note = QStringLiteral("met at the fair");
     d.imageData = QByteArray("image bytes");
     d.thumbnailImageData = QByteArray("thumb");
-    d.phoneNumbers = {CNLabeledValue<CNPhoneNumber>(QStringLiteral("home"),
-                                                    CNPhoneNumber::phoneNumberWithStringValue(QStringLiteral("555 1234")))};
+    d.phoneNumbers = {CNLabeledValue<CNPhoneNumber>(
+        QStringLiteral("home"), CNPhoneNumber::phoneNumberWithStringValue(QStringLiteral("555 1234")))};
     d.emailAddresses = {CNLabeledValue<QString>(QStringLiteral("work"), QStringLiteral("ann@example.org"))};
     CNPostalAddress address;
     address.city = QStringLiteral("Oslo");
     d.postalAddresses = {CNLabeledValue<CNPostalAddress>(QStringLiteral("home"), address)};
     d.dates = {CNLabeledValue<CNDateComponents>(QStringLiteral("anniversary"), day)};
     d.urlAddresses = {CNLabeledValue<QString>(QStringLiteral("home"), QStringLiteral("https://example.org"))};
-    d.contactRelations = {CNLabeledValue<CNContactRelation>(QStringLiteral("child"), CNContactRelation(QStringLiteral("Bo")))};
+    d.contactRelations = {
+        CNLabeledValue<CNContactRelation>(QStringLiteral("child"), CNContactRelation(QStringLiteral("Bo")))};
     d.socialProfiles = {CNLabeledValue<CNSocialProfile>(
-        QStringLiteral("twitter"), CNSocialProfile(QString(), QStringLiteral("annlee"), QString(), QStringLiteral("twitter")))};
+        QStringLiteral("twitter"),
+        CNSocialProfile(QString(), QStringLiteral("annlee"), QString(), QStringLiteral("twitter")))};
     d.instantMessageAddresses = {CNLabeledValue<CNInstantMessageAddress>(
         QStringLiteral("home"), CNInstantMessageAddress(QStringLiteral("ann"), QStringLiteral("Jabber")))};
     return d;
@@ -104,26 +106,22 @@ TEST_P(DuplicateWithoutField, LogsThatFieldAndCopiesTheRest)
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, DuplicateWithoutField,
-    ::testing::Values(MissingField{"imageData", CNKeyId::ImageData}, MissingField{"contactType", CNKeyId::Type},
-                      MissingField{"info", CNKeyId::NamePrefix}, MissingField{"info", CNKeyId::Nickname},
-                      MissingField{"previousFamilyName", CNKeyId::PreviousFamilyName},
-                      MissingField{"phoneticName", CNKeyId::PhoneticOrganizationName},
-                      MissingField{"jobTitle", CNKeyId::JobTitle},
-                      MissingField{"departmentName", CNKeyId::DepartmentName},
-                      MissingField{"organizationName", CNKeyId::OrganizationName},
-                      MissingField{"postalAddresses", CNKeyId::PostalAddresses},
-                      MissingField{"urlAddresses", CNKeyId::UrlAddresses},
-                      MissingField{"emailAddresses", CNKeyId::EmailAddresses},
-                      MissingField{"phoneNumbers", CNKeyId::PhoneNumbers},
-                      MissingField{"socialProfiles", CNKeyId::SocialProfiles},
-                      MissingField{"instantMessageAddresses", CNKeyId::InstantMessageAddresses},
-                      MissingField{"contactRelations", CNKeyId::Relations},
-                      MissingField{"dates", CNKeyId::Dates}, MissingField{"birthday", CNKeyId::Birthday},
-                      MissingField{"nonGregorianBirthday", CNKeyId::NonGregorianBirthday},
-                      MissingField{"note", CNKeyId::Note}),
+    ::testing::Values(
+        MissingField{"imageData", CNKeyId::ImageData}, MissingField{"contactType", CNKeyId::Type},
+        MissingField{"info", CNKeyId::NamePrefix}, MissingField{"info", CNKeyId::Nickname},
+        MissingField{"previousFamilyName", CNKeyId::PreviousFamilyName},
+        MissingField{"phoneticName", CNKeyId::PhoneticOrganizationName}, MissingField{"jobTitle", CNKeyId::JobTitle},
+        MissingField{"departmentName", CNKeyId::DepartmentName},
+        MissingField{"organizationName", CNKeyId::OrganizationName},
+        MissingField{"postalAddresses", CNKeyId::PostalAddresses}, MissingField{"urlAddresses", CNKeyId::UrlAddresses},
+        MissingField{"emailAddresses", CNKeyId::EmailAddresses}, MissingField{"phoneNumbers", CNKeyId::PhoneNumbers},
+        MissingField{"socialProfiles", CNKeyId::SocialProfiles},
+        MissingField{"instantMessageAddresses", CNKeyId::InstantMessageAddresses},
+        MissingField{"contactRelations", CNKeyId::Relations}, MissingField{"dates", CNKeyId::Dates},
+        MissingField{"birthday", CNKeyId::Birthday},
+        MissingField{"nonGregorianBirthday", CNKeyId::NonGregorianBirthday}, MissingField{"note", CNKeyId::Note}),
     [](const ::testing::TestParamInfo<MissingField>& info) {
-        return std::string(info.param.step) + "Without" +
-               CNKeyName(info.param.missing).toStdString() + "Key";
+        return std::string(info.param.step) + "Without" + CNKeyName(info.param.missing).toStdString() + "Key";
     });
 
 TEST(DuplicateContact, FullyFetchedContactCopiesEveryFieldWithoutALogLine)

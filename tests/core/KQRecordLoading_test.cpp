@@ -2,10 +2,10 @@
 // whoever asks, a record's fetched contact is installed on the main thread only, and a whole node
 // loads all keys with one store fetch. The loop test is the one to run under ThreadSanitizer.
 
+#include "KQTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
 #include "store/KQPreferences.h"
-#include "KQTestUtil.h"
 
 #include <QLoggingCategory>
 #include <QThread>
@@ -275,8 +275,8 @@ TEST_F(RecordLoadingTest, BothSidesLoadAndReadTheSameRecordsInALoop)
             EXPECT_TRUE(record->givenName().value_or(QString()).startsWith(QLatin1String("Given")));
             (void)record->effectiveContact();
         }
-        ASSERT_TRUE(kqWaitUntil(
-            [&] { return workerDone.load() && handled == static_cast<int>(records.size()); }, 30000));
+        ASSERT_TRUE(
+            kqWaitUntil([&] { return workerDone.load() && handled == static_cast<int>(records.size()); }, 30000));
         worker.join();
         EXPECT_EQ(workerBad.load(), 0) << "round " << round;
         EXPECT_EQ(mainBad, 0) << "round " << round;

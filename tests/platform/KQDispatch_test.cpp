@@ -1,11 +1,11 @@
+#include "KQTestUtil.h"
 #include "platform/KQDispatch.h"
 #include "platform/KQNotificationCenter.h"
-#include "KQTestUtil.h"
 
 #include <QThread>
 #include <atomic>
-#include <stdexcept>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <thread>
 
 TEST(Dispatch, SerialQueueRunsBlocksOneAtATimeInOrder)
