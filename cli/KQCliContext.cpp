@@ -132,10 +132,9 @@ KQContainerHelperPtr KQCliContext::account(const QString& name)
     }
     if (!found) {
         const QStringList names = manager->storeHelper()->availableContainerHelperNames();
-        throw KQCliFailure{
-            name.isEmpty()
-                ? QStringLiteral("the store has no account")
-                : QStringLiteral("no account named \"%1\" (accounts: %2)").arg(name, names.join(QStringLiteral(", ")))};
+        throw KQCliFailure{name.isEmpty() ? QStringLiteral("the store has no account")
+                                          : QStringLiteral("no account named \"%1\" (accounts: %2)")
+                                                .arg(name, names.join(QStringLiteral(", ")))};
     }
     return found;
 }
