@@ -84,6 +84,7 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), m_cache);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kq.store.nodes.debug=true;kq.app.debug=true"));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);

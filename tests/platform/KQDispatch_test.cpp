@@ -150,7 +150,7 @@ TEST_P(SyncThatThrows, ReachesTheCallerAndLeavesTheQueueUsable)
 
 INSTANTIATE_TEST_SUITE_P(IdleOrBusy, SyncThatThrows,
                          ::testing::Values(ThrowCase{"OnAnIdleQueue", false}, ThrowCase{"OnABusyQueue", true}),
-                         [](const ::testing::TestParamInfo<ThrowCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<ThrowCase>& row) { return std::string(row.param.name); });
 
 TEST(Dispatch, MainThreadHops)
 {
