@@ -1,6 +1,7 @@
 #include "platform/KQDispatch.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLoggingCategory>
 #include <QRunnable>
 #include <QThread>
@@ -108,6 +109,80 @@ void runGuarded(const std::function<void()>& block, const QString& label)
     } catch (...) {
         qCCritical(kqDispatchLog, "block on queue %s threw", qUtf8Printable(label));
     }
+}
+
+// A waiting hop's rendezvous: the caller sleeps on it until the main thread ran the block.
+struct MainHopWait
+{
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr failure;
+};
+
+// Hops to the main thread travel as events of our own, made and read by our code only, so the
+// hand-off is marked where it happens; a synchronous hop waits on a standard lock, not inside Qt.
+class MainHopEvent final : public QEvent
+{
+public:
+    static QEvent::Type hopType()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    MainHopEvent(std::function<void()> block, std::shared_ptr<MainHopWait> wait)
+        : QEvent(hopType()), m_block(std::move(block)), m_wait(std::move(wait))
+    {
+        KQ_HANDOFF_RELEASE(this);
+    }
+    void run()
+    {
+        KQ_HANDOFF_ACQUIRE(this);
+        if (!m_wait) {
+            runGuarded(m_block, QStringLiteral("main"));
+            return;
+        }
+        std::exception_ptr failure;
+        try {
+            m_block();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(m_wait->mutex);
+        m_wait->failure = failure;
+        m_wait->done = true;
+        m_wait->finished.notify_all();
+    }
+
+private:
+    std::function<void()> m_block;
+    std::shared_ptr<MainHopWait> m_wait;
+};
+
+class MainHopReceiver final : public QObject
+{
+public:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == MainHopEvent::hopType()) {
+            static_cast<MainHopEvent*>(event)->run();
+            return true;
+        }
+        return QObject::event(event);
+    }
+};
+
+// Made on first use and never destroyed; it lives on the main thread.
+QObject* mainHopReceiver()
+{
+    static QObject* const receiver = [] {
+        auto* made = new MainHopReceiver;
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app != nullptr && made->thread() != app->thread())
+            made->moveToThread(app->thread());
+        return made;
+    }();
+    return receiver;
 }
 
 } // namespace
@@ -248,15 +323,7 @@ void globalAsync(std::function<void()> block)
 
 void mainAsync(std::function<void()> block)
 {
-    auto held = std::make_shared<std::function<void()>>(std::move(block));
-    KQ_HANDOFF_RELEASE(held.get());
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [held] {
-            KQ_HANDOFF_ACQUIRE(held.get());
-            (*held)();
-        },
-        Qt::QueuedConnection);
+    QCoreApplication::postEvent(mainHopReceiver(), new MainHopEvent(std::move(block), nullptr));
 }
 
 void mainSync(const std::function<void()>& block)
@@ -265,17 +332,12 @@ void mainSync(const std::function<void()>& block)
         block();
         return;
     }
-    int token = 0;
-    KQ_HANDOFF_RELEASE(&token);
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [&block, &token] {
-            KQ_HANDOFF_ACQUIRE(&token);
-            block();
-            KQ_HANDOFF_RELEASE(&token);
-        },
-        Qt::BlockingQueuedConnection);
-    KQ_HANDOFF_ACQUIRE(&token);
+    auto wait = std::make_shared<MainHopWait>();
+    QCoreApplication::postEvent(mainHopReceiver(), new MainHopEvent([&block] { block(); }, wait));
+    std::unique_lock lock(wait->mutex);
+    wait->finished.wait(lock, [&wait] { return wait->done; });
+    if (wait->failure)
+        std::rethrow_exception(wait->failure);
 }
 
 void waitForGlobalQueue()

@@ -60,7 +60,8 @@ bool isMainThread();
 void globalAsync(std::function<void()> block);
 // Queues block on the main thread.
 void mainAsync(std::function<void()> block);
-// Runs block on the main thread and waits; runs it at once when already there.
+// Runs block on the main thread and waits; runs it at once when already there. An exception thrown
+// by block is rethrown here.
 void mainSync(const std::function<void()>& block);
 // Waits until every block queued on the global background queue has run (for tests).
 void waitForGlobalQueue();
