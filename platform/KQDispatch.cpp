@@ -164,6 +164,8 @@ class MainHopReceiver final : public QObject
 public:
     bool event(QEvent* event) override
     {
+        // Only hops are posted here; mark the hand-off before reading the event at all.
+        KQ_HANDOFF_ACQUIRE(event);
         if (event->type() == MainHopEvent::hopType()) {
             static_cast<MainHopEvent*>(event)->run();
             return true;
