@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -135,8 +136,15 @@ public:
     bool areKeysAvailable(const QStringList& keys) const;
     const CNKeySet& availableKeys() const { return m_available; }
 
-    // Unchecked access to every field, for the store, the archiver and serializers.
+    // Unchecked access to every field, for the store, the archiver and serializers. The image
+    // bytes of a contact whose image is read on first use are not in it: see loadedImageData().
     const CNContactData& data() const { return d; }
+
+    // The image bytes, read now if the contact's store left them for later; unchecked.
+    const QByteArray& loadedImageData() const;
+    // For stores: the image bytes are read by load on the first access to them (from any thread,
+    // once); until then the contact has an image. Setting the image data replaces the loader.
+    void setImageLoader(std::function<QByteArray()> load);
 
     // Keyed-archive form: class "CNContact" (or "CNMutableContact"), every field, and the fetched keys.
     QStringList archiveClassNames() const override;
@@ -150,16 +158,21 @@ public:
     std::shared_ptr<CNMutableContact> mutableCopy() const;
 
     // Same fields and same fetched keys (identifier included).
-    friend bool operator==(const CNContact& a, const CNContact& b)
-    {
-        return a.m_available == b.m_available && a.d == b.d;
-    }
+    friend bool operator==(const CNContact& a, const CNContact& b);
 
 protected:
     void require(CNKeyId key) const;
 
+    // The image is replaced: the loader, if any, is dropped.
+    void imageDataWasSet() { m_lazyImage.reset(); }
+
     CNContactData d;
     CNKeySet m_available;
+
+private:
+    struct LazyImage;
+    // Shared by the copies of the contact, so that the bytes are read at most once.
+    std::shared_ptr<LazyImage> m_lazyImage;
 };
 
 using CNContactPtr = std::shared_ptr<CNContact>;

@@ -26,6 +26,7 @@ struct CNError
 
     int code = None;
     QString localizedDescription;
+    qint64 position = -1;
 
     bool isError() const { return code != None; }
     // The text the program logs for this error.

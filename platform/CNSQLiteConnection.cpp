@@ -80,7 +80,7 @@ std::optional<qint64> CNSQLiteConnection::queryInt(const char* sql)
 
 CNSQLiteConnection::Lease CNSQLiteConnection::cached(std::string_view sql)
 {
-    auto it = m_statements.find(std::string(sql));
+    auto it = m_statements.find(sql);
     if (it == m_statements.end()) {
         CNSQLiteStatement statement(m_db, sql);
         if (!statement.isValid())

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
 namespace {
@@ -197,15 +198,19 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addContact(const CNCont
 {
     if (contact.identifier().isEmpty())
         return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
-    const auto container = containerRow(containerIdentifier);
-    if (const auto* failure = std::get_if<Failure>(&container))
-        return *failure;
+    // A batch adds its contacts to one or a few containers: each is looked up once.
+    if (!m_lastContainer || m_lastContainer->first != containerIdentifier) {
+        const auto container = containerRow(containerIdentifier);
+        if (const auto* failure = std::get_if<Failure>(&container))
+            return *failure;
+        m_lastContainer.emplace(containerIdentifier, std::get<qint64>(container));
+    }
 
     auto insert = m_db.cached(view(insertContactSql()));
     if (!insert)
         return sqliteFailure();
     insert->bind(1, contact.identifier());
-    insert->bind(2, std::get<qint64>(container));
+    insert->bind(2, m_lastContainer->second);
     int index = 3;
     for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
         if (available(contact, column->key))
@@ -271,8 +276,9 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 cont
         statement->bind(1, contactId);
         return statement->run() ? Result() : sqliteFailure();
     };
+    const QByteArray& imageData = contact.loadedImageData();
     // Removing the image removes its thumbnail with it.
-    if (hasImage && d.imageData.isEmpty())
+    if (hasImage && imageData.isEmpty())
         return isNew ? Result() : remove();
 
     QByteArray storedImage;
@@ -296,7 +302,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 cont
     QByteArray image = storedImage;
     QByteArray thumbnail;
     if (hasImage) {
-        image = d.imageData;
+        image = imageData;
         // A contact fetched with all keys carries the old thumbnail: only a thumbnail that differs
         // from the stored one was given for a new image.
         const bool imageChanged = image != storedImage;
@@ -486,6 +492,16 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeSubgroup(const CN
 
 QByteArray CNSQLiteSaveTransaction::makeThumbnail(const QByteArray& imageData)
 {
+    // A JPEG photo that already fits is its own thumbnail: its header says so without decoding it.
+    QByteArray shared = imageData;
+    QBuffer source(&shared);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    const QSize size = reader.size();
+    if (reader.format() == "jpeg" && size.isValid() && size.width() <= ThumbnailSize &&
+        size.height() <= ThumbnailSize)
+        return imageData;
+
     QImage image;
     if (!image.loadFromData(imageData))
         return {};
