@@ -160,6 +160,8 @@ CNContact::CNContact(CNContactData data, CNKeySet availableKeys) : d(std::move(d
 }
 
 CNContact::~CNContact() = default;
+CNContact::CNContact(const CNContact&) = default;
+CNContact& CNContact::operator=(const CNContact&) = default;
 
 void CNContact::require(CNKeyId key) const
 {
@@ -204,7 +206,7 @@ KQ_CHECKED_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantM
 
 #undef KQ_CHECKED_GETTER
 
-struct CNContact::LazyImage
+struct CNContact::LazyImage : QSharedData
 {
     std::function<QByteArray()> load;
     std::once_flag once;
@@ -234,8 +236,13 @@ const QByteArray& CNContact::loadedImageData() const
 void CNContact::setImageLoader(std::function<QByteArray()> load)
 {
     d.imageData.clear();
-    m_lazyImage = std::make_shared<LazyImage>();
+    m_lazyImage = new LazyImage;
     m_lazyImage->load = std::move(load);
+}
+
+void CNContact::imageDataWasSet()
+{
+    m_lazyImage.reset();
 }
 
 bool CNContact::imageDataAvailable() const

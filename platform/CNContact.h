@@ -14,6 +14,7 @@
 #include "platform/KQKeyedArchiver.h"
 
 #include <QByteArray>
+#include <QExplicitlySharedDataPointer>
 #include <QString>
 #include <QStringList>
 
@@ -101,8 +102,8 @@ public:
     CNContact();
     CNContact(CNContactData data, CNKeySet availableKeys);
     virtual ~CNContact();
-    CNContact(const CNContact&) = default;
-    CNContact& operator=(const CNContact&) = default;
+    CNContact(const CNContact&);
+    CNContact& operator=(const CNContact&);
 
     const QString& identifier() const { return d.identifier; }
     CNContactType contactType() const;
@@ -170,15 +171,16 @@ protected:
     void require(CNKeyId key) const;
 
     // The image is replaced: the loader, if any, is dropped.
-    void imageDataWasSet() { m_lazyImage.reset(); }
+    void imageDataWasSet();
 
     CNContactData d;
     CNKeySet m_available;
 
 private:
     struct LazyImage;
-    // Shared by the copies of the contact, so that the bytes are read at most once.
-    std::shared_ptr<LazyImage> m_lazyImage;
+    // Shared by the copies of the contact, so that the bytes are read at most once. One pointer:
+    // a list holds hundreds of thousands of contacts.
+    QExplicitlySharedDataPointer<LazyImage> m_lazyImage;
 };
 
 using CNContactPtr = std::shared_ptr<CNContact>;
