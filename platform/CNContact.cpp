@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 namespace {
 
@@ -138,16 +139,11 @@ CNKeySet CNAllKeysSet()
     return set;
 }
 
-CNContactPropertyNotFetchedException::CNContactPropertyNotFetchedException(const QString& key)
-    : std::runtime_error("A property was not requested when the contact was fetched: " + key.toStdString()), m_key(key)
-{
-}
-
-QString CNContactPropertyNotFetchedException::description() const
-{
-    return QStringLiteral("CNPropertyNotFetchedException: A property was not requested when contact was fetched (%1).")
-        .arg(m_key);
-}
+namespace {
+// What a field reads as when the contact was not fetched with it. Trivially empty values, so their
+// destruction at exit leaves nothing a late reader could trip over.
+template <typename T> const T kNotFetched{};
+} // namespace
 
 CNContact::CNContact() : m_available(CNAllKeysSet())
 {
@@ -163,17 +159,22 @@ CNContact::~CNContact() = default;
 CNContact::CNContact(const CNContact&) = default;
 CNContact& CNContact::operator=(const CNContact&) = default;
 
-void CNContact::require(CNKeyId key) const
+bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const
 {
-    if (!isKeyAvailable(key))
-        throw CNContactPropertyNotFetchedException(CNKeyName(key));
+    for (const CNKeyId key : keys) {
+        if (!isKeyAvailable(key))
+            return CNReportError(error, CNError::make(CNError::PropertyNotFetched,
+                                                      QStringLiteral("A property was not requested when contact "
+                                                                     "was fetched (%1).")
+                                                          .arg(CNKeyName(key))));
+    }
+    return true;
 }
 
 #define KQ_CHECKED_GETTER(type, name, key)                                                                             \
     type CNContact::name() const                                                                                       \
     {                                                                                                                  \
-        require(CNKeyId::key);                                                                                         \
-        return d.name;                                                                                                 \
+        return isKeyAvailable(CNKeyId::key) ? d.name : kNotFetched<std::remove_cvref_t<type>>;                         \
     }
 
 KQ_CHECKED_GETTER(CNContactType, contactType, Type)
@@ -224,8 +225,7 @@ struct CNContact::LazyImage : QSharedData
 
 const QByteArray& CNContact::imageData() const
 {
-    require(CNKeyId::ImageData);
-    return loadedImageData();
+    return isKeyAvailable(CNKeyId::ImageData) ? loadedImageData() : kNotFetched<QByteArray>;
 }
 
 const QByteArray& CNContact::loadedImageData() const
@@ -247,8 +247,7 @@ void CNContact::imageDataWasSet()
 
 bool CNContact::imageDataAvailable() const
 {
-    require(CNKeyId::ImageDataAvailable);
-    return m_lazyImage || !d.imageData.isEmpty();
+    return isKeyAvailable(CNKeyId::ImageDataAvailable) && (m_lazyImage || !d.imageData.isEmpty());
 }
 
 bool operator==(const CNContact& a, const CNContact& b)
