@@ -74,10 +74,10 @@ public:
     {
         std::lock_guard lock(m_mutex);
         if (!m_db.isOpen()) {
-            QString why;
+            CNError why;
             if (!m_db.open(m_path, false, &why) || !m_db.exec("PRAGMA query_only=ON")) {
                 qCWarning(kqStoreLog).noquote() << "Cannot read a contact's image:"
-                                                << (why.isEmpty() ? m_db.errorMessage() : why);
+                                                << (why.isError() ? why.localizedDescription : m_db.errorMessage());
                 m_db.close();
                 return {};
             }
