@@ -246,12 +246,12 @@ void KQContactEditor::mergeContact(const CNContact& source, CNMutableContact& ta
 void KQContactEditor::mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
                                                        CNMutableContact& target)
 {
-    if (target.isKeyAvailable(CNKeyId::ImageData) && !target.data().imageData.isEmpty())
+    if (target.isKeyAvailable(CNKeyId::ImageData) && !target.loadedImageData().isEmpty())
         return;
     for (const auto& record : records) {
         const CNContactPtr contact = record->effectiveContact();
-        if (contact->isKeyAvailable(CNKeyId::ImageData) && !contact->data().imageData.isEmpty()) {
-            target.setImageData(contact->data().imageData);
+        if (contact->isKeyAvailable(CNKeyId::ImageData) && !contact->loadedImageData().isEmpty()) {
+            target.setImageData(contact->loadedImageData());
             return;
         }
     }

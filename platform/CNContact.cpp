@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 #include <array>
+#include <cstring>
+#include <mutex>
 #include <type_traits>
 
 namespace {
@@ -20,18 +22,17 @@ public:
             word = QRandomGenerator::system()->generate64();
     }
 
-    QUuid next()
+    // The 16 bytes of a version 4 UUID, most significant first.
+    void next(unsigned char* bytes)
     {
         quint64 hi = step();
         quint64 lo = step();
         hi = (hi & ~0xF000ULL) | 0x4000ULL;
         lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
-        std::array<char, 16> bytes;
         for (int i = 0; i < 8; ++i) {
-            bytes[static_cast<size_t>(i)] = static_cast<char>(hi >> (56 - 8 * i));
-            bytes[static_cast<size_t>(8 + i)] = static_cast<char>(lo >> (56 - 8 * i));
+            bytes[i] = static_cast<unsigned char>(hi >> (56 - 8 * i));
+            bytes[8 + i] = static_cast<unsigned char>(lo >> (56 - 8 * i));
         }
-        return QUuid::fromRfc4122(QByteArrayView(bytes.data(), 16));
     }
 
 private:
@@ -52,31 +53,63 @@ private:
     quint64 m_state[4];
 };
 
-QUuid makeUuid()
+void makeUuid(unsigned char* bytes)
 {
     thread_local UuidGenerator generator;
-    return generator.next();
+    generator.next(bytes);
+}
+
+QUuid uuidFromBytes(const unsigned char* b)
+{
+    return QUuid(uint(b[0]) << 24 | uint(b[1]) << 16 | uint(b[2]) << 8 | b[3], ushort(b[4] << 8 | b[5]),
+                 ushort(b[6] << 8 | b[7]), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
 }
 
 } // namespace
 
 QString CNMakeIdentifier()
 {
-    const QByteArray bytes = makeUuid().toRfc4122();
-    return CNUuidTextFromBytes(reinterpret_cast<const unsigned char*>(bytes.constData()));
+    unsigned char bytes[16];
+    makeUuid(bytes);
+    return CNUuidTextFromBytes(bytes);
 }
 
-CNEntryIdentifier::CNEntryIdentifier() : m_uuid(makeUuid()) {}
+CNEntryIdentifier::CNEntryIdentifier()
+{
+    unsigned char bytes[16];
+    makeUuid(bytes);
+    m_uuid = uuidFromBytes(bytes);
+}
 
 CNEntryIdentifier::CNEntryIdentifier(const QString& text)
 {
     unsigned char bytes[16];
     if (CNUuidBytesFromText(text, bytes)) {
-        m_uuid = QUuid::fromRfc4122(QByteArrayView(bytes, 16));
+        m_uuid = uuidFromBytes(bytes);
     } else {
         m_other = new Other;
         m_other->text = text;
     }
+}
+
+CNEntryIdentifier CNEntryIdentifier::fromBytes(const unsigned char* bytes)
+{
+    return CNEntryIdentifier(uuidFromBytes(bytes));
+}
+
+bool CNEntryIdentifier::bytes(unsigned char* out) const
+{
+    if (m_other || m_uuid.isNull())
+        return false;
+    // Big-endian, as in the text.
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<unsigned char>(m_uuid.data1 >> (24 - 8 * i));
+    out[4] = static_cast<unsigned char>(m_uuid.data2 >> 8);
+    out[5] = static_cast<unsigned char>(m_uuid.data2);
+    out[6] = static_cast<unsigned char>(m_uuid.data3 >> 8);
+    out[7] = static_cast<unsigned char>(m_uuid.data3);
+    std::memcpy(out + 8, m_uuid.data4, 8);
+    return true;
 }
 
 QString CNEntryIdentifier::text() const
@@ -123,6 +156,8 @@ CNContact::CNContact(CNContactData data, CNKeySet availableKeys) : d(std::move(d
 }
 
 CNContact::~CNContact() = default;
+CNContact::CNContact(const CNContact&) = default;
+CNContact& CNContact::operator=(const CNContact&) = default;
 
 bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const
 {
@@ -160,7 +195,6 @@ KQ_CHECKED_GETTER(const QString&, phoneticOrganizationName, PhoneticOrganization
 KQ_CHECKED_GETTER(const std::optional<CNDateComponents>&, birthday, Birthday)
 KQ_CHECKED_GETTER(const std::optional<CNDateComponents>&, nonGregorianBirthday, NonGregorianBirthday)
 KQ_CHECKED_GETTER(const QString&, note, Note)
-KQ_CHECKED_GETTER(const QByteArray&, imageData, ImageData)
 KQ_CHECKED_GETTER(const QByteArray&, thumbnailImageData, ThumbnailImageData)
 KQ_CHECKED_GETTER(const CNPhoneNumberList&, phoneNumbers, PhoneNumbers)
 KQ_CHECKED_GETTER(const CNStringValueList&, emailAddresses, EmailAddresses)
@@ -173,9 +207,61 @@ KQ_CHECKED_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantM
 
 #undef KQ_CHECKED_GETTER
 
+struct CNContact::LazyImage : QSharedData
+{
+    std::function<QByteArray()> load;
+    std::once_flag once;
+    QByteArray bytes;
+
+    const QByteArray& get()
+    {
+        std::call_once(once, [this] {
+            bytes = load();
+            load = nullptr;
+        });
+        return bytes;
+    }
+};
+
+const QByteArray& CNContact::imageData() const
+{
+    return isKeyAvailable(CNKeyId::ImageData) ? loadedImageData() : kNotFetched<QByteArray>;
+}
+
+const QByteArray& CNContact::loadedImageData() const
+{
+    return m_lazyImage ? m_lazyImage->get() : d.imageData;
+}
+
+void CNContact::setImageLoader(std::function<QByteArray()> load)
+{
+    d.imageData.clear();
+    m_lazyImage = new LazyImage;
+    m_lazyImage->load = std::move(load);
+}
+
+void CNContact::imageDataWasSet()
+{
+    m_lazyImage.reset();
+}
+
 bool CNContact::imageDataAvailable() const
 {
-    return isKeyAvailable(CNKeyId::ImageDataAvailable) && !d.imageData.isEmpty();
+    return isKeyAvailable(CNKeyId::ImageDataAvailable) && (m_lazyImage || !d.imageData.isEmpty());
+}
+
+bool operator==(const CNContact& a, const CNContact& b)
+{
+    if (a.m_available != b.m_available)
+        return false;
+    if (!a.m_lazyImage && !b.m_lazyImage)
+        return a.d == b.d;
+    if (a.loadedImageData() != b.loadedImageData())
+        return false;
+    CNContactData x = a.d;
+    CNContactData y = b.d;
+    x.imageData = y.imageData = QByteArray();
+    return x == y;
 }
 
 bool CNContact::isKeyAvailable(const QString& key) const
@@ -195,16 +281,21 @@ bool CNContact::areKeysAvailable(const QStringList& keys) const
 
 std::shared_ptr<CNContact> CNContact::copy() const
 {
-    return std::make_shared<CNContact>(d, m_available);
+    auto contact = std::make_shared<CNContact>(d, m_available);
+    contact->m_lazyImage = m_lazyImage;
+    return contact;
 }
 
 std::shared_ptr<CNMutableContact> CNContact::mutableCopy() const
 {
-    return std::make_shared<CNMutableContact>(d, m_available);
+    auto contact = std::make_shared<CNMutableContact>(d, m_available);
+    static_cast<CNContact&>(*contact).m_lazyImage = m_lazyImage;
+    return contact;
 }
 
 void CNMutableContact::setImageData(const QByteArray& v)
 {
+    imageDataWasSet();
     set(CNKeyId::ImageData, d.imageData, v);
     m_available.set(static_cast<size_t>(CNKeyId::ImageDataAvailable));
 }

@@ -15,9 +15,11 @@
 #include "platform/KQKeyedArchiver.h"
 
 #include <QByteArray>
+#include <QExplicitlySharedDataPointer>
 #include <QString>
 #include <QStringList>
 #include <bitset>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -93,8 +95,8 @@ public:
     CNContact();
     CNContact(CNContactData data, CNKeySet availableKeys);
     virtual ~CNContact();
-    CNContact(const CNContact&) = default;
-    CNContact& operator=(const CNContact&) = default;
+    CNContact(const CNContact&);
+    CNContact& operator=(const CNContact&);
 
     const QString& identifier() const { return d.identifier; }
     CNContactType contactType() const;
@@ -137,8 +139,15 @@ public:
     bool checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const;
     const CNKeySet& availableKeys() const { return m_available; }
 
-    // Unchecked access to every field, for the store, the archiver and serializers.
+    // Unchecked access to every field, for the store, the archiver and serializers. The image
+    // bytes of a contact whose image is read on first use are not in it: see loadedImageData().
     const CNContactData& data() const { return d; }
+
+    // The image bytes, read now if the contact's store left them for later; unchecked.
+    const QByteArray& loadedImageData() const;
+    // For stores: the image bytes are read by load on the first access to them (from any thread,
+    // once); until then the contact has an image. Setting the image data replaces the loader.
+    void setImageLoader(std::function<QByteArray()> load);
 
     // Keyed-archive form: class "CNContact" (or "CNMutableContact"), every field, and the fetched keys.
     QStringList archiveClassNames() const override;
@@ -152,14 +161,20 @@ public:
     std::shared_ptr<CNMutableContact> mutableCopy() const;
 
     // Same fields and same fetched keys (identifier included).
-    friend bool operator==(const CNContact& a, const CNContact& b)
-    {
-        return a.m_available == b.m_available && a.d == b.d;
-    }
+    friend bool operator==(const CNContact& a, const CNContact& b);
 
 protected:
+    // The image is replaced: the loader, if any, is dropped.
+    void imageDataWasSet();
+
     CNContactData d;
     CNKeySet m_available;
+
+private:
+    struct LazyImage;
+    // Shared by the copies of the contact, so that the bytes are read at most once. One pointer:
+    // a list holds hundreds of thousands of contacts.
+    QExplicitlySharedDataPointer<LazyImage> m_lazyImage;
 };
 
 using CNContactPtr = std::shared_ptr<CNContact>;

@@ -389,12 +389,12 @@ void CNContact::encodeWithCoder(KQKeyedArchiver& coder) const
     if (has(CNKeyId::NonGregorianBirthday))
         encodeDate(coder, d.nonGregorianBirthday, CNContactNonGregorianBirthdayKey);
     if (has(CNKeyId::ImageData))
-        coder.encodeData(d.imageData, CNContactImageDataKey);
+        coder.encodeData(loadedImageData(), CNContactImageDataKey);
     if (has(CNKeyId::ThumbnailImageData))
         coder.encodeData(d.thumbnailImageData, CNContactThumbnailImageDataKey);
     // Derived from the image; written for readers that look for it, never read back.
     if (has(CNKeyId::ImageDataAvailable) && has(CNKeyId::ImageData))
-        coder.encodeBool(!d.imageData.isEmpty(), CNContactImageDataAvailableKey);
+        coder.encodeBool(!loadedImageData().isEmpty(), CNContactImageDataAvailableKey);
     if (has(CNKeyId::PhoneNumbers))
         encodeList(coder, d.phoneNumbers, CNContactPhoneNumbersKey);
     if (has(CNKeyId::EmailAddresses))

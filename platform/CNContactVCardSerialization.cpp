@@ -25,15 +25,21 @@ CNContactList CNContactVCardSerialization::contactsWithData(const QByteArray& da
     CNVCardReader::Result result = CNVCardReader::read(data);
     if (error) {
         *error = CNError{};
-        if (!result.problems.isEmpty()) {
+        if (!result.problems.empty()) {
             // Long lists of stray lines add nothing after the first few.
-            constexpr qsizetype kShown = 20;
-            QStringList shown = result.problems.mid(0, kShown);
+            constexpr size_t kShown = 20;
+            QStringList shown;
+            for (size_t i = 0; i < std::min(kShown, result.problems.size()); ++i) {
+                const CNError& problem = result.problems[i];
+                shown.append(QStringLiteral("line %1: %2")
+                                 .arg(QString::number(problem.position), problem.localizedDescription));
+            }
             if (result.problems.size() > kShown)
                 shown.append(QStringLiteral("and %1 more").arg(result.problems.size() - kShown));
-            *error =
-                CNError::make(CNError::CorruptData, QStringLiteral("The vCard data could not be read completely: %1")
-                                                        .arg(shown.join(QStringLiteral("; "))));
+            *error = CNError::make(CNError::CorruptData, QStringLiteral("The vCard data could not be read completely: %1")
+                                                             .arg(shown.join(QStringLiteral("; "))));
+            // The first problem's line.
+            error->position = result.problems.front().position;
         }
     }
     return std::move(result.contacts);

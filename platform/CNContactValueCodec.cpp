@@ -102,6 +102,9 @@ constexpr quint64 HeaderUuid = 2;
 class Writer
 {
 public:
+    // Room for a typical list at once rather than in several steps.
+    Writer() { m_bytes.reserve(128); }
+
     void varint(quint64 v)
     {
         while (v >= 0x80) {
@@ -114,9 +117,24 @@ public:
 
     void text(const QString& s)
     {
-        const QByteArray utf8 = s.toUtf8();
-        varint(static_cast<quint64>(utf8.size()) << 2 | TagText);
-        m_bytes.append(utf8);
+        // Most texts are ASCII: copied without a UTF-8 copy in between.
+        const qsizetype n = s.size();
+        const char16_t* units = reinterpret_cast<const char16_t*>(s.constData());
+        qsizetype ascii = 0;
+        while (ascii < n && units[ascii] < 0x80)
+            ++ascii;
+        if (ascii < n) {
+            const QByteArray utf8 = s.toUtf8();
+            varint(static_cast<quint64>(utf8.size()) << 2 | TagText);
+            m_bytes.append(utf8);
+            return;
+        }
+        varint(static_cast<quint64>(n) << 2 | TagText);
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + n);
+        char* w = m_bytes.data() + at;
+        for (qsizetype i = 0; i < n; ++i)
+            w[i] = static_cast<char>(units[i]);
     }
     void label(const QString& s)
     {
@@ -125,14 +143,14 @@ public:
         else
             text(s);
     }
-    void identifier(const QString& s)
+    void identifier(const CNEntryIdentifier& identifier)
     {
         unsigned char packed[16];
-        if (CNUuidBytesFromText(s, packed)) {
+        if (identifier.bytes(packed)) {
             varint(HeaderUuid);
             m_bytes.append(reinterpret_cast<const char*>(packed), 16);
         } else {
-            text(s);
+            text(identifier.text());
         }
     }
 
@@ -199,6 +217,21 @@ public:
         QString s = QString::fromUtf8(reinterpret_cast<const char*>(m_p), static_cast<qsizetype>(length));
         m_p += length;
         return s;
+    }
+
+    // An entry identifier: 16 bytes, or any other text.
+    CNEntryIdentifier identifier()
+    {
+        if (m_p != m_end && *m_p == HeaderUuid) {
+            if (remaining() < 17) {
+                m_ok = false;
+                return {};
+            }
+            CNEntryIdentifier id = CNEntryIdentifier::fromBytes(m_p + 1);
+            m_p += 17;
+            return id;
+        }
+        return CNEntryIdentifier(string());
     }
 
 private:
@@ -326,7 +359,7 @@ template <typename T> QByteArray encodeList(const std::vector<CNLabeledValue<T>>
     Writer w;
     w.varint(values.size());
     for (const auto& entry : values) {
-        w.identifier(entry.identifier());
+        w.identifier(entry.entryIdentifier());
         w.label(entry.label());
         writeValue(w, entry.value());
     }
@@ -345,7 +378,7 @@ template <typename T> bool decodeList(const char* data, qsizetype size, std::vec
         return false;
     out.reserve(count);
     for (quint64 i = 0; i < count; ++i) {
-        QString identifier = r.string();
+        CNEntryIdentifier identifier = r.identifier();
         QString label = r.string();
         T value;
         readValue(r, value);

@@ -18,8 +18,12 @@ class CNEntryIdentifier
 public:
     CNEntryIdentifier();
     explicit CNEntryIdentifier(const QString& text);
+    // The identifier whose canonical text these 16 bytes stand for.
+    static CNEntryIdentifier fromBytes(const unsigned char* bytes);
 
     QString text() const;
+    // The 16 bytes of an identifier with a canonical UUID text; false for any other identifier.
+    bool bytes(unsigned char* out) const;
 
     friend bool operator==(const CNEntryIdentifier& a, const CNEntryIdentifier& b)
     {
@@ -29,6 +33,8 @@ public:
     }
 
 private:
+    explicit CNEntryIdentifier(QUuid uuid) : m_uuid(uuid) {}
+
     struct Other : QSharedData
     {
         QString text;
@@ -52,6 +58,7 @@ public:
     static CNLabeledValue labeledValueWithLabel(const QString& label, const T& value) { return {label, value}; }
 
     QString identifier() const { return m_identifier.text(); }
+    const CNEntryIdentifier& entryIdentifier() const { return m_identifier; }
     const QString& label() const { return m_label; }
     const T& value() const { return m_value; }
 
@@ -66,11 +73,12 @@ public:
 
     friend bool operator==(const CNLabeledValue&, const CNLabeledValue&) = default;
 
-private:
     CNLabeledValue(CNEntryIdentifier identifier, QString label, T value)
         : m_identifier(std::move(identifier)), m_label(std::move(label)), m_value(std::move(value))
     {
     }
+
+private:
 
     CNEntryIdentifier m_identifier;
     QString m_label;

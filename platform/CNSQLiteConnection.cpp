@@ -91,7 +91,7 @@ bool CNSQLiteConnection::queryInt(const char* sql, qint64* value, CNError* error
 
 CNSQLiteConnection::Lease CNSQLiteConnection::cached(std::string_view sql)
 {
-    auto it = m_statements.find(std::string(sql));
+    auto it = m_statements.find(sql);
     if (it == m_statements.end()) {
         CNSQLiteStatement statement(m_db, sql);
         if (!statement.isValid())

@@ -67,5 +67,11 @@ public:
 
 private:
     sqlite3* m_db = nullptr;
-    std::unordered_map<std::string, CNSQLiteStatement> m_statements;
+    // Looked up by the text without copying it.
+    struct TextHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, CNSQLiteStatement, TextHash, std::equal_to<>> m_statements;
 };

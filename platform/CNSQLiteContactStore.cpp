@@ -62,7 +62,41 @@ private:
     std::unique_ptr<CNSQLiteConnection> m_db;
 };
 
-CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler onChange) : m_path(path)
+// Image bytes, read when a fetched contact's image is first used: a list fetch reads only whether
+// there is one. The bytes are the stored ones at that moment. One connection, serialised, opened on
+// the first read.
+class CNSQLiteContactStore::ImageReader
+{
+public:
+    explicit ImageReader(QString path) : m_path(std::move(path)) {}
+
+    QByteArray image(qint64 contactId)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_db.isOpen()) {
+            CNError why;
+            if (!m_db.open(m_path, false, &why) || !m_db.exec("PRAGMA query_only=ON")) {
+                qCWarning(kqStoreLog).noquote() << "Cannot read a contact's image:"
+                                                << (why.isError() ? why.localizedDescription : m_db.errorMessage());
+                m_db.close();
+                return {};
+            }
+        }
+        auto query = m_db.cached("SELECT image FROM images WHERE contact_id = ?1");
+        if (!query)
+            return {};
+        query->bind(1, contactId);
+        return query->step() == SQLITE_ROW ? query->blob(0) : QByteArray();
+    }
+
+private:
+    const QString m_path;
+    std::mutex m_mutex;
+    CNSQLiteConnection m_db;
+};
+
+CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler onChange)
+    : m_path(path), m_images(std::make_shared<ImageReader>(path))
 {
     const auto refuse = [&](const QString& why) {
         m_openError = CNError::make(CNError::DataAccessAuthorizationDenied,
@@ -231,10 +265,13 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     QByteArray sql = "SELECT c.identifier";
     std::vector<const CNSQLiteContactColumn*> columns;
     bool joinImages = false;
+    // The image bytes are read on first use (see ImageReader); the fetch reads only whether there
+    // is an image, which needs none of its bytes.
+    const bool wantsImage =
+        keys.test(static_cast<size_t>(CNKeyId::ImageData)) || keys.test(static_cast<size_t>(CNKeyId::ImageDataAvailable));
     for (int k = 0; k < CNKeyCount; ++k) {
         const auto key = static_cast<CNKeyId>(k);
-        if (!keys.test(static_cast<size_t>(k)) ||
-            (key == CNKeyId::ImageDataAvailable && keys.test(static_cast<size_t>(CNKeyId::ImageData))))
+        if (!keys.test(static_cast<size_t>(k)) || key == CNKeyId::ImageData || key == CNKeyId::ImageDataAvailable)
             continue;
         const CNSQLiteContactColumn* column = CNSQLiteContactColumns::column(key);
         if (!column)
@@ -243,6 +280,11 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
         sql += column->name;
         joinImages = joinImages || column->inImagesTable;
         columns.push_back(column);
+    }
+    const int imageAt = static_cast<int>(columns.size()) + 1;
+    if (wantsImage) {
+        sql += ", c.id, length(i.image)";
+        joinImages = true;
     }
     sql += " FROM contacts c";
     if (joinImages)
@@ -313,8 +355,13 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
                 qCWarning(kqStoreLog) << "Damaged field" << columns[i]->name << "in contact" << data.identifier;
             }
         }
+        auto contact = std::make_shared<CNContact>(std::move(data), available);
+        if (wantsImage && sqlite3_column_int64(row, imageAt + 1) > 0) {
+            contact->setImageLoader(
+                [images = m_images, id = sqlite3_column_int64(row, imageAt)] { return images->image(id); });
+        }
         bool stop = false;
-        block(std::make_shared<CNContact>(std::move(data), available), &stop);
+        block(contact, &stop);
         if (stop)
             return true;
     }

@@ -36,6 +36,7 @@ public:
 
 private:
     class Reader;
+    class ImageReader;
     std::unique_ptr<CNSQLiteConnection> takeReader(CNError* error);
     void returnReader(std::unique_ptr<CNSQLiteConnection> connection);
 
@@ -53,4 +54,7 @@ private:
     std::vector<std::unique_ptr<CNSQLiteConnection>> m_idleReaders;
 
     std::unique_ptr<CNSQLiteChangeWatcher> m_watcher;
+
+    // Reads the image bytes of fetched contacts on first use; kept alive by those contacts.
+    std::shared_ptr<ImageReader> m_images;
 };

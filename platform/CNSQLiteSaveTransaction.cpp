@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
 namespace {
@@ -197,15 +198,19 @@ CNError CNSQLiteSaveTransaction::addContact(const CNContact& contact, const QStr
 {
     if (contact.identifier().isEmpty())
         return CNError{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
-    qint64 container = 0;
-    if (CNError failure = containerRow(containerIdentifier, container); failure.isError())
-        return failure;
+    // A batch adds its contacts to one or a few containers: each is looked up once.
+    if (!m_lastContainer || m_lastContainer->first != containerIdentifier) {
+        qint64 container = 0;
+        if (CNError failure = containerRow(containerIdentifier, container); failure.isError())
+            return failure;
+        m_lastContainer.emplace(containerIdentifier, container);
+    }
 
     auto insert = m_db.cached(view(insertContactSql()));
     if (!insert)
         return sqliteFailure();
     insert->bind(1, contact.identifier());
-    insert->bind(2, container);
+    insert->bind(2, m_lastContainer->second);
     int index = 3;
     for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
         if (available(contact, column->key))
@@ -270,8 +275,9 @@ CNError CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& 
         statement->bind(1, contactId);
         return statement->run() ? CNError() : sqliteFailure();
     };
+    const QByteArray& imageData = contact.loadedImageData();
     // Removing the image removes its thumbnail with it.
-    if (hasImage && d.imageData.isEmpty())
+    if (hasImage && imageData.isEmpty())
         return isNew ? CNError() : remove();
 
     QByteArray storedImage;
@@ -295,7 +301,7 @@ CNError CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& 
     QByteArray image = storedImage;
     QByteArray thumbnail;
     if (hasImage) {
-        image = d.imageData;
+        image = imageData;
         // A contact fetched with all keys carries the old thumbnail: only a thumbnail that differs
         // from the stored one was given for a new image.
         const bool imageChanged = image != storedImage;
@@ -484,6 +490,16 @@ CNError CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup, const C
 
 QByteArray CNSQLiteSaveTransaction::makeThumbnail(const QByteArray& imageData)
 {
+    // A JPEG photo that already fits is its own thumbnail: its header says so without decoding it.
+    QByteArray shared = imageData;
+    QBuffer source(&shared);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    const QSize size = reader.size();
+    if (reader.format() == "jpeg" && size.isValid() && size.width() <= ThumbnailSize &&
+        size.height() <= ThumbnailSize)
+        return imageData;
+
     QImage image;
     if (!image.loadFromData(imageData))
         return {};

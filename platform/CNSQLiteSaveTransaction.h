@@ -7,6 +7,9 @@
 #include "platform/CNSQLiteConnection.h"
 #include "platform/CNSaveRequest.h"
 
+#include <optional>
+#include <utility>
+
 class CNSQLiteSaveTransaction
 {
 public:
@@ -14,8 +17,8 @@ public:
 
     bool apply(const CNSaveRequest& request, CNError* error);
 
-    // A thumbnail for an image: scaled to fit ThumbnailSize pixels, JPEG. Empty when the data is
-    // no image this program can read.
+    // A thumbnail for an image: scaled to fit ThumbnailSize pixels, JPEG (a JPEG image that fits
+    // already is its own thumbnail). Empty when the data is no image this program can read.
     static constexpr int ThumbnailSize = 320;
     static QByteArray makeThumbnail(const QByteArray& imageData);
 
@@ -57,4 +60,6 @@ private:
     static CNError parentGroupFailure(const CNError& lookup);
 
     CNSQLiteConnection& m_db;
+    // The container the last contact was added to, and its row.
+    std::optional<std::pair<QString, qint64>> m_lastContainer;
 };

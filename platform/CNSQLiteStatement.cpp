@@ -15,7 +15,8 @@ CNSQLiteStatement::~CNSQLiteStatement()
     sqlite3_finalize(m_stmt);
 }
 
-CNSQLiteStatement::CNSQLiteStatement(CNSQLiteStatement&& other) noexcept : m_stmt(std::exchange(other.m_stmt, nullptr))
+CNSQLiteStatement::CNSQLiteStatement(CNSQLiteStatement&& other) noexcept
+    : m_stmt(std::exchange(other.m_stmt, nullptr)), m_held(std::move(other.m_held))
 {
 }
 
@@ -24,6 +25,7 @@ CNSQLiteStatement& CNSQLiteStatement::operator=(CNSQLiteStatement&& other) noexc
     if (this != &other) {
         sqlite3_finalize(m_stmt);
         m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_held = std::move(other.m_held);
     }
     return *this;
 }
@@ -46,17 +48,27 @@ void CNSQLiteStatement::bind(int index, const QString& text)
         bindUtf8(index, text.toUtf8());
 }
 
+const QByteArray& CNSQLiteStatement::hold(const QByteArray& bytes)
+{
+    // Shares the bytes (no copy) until the next reset, so SQLite need not copy them either.
+    m_held.push_back(bytes);
+    return m_held.back();
+}
+
 void CNSQLiteStatement::bindUtf8(int index, const QByteArray& utf8)
 {
-    sqlite3_bind_text(m_stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    const QByteArray& held = hold(utf8);
+    sqlite3_bind_text(m_stmt, index, held.constData(), static_cast<int>(held.size()), SQLITE_STATIC);
 }
 
 void CNSQLiteStatement::bind(int index, const QByteArray& blob)
 {
-    if (blob.isEmpty())
+    if (blob.isEmpty()) {
         sqlite3_bind_null(m_stmt, index);
-    else
-        sqlite3_bind_blob(m_stmt, index, blob.constData(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    const QByteArray& held = hold(blob);
+    sqlite3_bind_blob(m_stmt, index, held.constData(), static_cast<int>(held.size()), SQLITE_STATIC);
 }
 
 int CNSQLiteStatement::step()
@@ -76,6 +88,7 @@ void CNSQLiteStatement::reset()
 {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
+    m_held.clear();
 }
 
 QString CNSQLiteStatement::text(int column) const

@@ -1,11 +1,13 @@
 #pragma once
 // One prepared SQLite statement, finalized when it goes out of scope. Empty texts and blobs are
-// bound as NULL, and NULL reads back as an empty value, so that sparse contacts stay small.
+// bound as NULL, and NULL reads back as an empty value, so that sparse contacts stay small. Bound
+// texts and blobs are kept by the statement until reset() (the bindings go with them).
 
 #include <QByteArray>
 #include <QString>
 #include <sqlite3.h>
 #include <string_view>
+#include <vector>
 
 class CNSQLiteStatement
 {
@@ -42,5 +44,8 @@ public:
     QByteArray blob(int column) const;
 
 private:
+    const QByteArray& hold(const QByteArray& bytes);
+
     sqlite3_stmt* m_stmt = nullptr;
+    std::vector<QByteArray> m_held;
 };

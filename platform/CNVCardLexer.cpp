@@ -299,7 +299,27 @@ bool CNVCardCodec::appendBase64(QByteArrayView in, QByteArray& out)
     int bits = 0;
     int padding = 0;
     bool ok = true;
-    for (const char ch : in) {
+    // Whole groups of four characters at a time; whitespace, padding and the end go one by one.
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const auto* const end = p + in.size();
+    for (;;) {
+        while (end - p >= 4) {
+            const int a = table[p[0]], b = table[p[1]], c = table[p[2]], d = table[p[3]];
+            if ((a | b | c | d) < 0)
+                break;
+            const quint32 group = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6 | quint32(d);
+            w[0] = static_cast<char>(group >> 16);
+            w[1] = static_cast<char>(group >> 8);
+            w[2] = static_cast<char>(group);
+            w += 3;
+            p += 4;
+        }
+        // Whitespace between groups is skipped; anything else is left to the loop below.
+        if (p == end || (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n'))
+            break;
+        ++p;
+    }
+    for (const char ch : QByteArrayView(p, end - p)) {
         const auto c = static_cast<unsigned char>(ch);
         const int v = table[c];
         if (v >= 0 && padding == 0) {
@@ -325,6 +345,8 @@ QString CNVCardCodec::unescapeText(QByteArrayView utf8)
 {
     const qsizetype n = utf8.size();
     const char* s = utf8.data();
+    if (n == 0)
+        return {};
     if (!std::memchr(s, '\\', static_cast<size_t>(n)))
         return QString::fromUtf8(utf8);
     QVarLengthArray<char, 512> out(n);

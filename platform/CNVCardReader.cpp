@@ -5,6 +5,7 @@
 #include "platform/CNVCardLexer.h"
 #include "platform/KQTextCodecs.h"
 
+#include <QHash>
 #include <algorithm>
 #include <array>
 
@@ -14,6 +15,7 @@ enum class Prop
 {
     Begin,
     End,
+    Version,
     N,
     FN,
     Nickname,
@@ -57,6 +59,7 @@ struct PropertyName
 const PropertyName kProperties[] = {
     {"BEGIN", Prop::Begin},
     {"END", Prop::End},
+    {"VERSION", Prop::Version},
     {"N", Prop::N},
     {"FN", Prop::FN},
     {"NICKNAME", Prop::Nickname},
@@ -137,10 +140,12 @@ struct Card
 {
     int line = 0;
     QString failure;
+    int failureLine = 0;
     bool isGroup = false;
     bool organization = false;
     bool haveN = false, haveOrg = false, haveTitle = false, haveNickname = false, haveBirthday = false;
     bool haveAltBirthday = false, havePhoto = false;
+    bool version4 = false;
     QString formattedName;
     CNContactData d;
     std::vector<Pending<CNPhoneNumber>> phones;
@@ -161,6 +166,7 @@ struct Card
         failure.clear();
         isGroup = organization = false;
         haveN = haveOrg = haveTitle = haveNickname = haveBirthday = haveAltBirthday = havePhoto = false;
+        version4 = false;
         formattedName.clear();
         d = CNContactData();
         phones.clear();
@@ -250,11 +256,15 @@ private:
     void property(const CNVCardProperty& p);
     void finishCard(Card& card);
     void fail(const CNVCardProperty& p, const QString& why);
+    void problem(int line, const QString& text);
 
     // The value's text as UTF-8 bytes, after quoted-printable and charset decoding.
     bool valueBytes(const CNVCardProperty& p, QByteArrayView& out);
     bool text(const CNVCardProperty& p, QString& out);
-    bool components(const CNVCardProperty& p, std::vector<QString>& out);
+    // sharedParts: a bit for each component whose texts repeat across cards (see shared()).
+    bool components(const CNVCardProperty& p, std::vector<QString>& out, unsigned sharedParts = ~0u);
+    // The text of a short component value, shared with the equal texts read before.
+    QString shared(QByteArrayView utf8);
     QString typeLabel(const CNVCardProperty& p, CNVCardValueKind kind);
     void photo(const CNVCardProperty& p);
     void instantMessage(const CNVCardProperty& p, const QString& service, QString username);
@@ -275,6 +285,7 @@ private:
     std::vector<QByteArrayView> m_parts;
     std::vector<QByteArrayView> m_types;
     std::vector<QString> m_components;
+    QHash<QByteArray, QString> m_shared;
 };
 
 CNVCardReader::Result Reader::run(const QByteArray& input)
@@ -285,14 +296,23 @@ CNVCardReader::Result Reader::run(const QByteArray& input)
     while (lexer.next(p))
         property(p);
     if (m_inCard)
-        m_result.problems.append(QStringLiteral("card at line %1: no END:VCARD").arg(m_card.line));
+        problem(m_card.line, QStringLiteral("the card has no END:VCARD"));
     return std::move(m_result);
+}
+
+void Reader::problem(int line, const QString& text)
+{
+    CNError error = CNError::make(CNError::CorruptData, text);
+    error.position = line;
+    m_result.problems.push_back(std::move(error));
 }
 
 void Reader::fail(const CNVCardProperty& p, const QString& why)
 {
-    if (m_card.failure.isEmpty())
-        m_card.failure = QStringLiteral("%1 in %2 (line %3)").arg(why, QString::fromUtf8(p.name)).arg(p.line);
+    if (m_card.failure.isEmpty()) {
+        m_card.failure = QStringLiteral("%1 in %2, the card is skipped").arg(why, QString::fromUtf8(p.name));
+        m_card.failureLine = p.line;
+    }
 }
 
 bool Reader::valueBytes(const CNVCardProperty& p, QByteArrayView& out)
@@ -336,16 +356,34 @@ bool Reader::text(const CNVCardProperty& p, QString& out)
     return true;
 }
 
-bool Reader::components(const CNVCardProperty& p, std::vector<QString>& out)
+bool Reader::components(const CNVCardProperty& p, std::vector<QString>& out, unsigned sharedParts)
 {
     QByteArrayView bytes;
     if (!valueBytes(p, bytes))
         return false;
     CNVCardCodec::splitComponents(bytes, m_parts);
     out.clear();
-    for (const QByteArrayView part : m_parts)
-        out.push_back(CNVCardCodec::unescapeText(part));
+    for (size_t i = 0; i < m_parts.size(); ++i)
+        out.push_back(i < 32 && (sharedParts >> i) & 1 ? shared(m_parts[i]) : CNVCardCodec::unescapeText(m_parts[i]));
     return true;
+}
+
+QString Reader::shared(QByteArrayView utf8)
+{
+    // Names, companies, cities, regions, postal codes and countries repeat across the cards of a
+    // file: equal short texts share one string. A file of unique texts stops adding after a while.
+    constexpr qsizetype kLongest = 40;
+    constexpr qsizetype kMostTexts = 1 << 16;
+    if (utf8.isEmpty() || utf8.size() > kLongest)
+        return CNVCardCodec::unescapeText(utf8);
+    const QByteArray key = QByteArray::fromRawData(utf8.data(), utf8.size());
+    const auto found = m_shared.constFind(key);
+    if (found != m_shared.constEnd())
+        return *found;
+    QString text = CNVCardCodec::unescapeText(utf8);
+    if (m_shared.size() < kMostTexts)
+        m_shared.insert(QByteArray(utf8.data(), utf8.size()), text);
+    return text;
 }
 
 QString Reader::typeLabel(const CNVCardProperty& p, CNVCardValueKind kind)
@@ -381,7 +419,8 @@ void Reader::photo(const CNVCardProperty& p)
             image.clear();
     }
     if (!image.isEmpty()) {
-        m_card.d.imageData = image;
+        // Decoding grows the buffer in steps: the contact keeps an exact copy.
+        m_card.d.imageData = QByteArray(image.constData(), image.size());
         m_card.havePhoto = true;
     }
 }
@@ -399,16 +438,18 @@ void Reader::property(const CNVCardProperty& p)
 
     if (prop == Prop::Begin && is(p.value.trimmed(), "VCARD")) {
         if (m_inCard)
-            m_result.problems.append(
-                QStringLiteral("card at line %1: no END:VCARD before line %2").arg(m_card.line).arg(p.line));
+            problem(m_card.line, QStringLiteral("the card has no END:VCARD before the next card"));
         m_card.reset(p.line);
         m_inCard = true;
         return;
     }
     if (!m_inCard) {
-        m_result.problems.append(QStringLiteral("line %1: text outside a card").arg(p.line));
+        problem(p.line, QStringLiteral("text outside a card"));
         return;
     }
+    // A line without a colon has no value to read.
+    if (!p.hasValue)
+        return;
     if (!prop) {
         // Old KDE messaging fields: X-messaging/xmpp-All, several handles split by U+E000.
         if (p.name.size() > 12 && is(p.name.first(12), "X-MESSAGING/")) {
@@ -433,6 +474,9 @@ void Reader::property(const CNVCardProperty& p)
     std::vector<QString>& parts = m_components;
     switch (*prop) {
     case Prop::Begin:
+        return;
+    case Prop::Version:
+        m_card.version4 = is(p.value.trimmed(), "4.0");
         return;
     case Prop::End:
         if (is(p.value.trimmed(), "VCARD")) {
@@ -509,7 +553,9 @@ void Reader::property(const CNVCardProperty& p)
     }
     case Prop::Tel:
         if (text(p, value)) {
-            if (value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+            // A tel: URI only where the value is one; elsewhere the text is the user's as written.
+            if ((m_card.version4 || is(p.parameter("VALUE"), "uri")) &&
+                value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
                 value.remove(0, 4);
             if (!value.isEmpty())
                 add(m_card.phones, p, typeLabel(p, CNVCardValueKind::Phone), CNPhoneNumber(value));
@@ -524,7 +570,8 @@ void Reader::property(const CNVCardProperty& p)
             add(m_card.urls, p, typeLabel(p, CNVCardValueKind::Url), value);
         return;
     case Prop::Adr: {
-        if (!components(p, parts))
+        // The street is the card's own; locality, region, postal code and country repeat.
+        if (!components(p, parts, 0x78u))
             return;
         parts.resize(std::max<size_t>(parts.size(), 7));
         CNPostalAddress address;
@@ -617,8 +664,9 @@ void Reader::property(const CNVCardProperty& p)
             }
         }
         profile.service = CNVCardSocialProfileServiceForName(CNVCardCodec::decodeParameter(service));
+        // The list's label names the service: an edit of the entry takes its service from the label.
         if (!profile.urlString.isEmpty() || !profile.username.isEmpty() || !profile.userIdentifier.isEmpty())
-            add(m_card.profiles, p, QString(), profile);
+            add(m_card.profiles, p, profile.service, profile);
         return;
     }
     case Prop::PhoneticGiven:
@@ -672,7 +720,7 @@ template <typename T> std::vector<CNLabeledValue<T>> Reader::resolve(std::vector
 void Reader::finishCard(Card& card)
 {
     if (!card.failure.isEmpty()) {
-        m_result.problems.append(QStringLiteral("card at line %1: %2").arg(card.line).arg(card.failure));
+        problem(card.failureLine, card.failure);
         return;
     }
     if (card.isGroup)

@@ -9,8 +9,9 @@
 // without spaces) becomes the given name.
 
 #include "platform/CNContact.h"
+#include "platform/CNError.h"
 
-#include <QStringList>
+#include <vector>
 
 class CNVCardReader
 {
@@ -18,7 +19,9 @@ public:
     struct Result
     {
         CNContactList contacts;
-        QStringList problems; // "card at line 12: no END:VCARD", "line 3: text outside a card"
+        // CorruptData errors whose position is the line (from 1) they concern: the BEGIN line of a
+        // card without an end, the line that made a card unreadable, a line outside any card.
+        std::vector<CNError> problems;
     };
 
     static Result read(const QByteArray& data);

@@ -79,15 +79,17 @@ public:
                       CNInstantMessageServiceMSN, CNInstantMessageServiceQQ, CNInstantMessageServiceSkype,
                       CNInstantMessageServiceYahoo, QStringLiteral("Matrix, \"chat\"; x"), QString()}));
         }));
-        c->setSocialProfiles(
-            list<CNSocialProfile>({CNSocialProfileServiceTwitter, CNSocialProfileServiceFacebook}, [this] {
-                return CNSocialProfile(text(), maybe(text()), maybe(text()),
-                                       pick({CNSocialProfileServiceFacebook, CNSocialProfileServiceFlickr,
-                                             CNSocialProfileServiceGameCenter, CNSocialProfileServiceLinkedIn,
-                                             CNSocialProfileServiceMySpace, CNSocialProfileServiceSinaWeibo,
-                                             CNSocialProfileServiceTencentWeibo, CNSocialProfileServiceTwitter,
-                                             CNSocialProfileServiceYelp, QStringLiteral("My Service"), QString()}));
-            }));
+        // A social profile's label is its service, as the program's entries keep it.
+        CNSocialProfileList profiles;
+        for (int i = number(0, 2); i > 0; --i) {
+            const QString service =
+                pick({CNSocialProfileServiceFacebook, CNSocialProfileServiceFlickr, CNSocialProfileServiceGameCenter,
+                      CNSocialProfileServiceLinkedIn, CNSocialProfileServiceMySpace, CNSocialProfileServiceSinaWeibo,
+                      CNSocialProfileServiceTencentWeibo, CNSocialProfileServiceTwitter, CNSocialProfileServiceYelp,
+                      QStringLiteral("My Service"), QString()});
+            profiles.emplace_back(service, CNSocialProfile(text(), maybe(text()), maybe(text()), service));
+        }
+        c->setSocialProfiles(profiles);
         return c;
     }
 
