@@ -108,9 +108,11 @@ QString CNSQLiteSchema::localContainerName()
     return QStringLiteral("On My Computer");
 }
 
-bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, QString* error)
+bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, QString* error, int* code)
 {
     const auto fail = [&](const QString& why) {
+        if (code)
+            *code = db.extendedErrorCode();
         if (db.inTransaction())
             db.exec("ROLLBACK");
         if (error)

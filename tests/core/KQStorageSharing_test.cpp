@@ -140,26 +140,26 @@ TEST_P(TwoCopiesTest, SecondSaveKeepsTheFirstCopysChange)
     EXPECT_EQ(givenNames(*first), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, TwoCopiesTest,
-    ::testing::Values(SharingCase{"BothAdd",
-                                  add(QStringLiteral("D")),
-                                  add(QStringLiteral("E")),
-                                  {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
-                                   QStringLiteral("E")}},
-                      SharingCase{"FirstRemovesSecondAdds",
-                                  remove(QStringLiteral("A")),
-                                  add(QStringLiteral("E")),
-                                  {QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("E")}},
-                      SharingCase{"BothRemoveTheSame",
-                                  remove(QStringLiteral("B")),
-                                  remove(QStringLiteral("B")),
-                                  {QStringLiteral("A"), QStringLiteral("C")}},
-                      SharingCase{"FirstAddsSecondRemoves",
-                                  add(QStringLiteral("D")),
-                                  remove(QStringLiteral("C")),
-                                  {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D")}}),
-    [](const ::testing::TestParamInfo<SharingCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Changes, TwoCopiesTest,
+                         ::testing::Values(SharingCase{"BothAdd",
+                                                       add(QStringLiteral("D")),
+                                                       add(QStringLiteral("E")),
+                                                       {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                                                        QStringLiteral("D"), QStringLiteral("E")}},
+                                           SharingCase{"FirstRemovesSecondAdds",
+                                                       remove(QStringLiteral("A")),
+                                                       add(QStringLiteral("E")),
+                                                       {QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("E")}},
+                                           SharingCase{"BothRemoveTheSame",
+                                                       remove(QStringLiteral("B")),
+                                                       remove(QStringLiteral("B")),
+                                                       {QStringLiteral("A"), QStringLiteral("C")}},
+                                           SharingCase{
+                                               "FirstAddsSecondRemoves",
+                                               add(QStringLiteral("D")),
+                                               remove(QStringLiteral("C")),
+                                               {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D")}}),
+                         [](const ::testing::TestParamInfo<SharingCase>& p) { return std::string(p.param.name); });
 
 TEST_F(StorageSharingTest, LastImportKeepsBothCopiesRecords)
 {
@@ -290,8 +290,9 @@ TEST_P(UnreadableFileTest, IsReportedOnceAndMovedAsideBeforeTheNextSave)
                                   .entryList({KQStorage::recyleFilename() + QStringLiteral(".damaged-*")},
                                              QDir::AllEntries | QDir::NoDotAndDotDot);
     ASSERT_EQ(aside.size(), 1);
-    if (!isFolder)
+    if (!isFolder) {
         EXPECT_EQ(bytesOf(QDir(dir.path()).filePath(aside.constFirst())), spoilt);
+    }
     EXPECT_EQ(givenNames(*KQStorage(dir.path()).loadDefaultContainerRecyle()), QStringList{QStringLiteral("New")});
 }
 
@@ -308,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(Spoilt, UnreadableFileTest,
                                                          QFile::remove(path);
                                                          QDir().mkpath(path + QStringLiteral("/inner"));
                                                      }}),
-                         [](const ::testing::TestParamInfo<SpoilCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SpoilCase>& p) { return std::string(p.param.name); });
 
 TEST_F(StorageSharingTest, MissingAndEmptyFilesAreNoProblem)
 {
