@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppLogHelper.h"
+#include "app/KQSingleInstance.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,10 +20,16 @@ int main(int argc, char** argv)
     int exitCode = 0;
     {
         QApplication app(argc, argv);
-        AppDelegate delegate;
-        // The access check needs the running main loop: refusal ends it.
-        QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
-        exitCode = QApplication::exec();
+        // A second launch hands over to the running copy and ends.
+        KQSingleInstance instance;
+        if (instance.start()) {
+            AppDelegate delegate;
+            QObject::connect(&instance, &KQSingleInstance::activationRequested, &delegate,
+                             [&delegate] { delegate.showMainWindowWithContactHelper(nullptr); });
+            // The access check needs the running main loop: refusal ends it.
+            QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
+            exitCode = QApplication::exec();
+        }
     }
 
     log->closeCurrentLogFile();
