@@ -147,10 +147,11 @@ TEST_P(FileSizeLimitTest, CutOffSaveKeepsThePreviousTrash)
     const QString folder = dir.path();
     const bool saved = inChildWithFileSizeLimit(limit, [&] { return replaceTrash(folder, *bigger); });
     EXPECT_EQ(saved, GetParam().saves);
-    if (GetParam().saves)
+    if (GetParam().saves) {
         EXPECT_EQ(KQStorage(folder).loadDefaultContainerRecyle()->countOfContacts(), 20);
-    else
+    } else {
         expectPreviousFileIntact();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -160,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"ThePreviousSizeFits", [](qint64 previous, qint64) { return rlim_t(previous); }, false},
                       LimitCase{"AlmostEverythingFits", [](qint64, qint64 next) { return rlim_t(next - 64); }, false},
                       LimitCase{"EverythingFits", [](qint64, qint64 next) { return rlim_t(next + 64); }, true}),
-    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LimitCase>& p) { return std::string(p.param.name); });
 
 // The limit stepped through the whole new file: wherever the disk fills up, the save fails and
 // the previous file stays.
@@ -203,8 +204,8 @@ INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
                          ::testing::Values(KQStorage::WriteStep::Open, KQStorage::WriteStep::Write,
                                            KQStorage::WriteStep::Flush, KQStorage::WriteStep::Sync,
                                            KQStorage::WriteStep::Commit),
-                         [](const ::testing::TestParamInfo<KQStorage::WriteStep>& info) {
-                             switch (info.param) {
+                         [](const ::testing::TestParamInfo<KQStorage::WriteStep>& p) {
+                             switch (p.param) {
                              case KQStorage::WriteStep::Open:
                                  return std::string("Open");
                              case KQStorage::WriteStep::Write:
