@@ -57,10 +57,11 @@ CNSQLiteConnection::~CNSQLiteConnection()
     close();
 }
 
-bool CNSQLiteConnection::open(const QString& path, bool create, QString* error, bool readOnly)
+bool CNSQLiteConnection::open(const QString& path, bool create, CNError* error, bool readOnly)
 {
     close();
     m_openResultCode = SQLITE_OK;
+    m_openSystemErrno = 0;
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
                       (create && !readOnly ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
@@ -69,7 +70,8 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error, 
         m_openResultCode = rc;
         m_openSystemErrno = db ? sqlite3_system_errno(db) : 0;
         if (error)
-            *error = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            *error = CNError::make(CNError::StoreFailure,
+                                   db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_close_v2(db);
         return false;
     }
@@ -79,12 +81,12 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error, 
 
     if (readOnly) {
         // Still lazy: reading the schema finds a damaged or foreign file.
-        if (!queryInt("PRAGMA schema_version")) {
+        qint64 schema = 0;
+        if (!queryInt("PRAGMA schema_version", &schema, error)) {
             m_openResultCode = extendedErrorCode();
-            m_openSystemErrno = sqlite3_system_errno(m_db);
-            if (error)
-                *error = errorMessage();
+            const int systemErrno = sqlite3_system_errno(m_db);
             close();
+            m_openSystemErrno = systemErrno;
             return false;
         }
         return true;
@@ -96,11 +98,12 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error, 
                        journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
     if (!walOk || !exec("PRAGMA foreign_keys=ON") || !exec("PRAGMA synchronous=NORMAL")) {
         m_openResultCode = extendedErrorCode();
-        m_openSystemErrno = sqlite3_system_errno(m_db);
+        const int systemErrno = sqlite3_system_errno(m_db);
         if (error)
-            *error = walOk ? errorMessage() : QStringLiteral("cannot use write-ahead logging: %1").arg(errorMessage());
+            *error = CNError::make(CNError::StoreFailure,
+                                   walOk ? errorMessage()
+                                         : QStringLiteral("cannot use write-ahead logging: %1").arg(errorMessage()));
         journal = CNSQLiteStatement();
-        const int systemErrno = m_openSystemErrno;
         close();
         m_openSystemErrno = systemErrno;
         return false;
@@ -110,8 +113,6 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error, 
 
 void CNSQLiteConnection::close()
 {
-    if (m_db)
-        m_openSystemErrno = sqlite3_system_errno(m_db);
     m_statements.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
@@ -134,12 +135,20 @@ bool CNSQLiteConnection::exec(const char* sql)
     return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-std::optional<qint64> CNSQLiteConnection::queryInt(const char* sql)
+bool CNSQLiteConnection::queryInt(const char* sql, qint64* value, CNError* error)
 {
     CNSQLiteStatement statement(m_db, sql);
-    if (!statement.isValid() || statement.step() != SQLITE_ROW)
-        return std::nullopt;
-    return statement.int64(0);
+    if (!statement.isValid())
+        return CNReportError(error, CNError::make(CNError::StoreFailure, errorMessage()));
+    switch (statement.step()) {
+    case SQLITE_ROW:
+        *value = statement.int64(0);
+        return true;
+    case SQLITE_DONE:
+        return CNReportError(error, CNError::make(CNError::StoreFailure, QStringLiteral("the query returned no row")));
+    default:
+        return CNReportError(error, CNError::make(CNError::StoreFailure, errorMessage()));
+    }
 }
 
 CNSQLiteConnection::Lease CNSQLiteConnection::cached(std::string_view sql)

@@ -3,6 +3,7 @@
 // foreign keys, a busy timeout for writers in other processes) and a cache of prepared statements.
 // Not thread-safe: its owner serialises the calls.
 
+#include "platform/CNError.h"
 #include "platform/CNSQLiteStatement.h"
 
 #include <QLoggingCategory>
@@ -26,7 +27,7 @@ public:
     // Opens (and with create, creates) the database. On failure the connection stays closed,
     // *error says why and openResultCode() is SQLite's code. A read-only connection leaves the
     // journal mode as the file has it.
-    bool open(const QString& path, bool create, QString* error, bool readOnly = false);
+    bool open(const QString& path, bool create, CNError* error, bool readOnly = false);
     int openResultCode() const { return m_openResultCode; }
     // The operating system's error number behind the last failure (ENOSPC on a full disk).
     int systemErrno() const { return m_db ? sqlite3_system_errno(m_db) : m_openSystemErrno; }
@@ -39,8 +40,9 @@ public:
     int extendedErrorCode() const;
 
     bool exec(const char* sql);
-    // First column of the first row, or none when the query fails or returns nothing.
-    std::optional<qint64> queryInt(const char* sql);
+    // First column of the first row into *value; false with *error when the query fails or
+    // returns nothing.
+    bool queryInt(const char* sql, qint64* value, CNError* error = nullptr);
 
     // A prepared statement kept for the life of the connection, handed out with no bindings and
     // reset when the lease ends, so that no half-read statement keeps a read snapshot open.

@@ -3,6 +3,7 @@
 #include "platform/CNSQLiteContactColumns.h"
 #include "platform/CNSQLiteSaveTransaction.h"
 #include "platform/CNSQLiteSchema.h"
+#include "platform/CNSQLiteTransaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -104,11 +105,11 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
     const QFileInfo wal(path + QStringLiteral("-wal"));
     const bool uncleanShutdown = wal.exists() && wal.size() > 0;
 
-    QString why;
+    CNError openFailure;
     // A full disk is SQLITE_FULL; a file-size limit or a failing disk shows as a failed write.
     const auto diskFull = [this] { return m_writer.systemErrno() == ENOSPC || m_writer.systemErrno() == EFBIG; };
-    if (!m_writer.open(path, true, &why, m_readOnly)) {
-        why += QStringLiteral(" (code %1, system error %2)").arg(m_writer.openResultCode()).arg(m_writer.systemErrno());
+    if (!m_writer.open(path, true, &openFailure, m_readOnly)) {
+        const QString why = openFailure.localizedDescription;
         if (diskFull() || m_writer.openResultCode() == SQLITE_IOERR_WRITE) {
             refuse(CNError::StoreDiskFull, why);
             return;
@@ -134,7 +135,9 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
         }
         return;
     }
-    const auto version = m_writer.queryInt("PRAGMA user_version");
+    qint64 storedVersion = 0;
+    const std::optional<qint64> version =
+        m_writer.queryInt("PRAGMA user_version", &storedVersion) ? std::optional<qint64>(storedVersion) : std::nullopt;
     if (version && *version > CNSQLiteSchema::CurrentVersion) {
         refuse(CNError::StoreNewerVersion,
                QStringLiteral("it was written by a newer version of Peoplekeeper (store version %1; this version "
@@ -145,7 +148,8 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
     }
     int failedCode = SQLITE_OK;
     if (m_readOnly ? !version || *version != CNSQLiteSchema::CurrentVersion
-                   : !CNSQLiteSchema::migrate(m_writer, &why, &failedCode)) {
+                   : !CNSQLiteSchema::migrate(m_writer, &openFailure, &failedCode)) {
+        const QString why = openFailure.localizedDescription;
         if (m_readOnly) {
             refuse(CNError::StoreFailure, QStringLiteral("the read-only store is not in this version's format"));
         } else if (diskFull() || failedCode == SQLITE_FULL || failedCode == SQLITE_IOERR_WRITE) {
@@ -213,11 +217,10 @@ std::unique_ptr<CNSQLiteConnection> CNSQLiteContactStore::takeReader(CNError* er
         }
     }
     auto reader = std::make_unique<CNSQLiteConnection>();
-    QString why;
+    CNError why;
     if (!reader->open(m_path, false, &why, m_readOnly) || !reader->exec("PRAGMA query_only=ON")) {
-        if (why.isEmpty())
-            why = reader->errorMessage();
-        setError(error, CNError::ReadFailure, QStringLiteral("Cannot read the contact store: %1").arg(why));
+        const QString reason = why.isError() ? why.localizedDescription : reader->errorMessage();
+        setError(error, CNError::ReadFailure, QStringLiteral("Cannot read the contact store: %1").arg(reason));
         return nullptr;
     }
     return reader;
@@ -456,21 +459,16 @@ bool CNSQLiteContactStore::writeTransaction(CNError* error,
         return false;
     }
     std::lock_guard lock(m_writeMutex);
-    if (!m_writer.exec("BEGIN IMMEDIATE")) {
-        setError(error, CNError::WriteFailure, m_writer.errorMessage());
-        return false;
-    }
+    CNSQLiteTransaction transaction(m_writer);
+    if (!transaction.isActive())
+        return CNReportError(error, transaction.beginError());
     CNError failure;
-    if (!work(m_writer, &failure) || !m_writer.exec("COMMIT")) {
+    if (!work(m_writer, &failure)) {
         if (!failure.isError())
             failure = CNError::make(CNError::WriteFailure, m_writer.errorMessage());
-        if (m_writer.inTransaction())
-            m_writer.exec("ROLLBACK");
-        if (error)
-            *error = failure;
-        return false;
+        return CNReportError(error, failure);
     }
-    return true;
+    return transaction.commit(error);
 }
 
 bool CNSQLiteContactStore::addContainer(const CNContainer& container, CNError* error)

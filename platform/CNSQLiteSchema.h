@@ -14,7 +14,7 @@ public:
     // Brings the database to CurrentVersion. Fails, leaving the database untouched, when a step
     // fails or when the database was written by a newer version of the program.
     // *code receives SQLite's extended code of the failed step.
-    static bool migrate(CNSQLiteConnection& db, QString* error, int* code = nullptr);
+    static bool migrate(CNSQLiteConnection& db, CNError* error, int* code = nullptr);
 
     // The name of the local account of a fresh store.
     static QString localContainerName();

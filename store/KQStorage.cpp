@@ -43,7 +43,7 @@ std::vector<std::shared_ptr<T>> decodeRootArray(const QByteArray& data, const QS
     KQKeyedUnarchiver coder(data, classes);
     const std::vector<KQCodingPtr> objects = coder.decodeArrayOfClasses(classes, kRootKey);
     if (coder.failed()) {
-        *why = coder.error();
+        *why = coder.error().localizedDescription;
         return result;
     }
     // An archive may name one object many times; a list holds each entry once.
@@ -402,11 +402,11 @@ KQTagsManagerPtr KQStorage::loadDefaultTagsManager() const
     const QByteArray data = loadFile(tagsFilepath());
     KQTagsManagerPtr manager;
     if (!data.isEmpty()) {
-        QString error;
+        CNError error;
         manager = std::dynamic_pointer_cast<KQTagsManager>(
             KQKeyedUnarchiver::unarchivedObjectOfClasses({QStringLiteral("KQTagsManager")}, data, &error));
         if (!manager)
-            noteDamagedFile(tagsFilepath(), error);
+            noteDamagedFile(tagsFilepath(), error.localizedDescription);
     }
     if (!manager)
         manager = std::make_shared<KQTagsManager>();
@@ -419,11 +419,11 @@ void KQStorage::mergeTags(KQTagsManager& manager, const QByteArray& current) con
 {
     // Tags are told apart by name, contacts by identifier. Whatever this copy changed since it
     // loaded the file wins; everything else comes from the fresh file.
-    QString error;
+    CNError error;
     auto freshManager = std::dynamic_pointer_cast<KQTagsManager>(
         KQKeyedUnarchiver::unarchivedObjectOfClasses({QStringLiteral("KQTagsManager")}, current, &error));
     if (!current.isEmpty() && !freshManager)
-        noteDamagedFile(tagsFilepath(), error);
+        noteDamagedFile(tagsFilepath(), error.localizedDescription);
     const TagsSnapshot fresh = freshManager ? snapshotOf(*freshManager) : TagsSnapshot();
     const TagsSnapshot mine = snapshotOf(manager);
     TagsSnapshot base;
