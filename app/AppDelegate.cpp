@@ -1,13 +1,19 @@
 #include "app/AppDelegate.h"
 
+#include "app/windows/KQMainTreeWindow.h"
+#include "platform/CNError.h"
+#include "platform/KQLog.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
-#include "platform/KQLog.h"
-#include "app/windows/KQMainTreeWindow.h"
+#include "store/KQStorage.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <cstdio>
 
 AppDelegate::AppDelegate(KQContactStoreHelper* storeHelper, QObject* parent)
     : QObject(parent), m_storeHelper(storeHelper), m_presentAlert(&AppDelegate::defaultAlertPresenter),
@@ -59,17 +65,87 @@ void AppDelegate::checkContactsAuthorizationStatus()
 
 void AppDelegate::accessRefused(const CNError& error)
 {
-    if (error.isError()) {
+    KQContactStoreHelper* store = m_storeHelper != nullptr ? m_storeHelper : KQContactStoreHelper::shared();
+    const QString path = store->contactStore()->databasePath();
+    const QString name = QFileInfo(path).fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (error.isError())
         KQLog(error.description());
-        m_presentAlert({QMessageBox::Warning, error.localizedDescription, QString(), {QStringLiteral("OK")}});
+    switch (error.code) {
+    case CNError::CorruptData: {
+        const QString aside = path + QStringLiteral(".damaged-") +
+                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const int answer = m_presentAlert(
+            {QMessageBox::Critical,
+             QStringLiteral("The contact store \u201c%1\u201d is damaged.").arg(name),
+             QStringLiteral(
+                 "%1\n\nPeoplekeeper can set the damaged file aside, keeping it as \u201c%2\u201d, and start "
+                 "with a new, empty store. Or quit and put back a copy of the file from a backup.")
+                 .arg(error.localizedDescription, QFileInfo(aside).fileName()),
+             {QStringLiteral("Set Aside and Start New"), QStringLiteral("Quit")}});
+        if (answer == 0) {
+            if (setStoreAside(path, aside)) {
+                m_presentAlert({QMessageBox::Information,
+                                QStringLiteral("The damaged contact store was set aside."),
+                                QStringLiteral("It is kept as \u201c%1\u201d. Start Peoplekeeper again to begin with a "
+                                               "new, empty store.")
+                                    .arg(aside),
+                                {QStringLiteral("OK")}});
+            } else {
+                m_presentAlert(
+                    {QMessageBox::Critical,
+                     QStringLiteral("The damaged contact store cannot be set aside."),
+                     QStringLiteral("Please check that you may write in the folder \u201c%1\u201d.").arg(folder),
+                     {QStringLiteral("OK")}});
+            }
+        }
+        break;
     }
-    m_presentAlert({QMessageBox::Critical,
-                    QStringLiteral("Peoplekeeper need authorization to access your Contacts, or we can't manage your "
-                                   "Contacts."),
-                    QStringLiteral("Please set the authorization by System Preferences -> Security & Privacy -> "
-                                   "Privacy -> Contacts -> find Peoplekeeper and check the checkbox."),
-                    {QStringLiteral("OK")}});
+    case CNError::StoreNewerVersion:
+        m_presentAlert(
+            {QMessageBox::Critical,
+             QStringLiteral("The contact store was written by a newer version of Peoplekeeper."),
+             QStringLiteral("%1\n\nPlease use that version of Peoplekeeper.").arg(error.localizedDescription),
+             {QStringLiteral("OK")}});
+        break;
+    case CNError::StoreDiskFull:
+        m_presentAlert(
+            {QMessageBox::Critical,
+             QStringLiteral("The contact store cannot be written: its disk is full."),
+             QStringLiteral("Please make room on the disk of the folder \u201c%1\u201d, then start Peoplekeeper "
+                            "again.")
+                 .arg(folder),
+             {QStringLiteral("OK")}});
+        break;
+    default:
+        if (error.isError())
+            m_presentAlert({QMessageBox::Warning, error.localizedDescription, QString(), {QStringLiteral("OK")}});
+        // There is no privacy settings pane on this platform: the folder's permissions decide.
+        m_presentAlert({QMessageBox::Critical,
+                        QStringLiteral("Peoplekeeper need authorization to access your Contacts, or we can't manage "
+                                       "your Contacts."),
+                        QStringLiteral("Please check that you may read and write the folder \u201c%1\u201d (its "
+                                       "permissions), then start Peoplekeeper again.")
+                            .arg(folder),
+                        {QStringLiteral("OK")}});
+        break;
+    }
     m_quit(kAccessDeniedExitCode);
+}
+
+bool AppDelegate::setStoreAside(const QString& path, const QString& aside)
+{
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+        KQLog(QStringLiteral("error: cannot set the damaged store %1 aside").arg(path));
+        return false;
+    }
+    // Its journal files belong to it.
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(path + suffix))
+            ::rename(QFile::encodeName(path + suffix).constData(), QFile::encodeName(aside + suffix).constData());
+    }
+    KQLog(QStringLiteral("Warning: the damaged store %1 was set aside as %2").arg(path, aside));
+    return true;
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -86,6 +162,14 @@ void AppDelegate::applicationDidFinishLaunching()
         }
     }
     m_mainWindow->show();
+    // Private files that could not be read were started empty; the user hears of it once.
+    const QStringList problems = manager->storage()->takeLoadProblems();
+    if (!problems.isEmpty()) {
+        m_presentAlert({QMessageBox::Warning,
+                        QStringLiteral("Some of Peoplekeeper's own files could not be read."),
+                        problems.join(QStringLiteral("\n\n")),
+                        {QStringLiteral("OK")}});
+    }
     Q_EMIT didFinishLaunching();
 }
 

@@ -57,7 +57,10 @@ Q_SIGNALS:
     void didFinishLaunching();
 
 private:
+    // Tells the user why the store cannot be opened (each cause its own alert), then quits.
     void accessRefused(const CNError& error);
+    // Renames a damaged store file and its journal files; false when it stays in place.
+    static bool setStoreAside(const QString& path, const QString& aside);
 
     KQContactStoreHelper* m_storeHelper;
     KQAlertPresenter m_presentAlert;

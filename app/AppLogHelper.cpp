@@ -13,7 +13,10 @@
 #include <QVersionNumber>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <pwd.h>
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
@@ -70,6 +73,32 @@ QVersionNumber kernelVersion()
     return QVersionNumber::fromString(QString::fromLatin1(name.release));
 }
 
+std::mutex fallbackMutex;
+QtMessageHandler previousMessageHandler = nullptr;
+
+void writeAll(const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(STDERR_FILENO, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n <= 0 && errno != EINTR)
+            return;
+        if (n > 0)
+            done += n;
+    }
+}
+
+// Qt's own lines, written as its default handler would, but watched for a failed write.
+void writeMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    std::fflush(stderr);
+    if (std::ferror(stderr))
+        AppLogHelper::sharedLogHelper()->fallBackToStandardError(line);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
 } // namespace
 
 AppLogHelper* AppLogHelper::sharedLogHelper()
@@ -115,13 +144,35 @@ bool AppLogHelper::newLogToFile(const QString& path)
     }
     m_savedStandardError = saved;
     m_currentLogFile = path;
+    KQSetLogWriteFailureHandler([](const QByteArray& line) { sharedLogHelper()->fallBackToStandardError(line); });
+    previousMessageHandler = qInstallMessageHandler(writeMessage);
     return true;
+}
+
+void AppLogHelper::fallBackToStandardError(const QByteArray& line)
+{
+    const int error = errno;
+    std::lock_guard lock(fallbackMutex);
+    if (m_savedStandardError < 0)
+        return;
+    std::clearerr(stderr);
+    ::dup2(m_savedStandardError, STDERR_FILENO);
+    ::close(m_savedStandardError);
+    m_savedStandardError = -1;
+    const QByteArray note = "Warning: the log file \"" + QFile::encodeName(m_currentLogFile) +
+                            "\" cannot be written (" + std::strerror(error) + "); the log goes on here.\n";
+    m_currentLogFile.clear();
+    writeAll(note);
+    writeAll(line.endsWith('\n') ? line : line + '\n');
 }
 
 void AppLogHelper::closeCurrentLogFile()
 {
+    std::lock_guard lock(fallbackMutex);
     if (m_savedStandardError < 0)
         return;
+    qInstallMessageHandler(previousMessageHandler);
+    KQSetLogWriteFailureHandler(nullptr);
     std::fflush(stderr);
     ::dup2(m_savedStandardError, STDERR_FILENO);
     ::close(m_savedStandardError);

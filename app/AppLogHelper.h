@@ -29,6 +29,10 @@ public:
     bool newLogToFile(const QString& path);
     // Puts standard error back where it was before the log file was opened.
     void closeCurrentLogFile();
+    // When a line cannot be written to the log file (its disk is full), standard error goes back
+    // to where it was, a warning there names the file and the reason, and the line follows it:
+    // nothing more is lost. Lines logged through KQLog and Qt's message handler are watched.
+    void fallBackToStandardError(const QByteArray& line);
 
     // "dd-MM-yyyy HH-mm-ss zzz.log" for the current local time.
     static QString makeLogFileName();

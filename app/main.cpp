@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppLogHelper.h"
+#include "app/KQSingleInstance.h"
 #include "platform/KQDispatch.h"
 
 #include <QApplication>
@@ -71,13 +72,19 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         quitOnTerminationSignals(app);
-        AppDelegate delegate;
-        // The access check needs the running main loop: refusal ends it.
-        QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
-        exitCode = QApplication::exec();
-        // Let running loads finish and join their threads while the application still exists, so
-        // that no worker outlives main.
-        KQDispatch::shutdown();
+        // A second launch hands over to the running copy and ends.
+        KQSingleInstance instance;
+        if (instance.start()) {
+            AppDelegate delegate;
+            QObject::connect(&instance, &KQSingleInstance::activationRequested, &delegate,
+                             [&delegate] { delegate.showMainWindowWithContactHelper(nullptr); });
+            // The access check needs the running main loop: refusal ends it.
+            QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
+            exitCode = QApplication::exec();
+            // Let running loads finish and join their threads while the application still exists,
+            // so that no worker outlives main.
+            KQDispatch::shutdown();
+        }
     }
 
     log->closeCurrentLogFile();

@@ -37,6 +37,9 @@ struct CNError
         ReadFailure = 401,
         WriteFailure = 402,
         CorruptData = 500,
+        // Causes of a store that cannot be opened, each with its own message.
+        StoreNewerVersion = 510,
+        StoreDiskFull = 511,
         PropertyNotFetched = 600,
     };
 

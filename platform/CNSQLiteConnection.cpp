@@ -1,6 +1,8 @@
 #include "platform/CNSQLiteConnection.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QThread>
 
 Q_LOGGING_CATEGORY(kqStoreLog, "kq.store")
 
@@ -9,20 +11,64 @@ namespace {
 // Long enough to ride out another process's save of a large import.
 constexpr int BusyTimeoutMs = 15000;
 
+thread_local int t_busyWaitLimit = 0;
+
 } // namespace
+
+void CNSQLiteConnection::setBusyWaitLimitOnThisThread(int milliseconds)
+{
+    t_busyWaitLimit = milliseconds;
+}
+
+int CNSQLiteConnection::busyWaitLimitOnThisThread()
+{
+    return t_busyWaitLimit;
+}
+
+CNSQLiteConnection::BusyWaitLimit::BusyWaitLimit(CNSQLiteConnection& db, int milliseconds)
+    : m_db(db), m_limit(milliseconds)
+{
+    if (m_limit > 0 && m_db.m_db)
+        sqlite3_busy_handler(m_db.m_db, &BusyWaitLimit::onBusy, this);
+}
+
+CNSQLiteConnection::BusyWaitLimit::~BusyWaitLimit()
+{
+    if (m_limit > 0 && m_db.m_db)
+        sqlite3_busy_timeout(m_db.m_db, BusyTimeoutMs);
+}
+
+int CNSQLiteConnection::BusyWaitLimit::onBusy(void* self, int count)
+{
+    auto* limit = static_cast<BusyWaitLimit*>(self);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (count == 0)
+        limit->m_started = now;
+    if (now - limit->m_started >= limit->m_limit) {
+        limit->m_gaveUp = true;
+        return 0;
+    }
+    QThread::msleep(10);
+    return 1;
+}
 
 CNSQLiteConnection::~CNSQLiteConnection()
 {
     close();
 }
 
-bool CNSQLiteConnection::open(const QString& path, bool create, CNError* error)
+bool CNSQLiteConnection::open(const QString& path, bool create, CNError* error, bool readOnly)
 {
     close();
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    m_openResultCode = SQLITE_OK;
+    m_openSystemErrno = 0;
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
+                      (create && !readOnly ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
+        m_openResultCode = rc;
+        m_openSystemErrno = db ? sqlite3_system_errno(db) : 0;
         if (error)
             *error = CNError::make(CNError::StoreFailure,
                                    db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
@@ -33,17 +79,33 @@ bool CNSQLiteConnection::open(const QString& path, bool create, CNError* error)
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, BusyTimeoutMs);
 
+    if (readOnly) {
+        // Still lazy: reading the schema finds a damaged or foreign file.
+        qint64 schema = 0;
+        if (!queryInt("PRAGMA schema_version", &schema, error)) {
+            m_openResultCode = extendedErrorCode();
+            const int systemErrno = sqlite3_system_errno(m_db);
+            close();
+            m_openSystemErrno = systemErrno;
+            return false;
+        }
+        return true;
+    }
+
     // Opening is lazy: the first statements are what find an unreadable or non-database file.
     CNSQLiteStatement journal(m_db, "PRAGMA journal_mode=WAL");
     const bool walOk = journal.isValid() && journal.step() == SQLITE_ROW &&
                        journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
     if (!walOk || !exec("PRAGMA foreign_keys=ON") || !exec("PRAGMA synchronous=NORMAL")) {
+        m_openResultCode = extendedErrorCode();
+        const int systemErrno = sqlite3_system_errno(m_db);
         if (error)
             *error = CNError::make(CNError::StoreFailure,
                                    walOk ? errorMessage()
                                          : QStringLiteral("cannot use write-ahead logging: %1").arg(errorMessage()));
         journal = CNSQLiteStatement();
         close();
+        m_openSystemErrno = systemErrno;
         return false;
     }
     return true;

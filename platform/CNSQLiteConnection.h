@@ -24,9 +24,13 @@ public:
     CNSQLiteConnection(const CNSQLiteConnection&) = delete;
     CNSQLiteConnection& operator=(const CNSQLiteConnection&) = delete;
 
-    // Opens (and with create, creates) the database. On failure the connection stays closed and
-    // *error says why.
-    bool open(const QString& path, bool create, CNError* error);
+    // Opens (and with create, creates) the database. On failure the connection stays closed,
+    // *error says why and openResultCode() is SQLite's code. A read-only connection leaves the
+    // journal mode as the file has it.
+    bool open(const QString& path, bool create, CNError* error, bool readOnly = false);
+    int openResultCode() const { return m_openResultCode; }
+    // The operating system's error number behind the last failure (ENOSPC on a full disk).
+    int systemErrno() const { return m_db ? sqlite3_system_errno(m_db) : m_openSystemErrno; }
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3* handle() const { return m_db; }
@@ -65,8 +69,34 @@ public:
 
     bool inTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
 
+    // Caps how long calls made for this thread wait for another process's write (0: no cap, the
+    // connection's own long timeout). A window's thread sets it so that it never freezes.
+    static void setBusyWaitLimitOnThisThread(int milliseconds);
+    static int busyWaitLimitOnThisThread();
+
+    // While it lives, calls on db give up waiting for another process after limit milliseconds;
+    // gaveUp() tells whether they did.
+    class BusyWaitLimit
+    {
+    public:
+        BusyWaitLimit(CNSQLiteConnection& db, int milliseconds);
+        ~BusyWaitLimit();
+        BusyWaitLimit(const BusyWaitLimit&) = delete;
+        BusyWaitLimit& operator=(const BusyWaitLimit&) = delete;
+        bool gaveUp() const { return m_gaveUp; }
+
+    private:
+        static int onBusy(void* self, int count);
+        CNSQLiteConnection& m_db;
+        int m_limit;
+        qint64 m_started = 0;
+        bool m_gaveUp = false;
+    };
+
 private:
     sqlite3* m_db = nullptr;
+    int m_openResultCode = SQLITE_OK;
+    int m_openSystemErrno = 0;
     // Looked up by the text without copying it.
     struct TextHash
     {

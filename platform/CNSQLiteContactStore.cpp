@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -98,32 +100,139 @@ private:
 CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler onChange)
     : m_path(path), m_images(std::make_shared<ImageReader>(path))
 {
-    const auto refuse = [&](const QString& why) {
-        m_openError = CNError::make(CNError::DataAccessAuthorizationDenied,
-                                    QStringLiteral("The contact store %1 cannot be opened: %2").arg(path, why));
+    const QFileInfo info(path);
+    const bool existed = info.exists();
+    const auto refuse = [&](int code, const QString& why) {
+        m_openError = CNError::make(code, QStringLiteral("The contact store %1 cannot be opened: %2").arg(path, why));
         m_writer.close();
+        // A store this run began to make and could not finish would be taken for a damaged one.
+        if (!existed && !info.isDir()) {
+            for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+                QFile::remove(path + suffix);
+        }
         qCWarning(kqStoreLog).noquote() << m_openError.localizedDescription;
     };
-    const QString folder = QFileInfo(path).absolutePath();
+    const QString folder = info.absolutePath();
     if (!QDir().mkpath(folder)) {
-        refuse(QStringLiteral("cannot create the folder %1").arg(folder));
+        refuse(CNError::DataAccessAuthorizationDenied, QStringLiteral("cannot create the folder %1").arg(folder));
         return;
     }
-    CNError why;
-    if (!m_writer.open(path, true, &why) || !CNSQLiteSchema::migrate(m_writer, &why)) {
-        refuse(why.localizedDescription);
+    if (QFileInfo(path).isDir()) {
+        refuse(CNError::CorruptData, QStringLiteral("a folder is in the place of the store file"));
         return;
     }
+    // SQLite would quietly make an empty file into a new store; an empty store file is damage.
+    if (info.exists() && info.size() == 0) {
+        refuse(CNError::CorruptData, QStringLiteral("the store file is empty"));
+        return;
+    }
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    const bool folderWritable = ::access(nativeFolder.constData(), W_OK | X_OK) == 0;
+    if (!info.exists() && !folderWritable) {
+        refuse(CNError::DataAccessAuthorizationDenied,
+               QStringLiteral("no permission to write in the folder %1").arg(folder));
+        return;
+    }
+    // A store the user may only read is shown read-only rather than refused.
+    m_readOnly = info.exists() && ::access(QFile::encodeName(path).constData(), W_OK) != 0;
+    // The write-ahead log outlives only a run that did not close the store (or one still running).
+    const QFileInfo wal(path + QStringLiteral("-wal"));
+    const bool uncleanShutdown = wal.exists() && wal.size() > 0;
+
+    CNError openFailure;
+    // A full disk is SQLITE_FULL; a file-size limit or a failing disk shows as a failed write.
+    const auto diskFull = [this] { return m_writer.systemErrno() == ENOSPC || m_writer.systemErrno() == EFBIG; };
+    if (!m_writer.open(path, true, &openFailure, m_readOnly)) {
+        const QString why = openFailure.localizedDescription;
+        if (diskFull() || m_writer.openResultCode() == SQLITE_IOERR_WRITE) {
+            refuse(CNError::StoreDiskFull, why);
+            return;
+        }
+        switch (m_writer.openResultCode() & 0xff) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+            refuse(CNError::CorruptData, why);
+            break;
+        case SQLITE_FULL:
+            refuse(CNError::StoreDiskFull, why);
+            break;
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_READONLY:
+        case SQLITE_AUTH:
+            refuse(CNError::DataAccessAuthorizationDenied,
+                   QStringLiteral("%1 (check the permissions of the folder %2)").arg(why, folder));
+            break;
+        default:
+            refuse(CNError::StoreFailure, why);
+            break;
+        }
+        return;
+    }
+    qint64 storedVersion = 0;
+    const std::optional<qint64> version =
+        m_writer.queryInt("PRAGMA user_version", &storedVersion) ? std::optional<qint64>(storedVersion) : std::nullopt;
+    if (version && *version > CNSQLiteSchema::CurrentVersion) {
+        refuse(CNError::StoreNewerVersion,
+               QStringLiteral("it was written by a newer version of Peoplekeeper (store version %1; this version "
+                              "reads up to %2)")
+                   .arg(*version)
+                   .arg(CNSQLiteSchema::CurrentVersion));
+        return;
+    }
+    int failedCode = SQLITE_OK;
+    if (m_readOnly ? !version || *version != CNSQLiteSchema::CurrentVersion
+                   : !CNSQLiteSchema::migrate(m_writer, &openFailure, &failedCode)) {
+        const QString why = openFailure.localizedDescription;
+        if (m_readOnly) {
+            refuse(CNError::StoreFailure, QStringLiteral("the read-only store is not in this version's format"));
+        } else if (diskFull() || failedCode == SQLITE_FULL || failedCode == SQLITE_IOERR_WRITE) {
+            refuse(CNError::StoreDiskFull, why);
+        } else if ((failedCode & 0xff) == SQLITE_CORRUPT || (failedCode & 0xff) == SQLITE_NOTADB) {
+            refuse(CNError::CorruptData, why);
+        } else {
+            refuse(CNError::StoreFailure, why);
+        }
+        return;
+    }
+    if (m_readOnly)
+        qCWarning(kqStoreLog).noquote() << "the contact store" << path << "is read-only: it is shown but not changed";
+    if (uncleanShutdown)
+        checkAfterUncleanShutdown();
+
     CNError readerError;
     auto reader = takeReader(&readerError);
     if (!reader) {
-        refuse(readerError.localizedDescription);
+        refuse(CNError::StoreFailure, readerError.localizedDescription);
         return;
     }
     returnReader(std::move(reader));
 
     m_open = true;
     m_watcher = std::make_unique<CNSQLiteChangeWatcher>(path, std::move(onChange));
+}
+
+void CNSQLiteContactStore::checkAfterUncleanShutdown()
+{
+    CNSQLiteStatement check(m_writer.handle(), "PRAGMA quick_check");
+    QStringList problems;
+    int rc;
+    while ((rc = check.step()) == SQLITE_ROW) {
+        const QString line = check.text(0);
+        if (line != QLatin1String("ok"))
+            problems.append(line);
+    }
+    if (rc != SQLITE_DONE)
+        problems.append(m_writer.errorMessage());
+    if (problems.isEmpty()) {
+        qCInfo(kqStoreLog).noquote() << "the contact store" << m_path << "passed its check after an unclean shutdown";
+        return;
+    }
+    m_damageFound = problems.join(QStringLiteral("; "));
+    qCWarning(kqStoreLog).noquote() << "the contact store" << m_path
+                                    << "is damaged (found by its check after an unclean shutdown):" << m_damageFound
+                                    << "- contacts in damaged pages may be missing; set the store aside and restore a "
+                                       "backup";
 }
 
 CNSQLiteContactStore::~CNSQLiteContactStore()
@@ -143,7 +252,7 @@ std::unique_ptr<CNSQLiteConnection> CNSQLiteContactStore::takeReader(CNError* er
     }
     auto reader = std::make_unique<CNSQLiteConnection>();
     CNError why;
-    if (!reader->open(m_path, false, &why) || !reader->exec("PRAGMA query_only=ON")) {
+    if (!reader->open(m_path, false, &why, m_readOnly) || !reader->exec("PRAGMA query_only=ON")) {
         const QString reason = why.isError() ? why.localizedDescription : reader->errorMessage();
         setError(error, CNError::ReadFailure, QStringLiteral("Cannot read the contact store: %1").arg(reason));
         return nullptr;
@@ -374,13 +483,28 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
 
 bool CNSQLiteContactStore::executeSaveRequest(const CNSaveRequest& request, CNError* error)
 {
+    if (m_readOnly) {
+        setError(error, CNError::WriteFailure, QStringLiteral("The contact store %1 is read-only").arg(m_path));
+        return false;
+    }
     std::lock_guard lock(m_writeMutex);
-    return CNSQLiteSaveTransaction(m_writer).apply(request, error);
+    CNSQLiteConnection::BusyWaitLimit wait(m_writer, CNSQLiteConnection::busyWaitLimitOnThisThread());
+    const bool saved = CNSQLiteSaveTransaction(m_writer).apply(request, error);
+    if (!saved && wait.gaveUp())
+        setError(error, CNError::WriteFailure,
+                 QStringLiteral("The contact store %1 is busy: another program is saving to it. Nothing was "
+                                "changed; please try again in a moment.")
+                     .arg(m_path));
+    return saved;
 }
 
 bool CNSQLiteContactStore::writeTransaction(CNError* error,
                                             const std::function<bool(CNSQLiteConnection&, CNError*)>& work)
 {
+    if (m_readOnly) {
+        setError(error, CNError::WriteFailure, QStringLiteral("The contact store %1 is read-only").arg(m_path));
+        return false;
+    }
     std::lock_guard lock(m_writeMutex);
     CNSQLiteTransaction transaction(m_writer);
     if (!transaction.isActive())

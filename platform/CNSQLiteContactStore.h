@@ -34,9 +34,15 @@ public:
     bool removeContainer(const QString& identifier, CNError* error) override;
     bool setDefaultContainerIdentifier(const QString& identifier, CNError* error) override;
 
+    // The store file may only be read: it is shown, and every save fails.
+    bool isReadOnly() const { return m_readOnly; }
+    // What the check after an unclean shutdown found wrong; empty when nothing.
+    QString damageFound() const { return m_damageFound; }
+
 private:
     class Reader;
     class ImageReader;
+    void checkAfterUncleanShutdown();
     std::unique_ptr<CNSQLiteConnection> takeReader(CNError* error);
     void returnReader(std::unique_ptr<CNSQLiteConnection> connection);
 
@@ -45,7 +51,9 @@ private:
 
     const QString m_path;
     bool m_open = false;
+    bool m_readOnly = false;
     CNError m_openError;
+    QString m_damageFound;
 
     std::mutex m_writeMutex;
     CNSQLiteConnection m_writer;

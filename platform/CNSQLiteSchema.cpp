@@ -109,25 +109,33 @@ QString CNSQLiteSchema::localContainerName()
     return QStringLiteral("On My Computer");
 }
 
-bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, CNError* error)
+bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, CNError* error, int* code)
 {
+    const auto noteCode = [&] {
+        if (code)
+            *code = db.extendedErrorCode();
+        return false;
+    };
     const auto fail = [&](const QString& why) {
+        noteCode();
         return CNReportError(error, CNError::make(CNError::StoreFailure, why));
     };
     // Cheap check first, so that opening an up-to-date store takes no write lock.
     qint64 current = 0;
     if (!db.queryInt("PRAGMA user_version", &current, error))
-        return false;
+        return noteCode();
     if (current == CurrentVersion)
         return true;
 
     CNSQLiteTransaction transaction(db);
-    if (!transaction.isActive())
+    if (!transaction.isActive()) {
+        noteCode();
         return CNReportError(error, transaction.beginError());
+    }
     // Another process may have migrated in between.
     qint64 version = 0;
     if (!db.queryInt("PRAGMA user_version", &version, error))
-        return false;
+        return noteCode();
     if (version > CurrentVersion)
         return fail(QStringLiteral("the database has schema version %1, newer than this program's %2")
                         .arg(QString::number(version), QString::number(CurrentVersion)));
@@ -139,5 +147,7 @@ bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, CNError* error)
     const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(CurrentVersion);
     if (!db.exec(setVersion.constData()))
         return fail(db.errorMessage());
-    return transaction.commit(error);
+    if (!transaction.commit(error))
+        return noteCode();
+    return true;
 }

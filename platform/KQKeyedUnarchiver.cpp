@@ -627,6 +627,9 @@ std::vector<KQCodingPtr> KQKeyedUnarchiver::decodeArrayOfClasses(const QSet<QStr
     std::vector<KQCodingPtr> result;
     result.reserve(uids.size());
     for (const quint64 uid : uids) {
+        // Each element counts against the budget, also when it names an object decoded before.
+        if (!d->spend(1))
+            return {};
         KQCodingPtr object = d->objectAt(uid, classes, key);
         if (d->failed)
             return {};

@@ -2,10 +2,16 @@
 
 #include "platform/CNContactFormatter.h"
 #include "platform/CNContactVCardSerialization.h"
+#include "platform/CNSQLiteConnection.h"
 #include "platform/KQLog.h"
 #include "platform/KQNotificationCenter.h"
 
 #include <QCoreApplication>
+
+namespace {
+// The longest a window waits for a store that another process is writing to.
+constexpr int kMainThreadBusyWaitMs = 2000;
+} // namespace
 
 const QString KQContactsStoreDidChangedNotification = QStringLiteral("KQContactsStoreDidChangedNotification");
 const QString KQManualRefreshContactsStoreNotification = QStringLiteral("KQManualRefreshContactsStoreNotification");
@@ -316,12 +322,16 @@ bool KQContactStoreHelper::executeSaveRequest(const CNSaveRequest& request, cons
 {
     bool success = false;
     CNError error;
+    // A window waiting for the save gives up on a store another process keeps busy.
+    const int busyWaitLimit = KQDispatch::isMainThread() ? kMainThreadBusyWaitMs : 0;
     execQueue()->sync([&] {
+        CNSQLiteConnection::setBusyWaitLimitOnThisThread(busyWaitLimit);
         beginDiscardStoreDidChangedNotify();
         success = m_store->executeSaveRequest(request, &error);
         if (!success)
             KQLog(error.isError() ? error.description() : defaultError);
         endDiscardStoreDidChangedNotify();
+        CNSQLiteConnection::setBusyWaitLimitOnThisThread(0);
     });
     if (errorOut)
         *errorOut = error;

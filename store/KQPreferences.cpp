@@ -4,6 +4,7 @@
 #include "problems/KQConflictMetaDuplicateName.h"
 #include "problems/KQConflictMetaPrefix.h"
 #include "store/KQContactStoreHelper.h"
+#include "store/KQStorage.h"
 #include "platform/KQCountryTable.h"
 #include "platform/KQLog.h"
 
@@ -49,8 +50,7 @@ template <typename T> void storeList(const std::vector<std::shared_ptr<T>>& list
     archiver.encodeArray(objects, kRootKey);
     QSettings settings;
     settings.setValue(key, archiver.encodedData());
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (!KQStorage::syncSettings(settings))
         qCWarning(kqPreferencesLog) << "writing" << key << "to the settings failed";
 }
 } // namespace
@@ -111,6 +111,7 @@ void KQPreferences::setStringValue(const QString& key, const std::optional<QStri
         settings.setValue(key, *value);
     else
         settings.remove(key);
+    KQStorage::syncSettings(settings);
 }
 
 std::optional<QString> KQPreferences::backupSavePath() const

@@ -242,9 +242,11 @@ bool KQRecyleActions::saveSourceNode(const KQGroupTreeNode* node) const
         return m_storage->saveDefaultContainerRecyle(m_recyle.get());
     if (node == m_latestImport.get())
         return m_storage->saveDefaultContainerLatestImport(m_latestImport.get());
-    if (auto recyle = dynamic_cast<const KQContainerRecyle*>(node))
+    // A save may take in entries another running copy saved meanwhile, so the node changes.
+    auto* changing = const_cast<KQGroupTreeNode*>(node);
+    if (auto recyle = dynamic_cast<KQContainerRecyle*>(changing))
         return m_storage->saveDefaultContainerRecyle(recyle);
-    if (auto latestImport = dynamic_cast<const KQContainerLatestImport*>(node))
+    if (auto latestImport = dynamic_cast<KQContainerLatestImport*>(changing))
         return m_storage->saveDefaultContainerLatestImport(latestImport);
     return false;
 }

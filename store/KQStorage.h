@@ -2,19 +2,35 @@
 // The program's private data folder and its four files: the tag set, the Trash, the Last Import
 // list and the backup catalogue. Each file is one keyed archive, rewritten whole on every save.
 //
-// Contract: a save replaces its file atomically (a temporary file in the same folder, then a
-// rename), so a failed save leaves the previous file as it was; it returns false and logs why.
-// A load of a missing, truncated, damaged or foreign file gives the empty default and reports
-// nothing.
+// Contract: a save replaces its file atomically (a temporary file in the same folder, written,
+// flushed, synced and checked for its size, then a rename), so a failed save leaves the previous
+// file as it was; it returns false and logs why.
+// A load of a missing or empty file gives the empty default. A file that exists but cannot be read
+// or decoded also gives the empty default, but is logged at warning level, kept as a problem for
+// the user to be told once, and moved aside ("name.damaged-DATE") before anything is written in
+// its place.
+//
+// More than one running copy (or the command-line front end) may share the folder: every save
+// takes the file's lock file, and when the file changed since this storage last read or wrote it,
+// the fresh content is read and this storage's own change is applied to it by identifier.
 
 #include "store/KQContainerLatestImport.h"
 #include "store/KQContainerRecyle.h"
 #include "store/KQTagsManager.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QIODevice>
+#include <QMap>
+#include <QSaveFile>
+#include <QSet>
+#include <QSettings>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 class KQStorage
 {
@@ -42,26 +58,101 @@ public:
 
     // The stored tag set, or a new empty one.
     KQTagsManagerPtr loadDefaultTagsManager() const;
-    bool saveDefaultTagsManager(const KQTagsManager* manager);
+    // Saves the tag set. When another running copy saved it meanwhile, the tags and contact tag
+    // lists it changed are taken into manager (by name and contact identifier) before writing.
+    bool saveDefaultTagsManager(KQTagsManager* manager);
     // A new Trash node holding the stored entries, in order.
     std::shared_ptr<KQContainerRecyle> loadDefaultContainerRecyle() const;
-    bool saveDefaultContainerRecyle(const KQContainerRecyle* recyle);
+    // Saves the node's entries. When another running copy saved the Trash meanwhile, the entries it
+    // added are appended to the node and those it removed are removed from it before writing.
+    bool saveDefaultContainerRecyle(KQContainerRecyle* recyle);
     // A new Last Import node holding the stored records, in order.
     std::shared_ptr<KQContainerLatestImport> loadDefaultContainerLatestImport() const;
-    bool saveDefaultContainerLatestImport(const KQContainerLatestImport* latestImport);
+    // As for the Trash.
+    bool saveDefaultContainerLatestImport(KQContainerLatestImport* latestImport);
 
-    // The whole-file write behind every save (also for the backup catalogue).
+    // The whole-file write behind every save (also for the backup catalogue). The data goes into
+    // a temporary file beside path, which is flushed, synced and checked for its full size before
+    // it replaces path; on any failure path keeps its previous content, the temporary file is
+    // removed, the reason is logged at warning level and put in error.
     bool writeFile(const QString& path, const QByteArray& data, QString* error = nullptr);
     // The file's bytes; empty when it cannot be read.
     static QByteArray readFile(const QString& path);
 
+    // Writes the pending changes of settings to its file and checks that the file now holds every
+    // key with its value. When it does not (a write cut off on a full disk that Qt reports as done),
+    // the previous file is put back; false, with the reason logged and put in error.
+    static bool syncSettings(QSettings& settings, QString* error = nullptr);
+
+    // Reads a private file and remembers its state for the next saveFile(). A file that exists but
+    // cannot be read is logged, kept as a problem and set aside before the next save.
+    QByteArray loadFile(const QString& path) const;
+    // Marks a loaded file whose bytes did not decode, as loadFile() does for an unreadable one.
+    void noteDamagedFile(const QString& path, const QString& why) const;
+    // Remembers the identifiers of the entries a file held when it was read or written: the base
+    // against which this copy's own change is told from another copy's.
+    void setKnownIdentifiers(const QString& path, const QStringList& identifiers) const;
+    QStringList knownIdentifiers(const QString& path) const;
+    // Writes a private file under its lock file ("path.lock", waited for at most two seconds).
+    // data(current) gives the bytes to write: current is null when the file is as this storage
+    // last read or wrote it; otherwise it holds the file's present bytes (empty when the file is
+    // gone), written meanwhile by another copy, onto which data() applies its own change. A file
+    // set aside as unreadable is renamed "name.damaged-DATE" first.
+    bool saveFile(const QString& path, const std::function<QByteArray(const QByteArray* current)>& data,
+                  QString* error = nullptr);
+
+    // The unreadable or damaged files met since the last call, each as a sentence for the user;
+    // each is handed out once.
+    QStringList takeLoadProblems();
+
+    // The steps of a whole-file write, in order. Each may fail on a full or failing disk.
+    enum class WriteStep
+    {
+        Open,
+        Write,
+        Flush,
+        Sync,
+        Commit
+    };
+
 protected:
-    // Writes data into the temporary file of a save; true when all of it was written.
-    virtual bool writeData(QIODevice& device, const QByteArray& data);
+    // Carries out one step of a write on the temporary file; false when it failed.
+    virtual bool writeStep(WriteStep step, QSaveFile& file, const QByteArray& data);
 
 private:
+    struct FileStamp
+    {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modified = 0;
+        qint64 changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    struct FileState
+    {
+        FileStamp stamp;
+        bool setAside = false;
+        QStringList identifiers;
+    };
+    struct TagsSnapshot
+    {
+        QStringList names;
+        QMap<QString, QStringList> contacts;
+    };
+    static TagsSnapshot snapshotOf(const KQTagsManager& manager);
+    void mergeTags(KQTagsManager& manager, const QByteArray& current) const;
+    static FileStamp stampOf(const QString& path);
     QString filePath(const QString& name) const;
-    bool saveNodeContacts(const KQGroupTreeNode* node, const QString& path);
+    void noteProblem(const QString& path, const QString& why) const;
+    bool moveAside(const QString& path, QString* error) const;
+    template <typename T>
+    bool saveNodeContacts(KQGroupTreeNode* node, const QString& path, const QSet<QString>& classes);
 
     QString m_folder;
+    mutable std::mutex m_mutex;
+    mutable QHash<QString, FileState> m_files;
+    mutable QStringList m_problems;
+    mutable std::optional<TagsSnapshot> m_tagsBase;
 };
