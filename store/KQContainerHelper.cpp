@@ -257,3 +257,15 @@ std::optional<CNGroupPredicate> KQContainerHelper::loadPredicateForSubGroups() c
 {
     return CNGroupPredicate::predicateForGroupsInContainerWithIdentifier(m_container.identifier());
 }
+
+std::vector<KQContactHelperPtr> KQContainerHelper::allContactHelpers() const
+{
+    std::lock_guard lock(m_recordsMutex);
+    return std::vector<KQContactHelperPtr>(m_allContactHelpers.cbegin(), m_allContactHelpers.cend());
+}
+
+void KQContainerHelper::removeContactHelperFromMap(const QString& identifier)
+{
+    std::lock_guard lock(m_recordsMutex);
+    m_allContactHelpers.remove(identifier);
+}

@@ -7,6 +7,7 @@
 // A load of a missing, truncated, damaged or foreign file gives the empty default and reports
 // nothing.
 
+#include "store/KQContainerBackup.h"
 #include "store/KQContainerLatestImport.h"
 #include "store/KQContainerRecyle.h"
 #include "store/KQTagsManager.h"
@@ -49,6 +50,19 @@ public:
     // A new Last Import node holding the stored records, in order.
     std::shared_ptr<KQContainerLatestImport> loadDefaultContainerLatestImport() const;
     bool saveDefaultContainerLatestImport(const KQContainerLatestImport* latestImport);
+
+    // --- the backup catalogue: account identifier -> its backups, newest first. Read afresh from
+    // the file on every query; a change rewrites the whole file.
+    // None when the file is missing, empty or does not decode.
+    std::optional<KQBackupCatalogue> loadBackupInfoFromFile() const;
+    bool saveBackupInfoToFile(const KQBackupCatalogue& catalogue);
+    // That account's backups, newest first (empty when it has none).
+    KQContainerBackupList containerBackupsWithIdentifier(const QString& identifier) const;
+    // Puts backup first in the account's list and saves the catalogue.
+    bool addBackup(const KQContainerBackupPtr& backup, const QString& identifier);
+    // Deletes the backup's file (errors ignored) and every equal entry of the account's list; an
+    // emptied list loses its account. Nothing is saved when the account has no list.
+    bool removeBackup(const KQContainerBackupPtr& backup, const QString& identifier);
 
     // The whole-file write behind every save (also for the backup catalogue).
     bool writeFile(const QString& path, const QByteArray& data, QString* error = nullptr);
