@@ -292,7 +292,7 @@ bool KQContainerHelper::restoreFromContacts(const KQContactHelperList& contacts,
     KQContactHelperList updates;
     KQContactHelperList deletes;
     QSet<QString> updated;
-    for (const KQContactHelperPtr& current : allContactHelpers()) {
+    for (const KQContactHelperPtr& current : currentContactHelpers()) {
         if (const KQContactHelperPtr restored = restoredById.value(current->identifier())) {
             updates.push_back(restored);
             updated.insert(restored->identifier());

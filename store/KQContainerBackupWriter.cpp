@@ -213,9 +213,9 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
     if (!file.write(header))
         return failed();
 
-    // The records in the map's order; each half of a batch is archived on its own core, and the
+    // The account's records in list order; each half of a batch is archived on its own core, and the
     // archives are written in order.
-    const std::vector<KQContactHelperPtr> records = allContactHelpers();
+    const KQContactHelperList records = currentContactHelpers();
     const size_t count = records.size();
     std::vector<KQContactBackupInfo> index;
     index.reserve(count);

@@ -62,8 +62,11 @@ public:
     std::optional<CNContactPredicate> loadPredicateForContacts() const override;
     std::optional<CNGroupPredicate> loadPredicateForSubGroups() const override;
 
-    // Every record filed in the account (identifier -> record), in the map's order.
+    // Every record filed in the account (identifier -> record), in the map's order. The map keeps
+    // records of contacts deleted since; currentContactHelpers() lists only those the account shows.
     std::vector<KQContactHelperPtr> allContactHelpers() const;
+    // The account's contact list, one record per identifier.
+    KQContactHelperList currentContactHelpers() const;
     // Takes the record filed under identifier out of the map.
     void removeContactHelperFromMap(const QString& identifier);
 

@@ -160,13 +160,13 @@ TEST_P(KQBinaryKeyedArchiverGraph, DecodesToTheSameGraphAsTheTreeWriter)
     const auto result = KQRunPythonOnData(kCompareGraphs, withLength(tree) + withLength(direct));
     if (!result)
         GTEST_SKIP() << "python3 is not installed";
-    EXPECT_EQ(*result, QStringLiteral("same"));
+    EXPECT_EQ(result->toStdString(), "same");
 }
 
 INSTANTIATE_TEST_SUITE_P(KQBinaryKeyedArchiver, KQBinaryKeyedArchiverGraph, ::testing::ValuesIn(archiveCases()),
-                         [](const auto& info) {
+                         [](const auto& tested) {
                              std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
+                             for (const char* p = tested.param.name; *p; ++p)
                                  name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return name;
                          });
