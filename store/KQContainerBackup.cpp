@@ -262,7 +262,7 @@ std::optional<QVariantList> KQGroupInfo::groupInfosFromData(const QByteArray& da
     const std::vector<KQCodingPtr> objects = coder.decodeArrayOfClasses({kGroupInfoClass}, kRootKey);
     if (coder.failed() || coder.valueKindForKey(kRootKey) != KQArchiveValueKind::Object) {
         if (error)
-            *error = coder.failed() ? coder.error() : QStringLiteral("the group archive holds no array");
+            *error = coder.failed() ? coder.error().description() : QStringLiteral("the group archive holds no array");
         return std::nullopt;
     }
     QVariantList infos;

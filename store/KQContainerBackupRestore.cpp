@@ -22,6 +22,8 @@ namespace {
 
 // Contacts read, decoded or written between two progress reports.
 constexpr size_t kBatch = 512;
+// Records updated in one hop to the main thread (a few milliseconds).
+constexpr size_t kUpdateSlice = 64;
 
 void logRestore(const QString& line)
 {
@@ -38,7 +40,7 @@ KQContactHelperPtr decodeContactArchive(const QByteArray& data, QString* why)
     KQKeyedUnarchiver coder(data, classes);
     const KQCodingPtr root = coder.decodeRootObject();
     if (coder.failed()) {
-        *why = coder.error();
+        *why = coder.error().description();
         return nullptr;
     }
     auto record = std::dynamic_pointer_cast<KQContactHelper>(root);
@@ -57,7 +59,7 @@ std::optional<std::vector<KQContactBackupInfoPtr>> decodeIndex(const QByteArray&
     KQKeyedUnarchiver coder(data, classes);
     const std::vector<KQCodingPtr> objects = coder.decodeArrayOfClasses(classes, QStringLiteral("root"));
     if (coder.failed() || coder.valueKindForKey(QStringLiteral("root")) != KQArchiveValueKind::Object) {
-        *why = coder.failed() ? coder.error() : QStringLiteral("no array of index entries");
+        *why = coder.failed() ? coder.error().description() : QStringLiteral("no array of index entries");
         return std::nullopt;
     }
     std::vector<KQContactBackupInfoPtr> entries;
@@ -411,11 +413,26 @@ bool KQContainerHelper::restoreAddContactsDic(const std::vector<std::pair<QStrin
     }
     addContactHelpers(added);
 
-    CNSaveRequest updateRequest;
+    // The current records get every field in one fetch first, then the copies into them are made
+    // on the main thread in short slices.
+    KQContactHelperList currents;
+    currents.reserve(updateContacts.size());
     for (const KQContactHelperPtr& restored : updateContacts) {
-        storeUpdateContactHelper(restored, updateRequest);
-        if (!step())
-            return false;
+        if (KQContactHelperPtr current = contactHelperFromContainerWithIdentifier(restored->identifier()))
+            currents.push_back(std::move(current));
+    }
+    KQContactHelper::syncLoadAllKeysOfContactHelpers(currents, loadPredicateForContacts());
+    CNSaveRequest updateRequest;
+    for (size_t start = 0; start < updateContacts.size(); start += kUpdateSlice) {
+        const size_t end = std::min(updateContacts.size(), start + kUpdateSlice);
+        KQDispatch::mainSync([&] {
+            for (size_t i = start; i < end; ++i)
+                storeUpdateContactHelper(updateContacts[i], updateRequest);
+        });
+        for (size_t i = start; i < end; ++i) {
+            if (!step())
+                return false;
+        }
     }
 
     CNSaveRequest deleteRequest;

@@ -25,18 +25,16 @@ QByteArray littleEndian64(quint64 value)
     return bytes;
 }
 
-// Brings every field of the records in; the one place to change for a batched load of the account.
-void loadAllKeys(const KQContactHelperPtr* begin, const KQContactHelperPtr* end)
+// Brings every field of the account's records in, with one store fetch.
+void loadAllKeys(KQContainerHelper& account)
 {
-    for (const KQContactHelperPtr* record = begin; record != end; ++record)
-        (*record)->syncLoadAllKeysIfNecessary();
+    account.syncLoadAllKeysOfContacts();
 }
 
-// Archives records [begin, end) into archives, loading their fields first.
+// Archives records [begin, end) into archives.
 void archiveRecords(const KQContactHelperPtr* begin, const KQContactHelperPtr* end, QByteArray* archives,
                     KQBinaryKeyedArchiver& archiver)
 {
-    loadAllKeys(begin, end);
     for (const KQContactHelperPtr* record = begin; record != end; ++record, ++archives)
         *archives = archiver.archiveRootObject(**record);
 }
@@ -215,6 +213,7 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
 
     // The account's records in list order; each half of a batch is archived on its own core, and the
     // archives are written in order.
+    loadAllKeys(*this);
     const KQContactHelperList records = currentContactHelpers();
     const size_t count = records.size();
     std::vector<KQContactBackupInfo> index;

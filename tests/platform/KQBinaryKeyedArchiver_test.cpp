@@ -175,10 +175,10 @@ TEST(KQBinaryKeyedArchiver, ContactReadsBackWithEveryField)
 {
     const CNMutableContactPtr contact = fullContact();
     const QByteArray data = KQBinaryKeyedArchiver::archivedDataWithRootObject(*contact);
-    QString error;
+    CNError error;
     const auto decoded = std::dynamic_pointer_cast<CNContact>(
         KQKeyedUnarchiver::unarchivedObjectOfClasses(CNContact::archiveClasses(), data, &error));
-    ASSERT_TRUE(decoded) << error.toStdString();
+    ASSERT_TRUE(decoded) << error.description().toStdString();
     // Written again by the tree writer, the decoded contact gives the bytes of the original.
     EXPECT_EQ(KQKeyedArchiver::archivedDataWithRootObject(*decoded),
               KQKeyedArchiver::archivedDataWithRootObject(*contact));
@@ -204,7 +204,7 @@ TEST(KQBinaryKeyedArchiver, RootArrayReadsBack)
     const QByteArray data = KQBinaryKeyedArchiver::archivedDataWithRootArray({a.get(), nullptr, b.get()});
     KQKeyedUnarchiver coder(data, CNContact::archiveClasses());
     const auto objects = coder.decodeArrayOfClasses(CNContact::archiveClasses(), QStringLiteral("root"));
-    ASSERT_FALSE(coder.failed()) << coder.error().toStdString();
+    ASSERT_FALSE(coder.failed()) << coder.error().description().toStdString();
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(std::dynamic_pointer_cast<CNContact>(objects[1])->givenName(), QStringLiteral("B"));
 }
