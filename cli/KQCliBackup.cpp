@@ -39,7 +39,8 @@ qint64 runToEnd(KQCliContext& context, const QString& label, const std::function
 
 QString accountName(const QString& identifier)
 {
-    if (auto account = KQContactManager::sharedContactManager()->containerHelperWithIdentifier(identifier))
+    if (auto account =
+            KQContactManager::sharedContactManager()->storeHelper()->containerHelperWithIdentifier(identifier))
         return account->groupName();
     return identifier;
 }
@@ -162,7 +163,8 @@ int kqCliRestore(KQCliContext& context, const QStringList& arguments)
     if (const auto name = args.value(QStringLiteral("account")))
         account = context.account(*name);
     else if (!accountIdentifier.isEmpty())
-        account = KQContactManager::sharedContactManager()->containerHelperWithIdentifier(accountIdentifier);
+        account =
+            KQContactManager::sharedContactManager()->storeHelper()->containerHelperWithIdentifier(accountIdentifier);
     if (!account) {
         if (!accountIdentifier.isEmpty())
             throw KQCliFailure{
