@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
