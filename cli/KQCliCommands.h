@@ -16,8 +16,14 @@ struct KQCliCommand
 };
 
 int kqCliScan(KQCliContext& context, const QStringList& arguments);
+int kqCliBackup(KQCliContext& context, const QStringList& arguments);
+int kqCliBackups(KQCliContext& context, const QStringList& arguments);
+int kqCliRestore(KQCliContext& context, const QStringList& arguments);
 
 // Every subcommand, in the order "help" lists them. Add a line here for a new one.
 inline constexpr KQCliCommand kKQCliCommands[] = {
     {"scan", "scan [--account NAME] [--kinds default|all|NAME,NAME...] [--mask N] [--json] [FILE.vcf...]", &kqCliScan},
+    {"backup", "backup [--account NAME] [--folder DIR]", &kqCliBackup},
+    {"backups", "backups", &kqCliBackups},
+    {"restore", "restore [--yes] [--account NAME] BACKUP", &kqCliRestore},
 };

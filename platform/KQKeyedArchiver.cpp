@@ -134,6 +134,8 @@ struct KQKeyedArchiver::Private
 
 KQKeyedArchiver::KQKeyedArchiver() : d(std::make_unique<Private>(this)) {}
 
+KQKeyedArchiver::KQKeyedArchiver(NoDocument) {}
+
 KQKeyedArchiver::~KQKeyedArchiver() = default;
 
 namespace {

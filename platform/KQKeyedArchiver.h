@@ -65,7 +65,7 @@ class KQKeyedArchiver
 {
 public:
     KQKeyedArchiver();
-    ~KQKeyedArchiver();
+    virtual ~KQKeyedArchiver();
     KQKeyedArchiver(const KQKeyedArchiver&) = delete;
     KQKeyedArchiver& operator=(const KQKeyedArchiver&) = delete;
 
@@ -73,7 +73,7 @@ public:
     static QByteArray archivedDataWithRootObject(const KQCoding& root);
     // The archive written so far as binary property-list data. Encoders called outside any object
     // write into "$top", so a root that is a plain array is written with encodeArray(list, "root").
-    QByteArray encodedData() const;
+    virtual QByteArray encodedData() const;
     // The whole archive of an NSArray root holding objects (nullptrs left out); read it back with
     // decodeArrayOfClasses under the key "root" outside any object.
     static QByteArray archivedDataWithRootArray(const std::vector<const KQCoding*>& objects);
@@ -81,21 +81,28 @@ public:
     // Encoders for the object being written. An object that is encoded twice within one archive
     // is stored once and referenced twice; objects are told apart by address, so every object
     // passed here must stay alive until the archive is finished.
-    void encodeObject(const KQCoding* object, const QString& key); // nullptr stores "$null"
+    virtual void encodeObject(const KQCoding* object, const QString& key); // nullptr stores "$null"
     // For objects made only to be written (wrappers of plain values): the archiver keeps them
     // alive until the archive is finished, so that no later object can reuse their address.
-    void encodeRetainedObject(std::shared_ptr<const KQCoding> object, const QString& key);
-    void encodeString(const std::optional<QString>& value, const QString& key); // none stores "$null"
-    void encodeData(const std::optional<QByteArray>& value, const QString& key);
-    void encodeBool(bool value, const QString& key);
-    void encodeInt(qint64 value, const QString& key);
-    void encodeDouble(double value, const QString& key);
-    void encodeDate(const QDateTime& value, const QString& key); // NSDate: seconds since 2001-01-01 UTC
-    void encodeArray(const std::vector<const KQCoding*>& objects, const QString& key); // NSArray; nullptrs left out
-    void encodeRetainedArray(std::vector<std::shared_ptr<const KQCoding>> objects, const QString& key);
-    void encodeStringArray(const QStringList& strings, const QString& key); // NSArray of strings
+    virtual void encodeRetainedObject(std::shared_ptr<const KQCoding> object, const QString& key);
+    virtual void encodeString(const std::optional<QString>& value, const QString& key); // none stores "$null"
+    virtual void encodeData(const std::optional<QByteArray>& value, const QString& key);
+    virtual void encodeBool(bool value, const QString& key);
+    virtual void encodeInt(qint64 value, const QString& key);
+    virtual void encodeDouble(double value, const QString& key);
+    virtual void encodeDate(const QDateTime& value, const QString& key); // NSDate: seconds since 2001-01-01 UTC
+    virtual void encodeArray(const std::vector<const KQCoding*>& objects, const QString& key); // NSArray; nullptrs left out
+    virtual void encodeRetainedArray(std::vector<std::shared_ptr<const KQCoding>> objects, const QString& key);
+    virtual void encodeStringArray(const QStringList& strings, const QString& key); // NSArray of strings
     // NSIndexSet of the non-negative indexes (order and repeats are not kept).
-    void encodeIndexSet(const std::vector<qint64>& indexes, const QString& key);
+    virtual void encodeIndexSet(const std::vector<qint64>& indexes, const QString& key);
+
+protected:
+    // For archivers that write the same archive their own way and override every encoder.
+    struct NoDocument
+    {
+    };
+    explicit KQKeyedArchiver(NoDocument);
 
 private:
     struct Private;

@@ -3,6 +3,8 @@
 #include "store/KQContactStoreHelper.h"
 #include "store/KQGroupHelper.h"
 
+#include <QSet>
+
 KQContainerHelper::KQContainerHelper(const CNContainer& container) : KQGroupTreeNode(false), m_container(container)
 {
     setGroupName(container.name());
@@ -256,4 +258,29 @@ std::optional<CNContactPredicate> KQContainerHelper::loadPredicateForContacts() 
 std::optional<CNGroupPredicate> KQContainerHelper::loadPredicateForSubGroups() const
 {
     return CNGroupPredicate::predicateForGroupsInContainerWithIdentifier(m_container.identifier());
+}
+
+std::vector<KQContactHelperPtr> KQContainerHelper::allContactHelpers() const
+{
+    std::lock_guard lock(m_recordsMutex);
+    return std::vector<KQContactHelperPtr>(m_allContactHelpers.cbegin(), m_allContactHelpers.cend());
+}
+
+void KQContainerHelper::removeContactHelperFromMap(const QString& identifier)
+{
+    std::lock_guard lock(m_recordsMutex);
+    m_allContactHelpers.remove(identifier);
+}
+
+KQContactHelperList KQContainerHelper::currentContactHelpers() const
+{
+    KQContactHelperList list = contacts();
+    QSet<QString> seen;
+    std::erase_if(list, [&seen](const KQContactHelperPtr& record) {
+        if (seen.contains(record->identifier()))
+            return true;
+        seen.insert(record->identifier());
+        return false;
+    });
+    return list;
 }

@@ -3,8 +3,10 @@
 #include "platform/CNContainer.h"
 #include "platform/CNSaveRequest.h"
 #include "store/KQContactRecyle.h"
+#include "store/KQContainerBackup.h"
 #include "store/KQGroupTreeNode.h"
 
+#include <QFile>
 #include <QHash>
 
 // An account of the store: its groups, its records (every record made for the account, by
@@ -59,6 +61,67 @@ public:
 
     std::optional<CNContactPredicate> loadPredicateForContacts() const override;
     std::optional<CNGroupPredicate> loadPredicateForSubGroups() const override;
+
+    // Every record filed in the account (identifier -> record), in the map's order. The map keeps
+    // records of contacts deleted since; currentContactHelpers() lists only those the account shows.
+    std::vector<KQContactHelperPtr> allContactHelpers() const;
+    // The account's contact list, one record per identifier.
+    KQContactHelperList currentContactHelpers() const;
+    // Takes the record filed under identifier out of the map.
+    void removeContactHelperFromMap(const QString& identifier);
+
+    // --- backup (store/KQContainerBackupWriter.cpp). Handlers are called on the main thread.
+    QVariantList backupContainerGroupInfos();
+    QVariantMap backupContainerGroupInfo(const KQGroupTreeNodePtr& group);
+    // "yyyyMMdd HH-mm-ss.vorlankqbck" for the current moment.
+    static QString makeupBackupFilename();
+    // A backup of folder/makeupBackupFilename(); the file is created empty when missing. None when
+    // it cannot be created.
+    static KQContainerBackupPtr createBackupFileHandlerAtPath(const QString& folder);
+    // Writes the whole account into a new backup file in folder and catalogues it, on the
+    // background queue; returns at once. Reports -1, -2 (fraction), then 0, -3 (the file could not
+    // be written: it is removed) or -4 (cancelled: the file stays, incomplete and uncatalogued).
+    void backupToPath(const QString& folder, KQBackupProcessHandler handler);
+    // The backup itself, on the calling (background) thread; the catalogued backup, or none.
+    KQContainerBackupPtr backupToPathInternal(const QString& folder, const KQBackupProcessHandler& handler);
+    // Calls handler on the main thread (waiting for it) and returns its stop answer; false without one.
+    static bool postProcessMessage(qint64 message, double progress, const KQBackupProcessHandler& handler);
+
+    // --- restore (store/KQContainerBackupRestore.cpp)
+    // Turns the account back into the state of backup, on the background queue; returns at once.
+    // Reports -1, -2 (fraction), then 0, -3 or -4. Nothing in the store changes unless the whole
+    // file reads and decodes; before it changes, confirm (when given) sees what will happen and
+    // may refuse (-4), and a backup of the account as it stands is made in safetyFolder (when
+    // not empty) and catalogued.
+    void restoreContainerFromBackup(const KQContainerBackupPtr& backup, KQBackupProcessHandler handler,
+                                    KQRestoreConfirmHandler confirm = {}, QString safetyFolder = {});
+    // The restore itself, on the calling (background) thread; true when it succeeded.
+    bool restoreContainerFromBackupInternal(const KQContainerBackupPtr& backup, const KQBackupProcessHandler& handler,
+                                            const KQRestoreConfirmHandler& confirm, const QString& safetyFolder);
+    // Reads a version-1 file positioned after its version field, then rebuilds the account.
+    bool restoreVersion1FromFileHandle(QFile& file, const KQBackupProcessHandler& handler,
+                                       KQRestoreOptions* options = nullptr);
+    bool restoreFromContacts(const KQContactHelperList& contacts, const std::optional<QVariantList>& groupInfos,
+                             const KQBackupProcessHandler& handler, KQRestoreOptions* options = nullptr);
+    bool restoreAddContactsDic(const std::vector<std::pair<QString, CNMutableContactPtr>>& newContacts,
+                               const KQContactHelperList& updateContacts, const KQContactHelperList& deleteContacts,
+                               const KQBackupProcessHandler& handler);
+    void storeAddContact(const CNMutableContactPtr& contact, CNSaveRequest& request);
+    void storeUpdateContactHelper(const KQContactHelperPtr& restored, CNSaveRequest& request);
+    void storeDeleteContactHelper(const KQContactHelperPtr& current, CNSaveRequest& request);
+    void restoreGroupTreeNode(const KQGroupTreeNodePtr& node, const QVariantList& infos, CNSaveRequest& request,
+                              const QHash<QString, QString>& newContactsDic);
+    bool restoreGroupTreeNode(const KQGroupTreeNodePtr& node, const QStringList& contactsIds,
+                              const QVariantList& subGroupInfos, CNSaveRequest& request,
+                              const QHash<QString, QString>& newContactsDic);
+    void restoreGroup(const KQGroupTreeNodePtr& group, const QStringList& contactIds, CNSaveRequest& request,
+                      const QHash<QString, QString>& newContactsDic);
+    static KQContactHelperPtr restoreContactHelperWithIdentifier(const QString& identifier,
+                                                                 const KQContainerHelper& containerHepler,
+                                                                 const QHash<QString, QString>& newContactsDic);
+    static void storeRemoveGroupHelper(const KQGroupTreeNodePtr& group, CNSaveRequest& request);
+    static void storeAddContactHelper(const KQContactHelperPtr& contact, const KQGroupTreeNodePtr& group,
+                                      CNSaveRequest& request);
 
 protected:
     static bool storeGroupHasMember(const KQGroupTreeNode& group, const QString& contactIdentifier);

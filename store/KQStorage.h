@@ -14,6 +14,7 @@
 // takes the file's lock file, and when the file changed since this storage last read or wrote it,
 // the fresh content is read and this storage's own change is applied to it by identifier.
 
+#include "store/KQContainerBackup.h"
 #include "store/KQContainerLatestImport.h"
 #include "store/KQContainerRecyle.h"
 #include "store/KQTagsManager.h"
@@ -70,6 +71,20 @@ public:
     std::shared_ptr<KQContainerLatestImport> loadDefaultContainerLatestImport() const;
     // As for the Trash.
     bool saveDefaultContainerLatestImport(KQContainerLatestImport* latestImport);
+
+    // --- the backup catalogue: account identifier -> its backups, newest first. Read afresh from
+    // the file on every query; a change rewrites the whole file.
+    // None when the file is missing, empty or does not decode.
+    std::optional<KQBackupCatalogue> loadBackupInfoFromFile() const;
+    bool saveBackupInfoToFile(const KQBackupCatalogue& catalogue);
+    // That account's backups, newest first (empty when it has none).
+    KQContainerBackupList containerBackupsWithIdentifier(const QString& identifier) const;
+    // Puts backup first in the account's list and saves the catalogue.
+    bool addBackup(const KQContainerBackupPtr& backup, const QString& identifier);
+    // Deletes the backup's file (errors ignored) and every equal entry of the account's list; an
+    // emptied list loses its account. Nothing is saved when the account has no list.
+    bool removeBackup(const KQContainerBackupPtr& backup, const QString& identifier);
+
 
     // The whole-file write behind every save (also for the backup catalogue). The data goes into
     // a temporary file beside path, which is flushed, synced and checked for its full size before
