@@ -85,7 +85,6 @@ public:
     // emptied list loses its account. Nothing is saved when the account has no list.
     bool removeBackup(const KQContainerBackupPtr& backup, const QString& identifier);
 
-
     // The whole-file write behind every save (also for the backup catalogue). The data goes into
     // a temporary file beside path, which is flushed, synced and checked for its full size before
     // it replaces path; on any failure path keeps its previous content, the temporary file is
