@@ -1,9 +1,10 @@
+#include "platform/CNMutableContact.h"
 #include "KQTestCoding.h"
 #include "KQTestPython.h"
-#include "platform/CNMutableContact.h"
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <random>
 
 namespace {
@@ -102,6 +103,11 @@ struct RoundTripCase
     std::function<CNContactPtr()> make;
     bool isMutable;
 };
+
+void PrintTo(const RoundTripCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CNContactCodingRoundTrip : public ::testing::TestWithParam<RoundTripCase>
 {
@@ -237,6 +243,11 @@ struct WrongFieldCase
     Body fields;
     QString errorPart;
 };
+
+void PrintTo(const WrongFieldCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CNContactCodingWrongField : public ::testing::TestWithParam<WrongFieldCase>
 {

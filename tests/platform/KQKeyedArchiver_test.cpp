@@ -1,13 +1,14 @@
+#include "platform/KQKeyedArchiver.h"
 #include "KQPlistTestWriter.h"
 #include "KQTestCoding.h"
 #include "KQTestPython.h"
-#include "platform/KQKeyedArchiver.h"
 
 #include <QTimeZone>
 #include <QtEndian>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <thread>
 
@@ -205,6 +206,11 @@ struct IndexSetCase
     std::vector<qint64> read;
 };
 
+void PrintTo(const IndexSetCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class KQKeyedArchiverIndexSet : public KQKeyedArchiverTest, public ::testing::WithParamInterface<IndexSetCase>
 {
 };
@@ -337,6 +343,11 @@ struct RefusedCase
     QString errorPart;    // a piece of the expected error text
     qint64 position = -2; // the object at fault in "$objects" (-1: none); -2: not checked
 };
+
+void PrintTo(const RefusedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 QByteArray patched(QByteArray data, qsizetype pos, const QByteArray& bytes)
 {
