@@ -72,6 +72,10 @@ struct CNContactData
     CNRelationList contactRelations;
     CNSocialProfileList socialProfiles;
     CNInstantMessageList instantMessageAddresses;
+    // The UID of the vCard the contact was read from, kept so that an export or a later
+    // synchronisation can name the same card; empty for a contact that came from no card. It is
+    // an identity, not content: content comparisons leave it out.
+    QString cardUID;
 
     friend bool operator==(const CNContactData&, const CNContactData&) = default;
 };
@@ -122,6 +126,8 @@ public:
     const CNRelationList& contactRelations() const;
     const CNSocialProfileList& socialProfiles() const;
     const CNInstantMessageList& instantMessageAddresses() const;
+    // The UID of the card this contact was read from; empty when it came from no card.
+    const QString& cardUID() const { return d.cardUID; }
 
     bool isKeyAvailable(const QString& key) const;
     bool isKeyAvailable(CNKeyId key) const { return m_available.test(static_cast<size_t>(key)); }

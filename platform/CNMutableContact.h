@@ -47,6 +47,7 @@ public:
     {
         set(CNKeyId::InstantMessageAddresses, d.instantMessageAddresses, v);
     }
+    void setCardUID(const QString& uid) { d.cardUID = uid; }
 
     // Only the store and the archiver give a contact a known identifier.
     void setIdentifier(const QString& identifier) { d.identifier = identifier; }

@@ -45,6 +45,7 @@ enum class Prop
     MaidenName,
     Kind,
     ShowAs,
+    Uid,
 };
 
 struct PropertyName
@@ -97,6 +98,7 @@ const PropertyName kProperties[] = {
     {"KIND", Prop::Kind},
     {"X-ADDRESSBOOKSERVER-KIND", Prop::Kind},
     {"X-ABSHOWAS", Prop::ShowAs},
+    {"UID", Prop::Uid},
 };
 
 // The property a name stands for. Names are looked up by length first: a line costs a few
@@ -546,6 +548,11 @@ void Reader::property(const CNVCardProperty& p)
         return;
     case Prop::Photo:
         photo(p);
+        return;
+    case Prop::Uid:
+        // The first UID names the card; a "urn:uuid:" prefix is part of it and kept as written.
+        if (m_card.d.cardUID.isEmpty() && text(p, value))
+            m_card.d.cardUID = value.trimmed();
         return;
     case Prop::Label:
     case Prop::LabelAdr:

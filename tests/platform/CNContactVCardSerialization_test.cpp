@@ -549,6 +549,19 @@ TEST(CNContactVCardSerialization, GroupCardsAreNoContactsAndEveryContactIsFresh)
     EXPECT_TRUE(contacts[0]->areKeysAvailable(CNAllContactKeys()));
 }
 
+TEST(CNContactVCardSerialization, EachContactKeepsTheUidOfItsCardAndNoneWithout)
+{
+    const QByteArray data = card("N:A;B;;;\r\nUID:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1\r\nUID:second\r\n") +
+                            card("N:C;D;;;\r\n") + card("UID: padded \r\nFN:E F\r\n");
+    const CNContactList contacts = read(data);
+    ASSERT_EQ(contacts.size(), 3u);
+    EXPECT_EQ(contacts[0]->cardUID(), QStringLiteral("urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1"));
+    EXPECT_TRUE(contacts[1]->cardUID().isEmpty());
+    EXPECT_EQ(contacts[2]->cardUID(), QStringLiteral("padded"));
+    // The card's UID is not the store identifier: two imports of one file make two contacts.
+    EXPECT_NE(contacts[0]->identifier(), contacts[0]->cardUID());
+}
+
 // ---- malformed input ----------------------------------------------------------------------------
 
 struct MalformedCase
