@@ -1,6 +1,7 @@
 #include "platform/CNMutableContact.h"
 #include "KQTestCoding.h"
 #include "KQTestPython.h"
+#include "KQTestUtil.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -373,7 +374,8 @@ TEST(CNContactCoding, RandomDamageNeverCrashes)
     const QSet<QString> classes = CNContact::archiveClasses();
     std::mt19937 random(7);
     int decoded = 0;
-    for (int round = 0; round < 3000; ++round) {
+    const int rounds = kqScaled(3000, 300);
+    for (int round = 0; round < rounds; ++round) {
         QByteArray data = valid;
         const int edits = 1 + static_cast<int>(random() % 3);
         for (int e = 0; e < edits && !data.isEmpty(); ++e) {
@@ -389,7 +391,7 @@ TEST(CNContactCoding, RandomDamageNeverCrashes)
         decoded += object ? 1 : 0;
     }
     EXPECT_GT(decoded, 0);
-    EXPECT_LT(decoded, 3000);
+    EXPECT_LT(decoded, rounds);
 }
 
 } // namespace
