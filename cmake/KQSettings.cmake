@@ -21,10 +21,15 @@ elseif(KQ_SANITIZE)
     target_link_options(kq_settings INTERFACE -fsanitize=address,undefined)
 endif()
 
-# kq_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# kq_add_test(NAME name SOURCES ... LIBS ... [GUI] [LABEL layer] [SLOW filter])
 # One test executable, registered with ctest test by test. GUI tests run on the offscreen platform.
+# Every test carries the label of its layer (LABEL, by default the name without "_tests"); the
+# tests matching SLOW (a GoogleTest filter: patterns separated by ':') also carry the label "slow".
 function(kq_add_test)
-    cmake_parse_arguments(ARG "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "NAME;LABEL;SLOW" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_LABEL)
+        string(REGEX REPLACE "_tests$" "" ARG_LABEL "${ARG_NAME}")
+    endif()
     add_executable(${ARG_NAME} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/KQTestMain.cpp)
     target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     target_link_libraries(${ARG_NAME} PRIVATE kq_settings GTest::gtest GTest::gmock ${ARG_LIBS})
@@ -39,5 +44,12 @@ function(kq_add_test)
         list(APPEND env "${KQ_TEST_SANITIZER_ENV}")
     endif()
     include(GoogleTest)
-    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+    if(ARG_SLOW)
+        gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_SLOW}"
+                             PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL}")
+        gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_SLOW}"
+                             PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL};slow")
+    else()
+        gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL}")
+    endif()
 endfunction()

@@ -8,6 +8,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,6 +123,11 @@ struct ThermalText
     const char* text;
 };
 
+void PrintTo(const ThermalText& c, std::ostream* os)
+{
+    *os << "state " << c.state;
+}
+
 class AppLogHelperThermalText : public ::testing::TestWithParam<ThermalText>
 {
 };
@@ -141,6 +147,11 @@ struct MemoryLine
     quint64 bytes;
     const char* line;
 };
+
+void PrintTo(const MemoryLine& c, std::ostream* os)
+{
+    *os << c.bytes << " bytes";
+}
 
 class AppLogHelperMemoryLine : public ::testing::TestWithParam<MemoryLine>
 {
@@ -172,6 +183,11 @@ struct ZoneCase
     long milliCelsius;
     long expected;
 };
+
+void PrintTo(const ZoneCase& c, std::ostream* os)
+{
+    *os << c.milliCelsius << " millidegrees";
+}
 
 class AppLogHelperThermalZone : public ::testing::TestWithParam<ZoneCase>
 {

@@ -1,8 +1,8 @@
-#include "KQTestPython.h"
-#include "model/KQContactHelper.h"
 #include "problems/KQConflictMeta.h"
 #include "problems/KQConflictMetaDuplicateName.h"
 #include "problems/KQConflictMetaPrefix.h"
+#include "model/KQContactHelper.h"
+#include "KQTestPython.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -260,205 +260,39 @@ TEST(CheckContact, PrefixTestNeedsThePrefixClass)
 
 // --- the catalogue
 
-struct CatalogueCase
-{
-    const char* name;
-    bool multiple;
-    bool config;
-    const char* description;
-    std::vector<KQConflictSolutionType> solutions;
-    KQConflictSolutionType defaultType;
-};
-
-void PrintTo(const CatalogueCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class Catalogue : public ::testing::TestWithParam<CatalogueCase>
-{
-};
-
-TEST_P(Catalogue, KindHasItsTextsAndSolutions)
-{
-    const CatalogueCase& c = GetParam();
-    const KQConflictMetaPtr meta = KQConflictMeta::metaWithName(s(c.name));
-    EXPECT_EQ(meta->isMultipleContactsConflict(), c.multiple);
-    EXPECT_EQ(meta->allowConfig(), c.config);
-    EXPECT_EQ(meta->conflictDescription(), s(c.description));
-    const auto solutions = meta->availableSolutions();
-    std::vector<KQConflictSolutionType> types;
-    for (const auto& solution : solutions)
-        types.push_back(solution->type());
-    EXPECT_EQ(types, c.solutions);
-    const KQConflictSolutionPtr chosen = meta->defaultSolution();
-    EXPECT_EQ(chosen->type(), c.defaultType);
-    EXPECT_TRUE(
-        std::any_of(solutions.begin(), solutions.end(), [&](const auto& x) { return x->isEqualTo(chosen.get()); }));
-    // Each call makes new objects.
-    EXPECT_NE(meta->availableSolutions().front().get(), solutions.front().get());
-}
-
 using T = KQConflictSolutionType;
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, Catalogue,
-    ::testing::Values(
-        CatalogueCase{
-            "Duplicate name", true, true, "Contacts in this list have duplicate names.", {T::Edit, T::Ignore}, T::Edit},
-        CatalogueCase{"Exact duplicate contacts",
-                      true,
-                      false,
-                      "Contacts in this list have duplicates in all fields.",
-                      {T::Delete, T::Ignore},
-                      T::Delete},
-        CatalogueCase{"Incomplete name",
-                      false,
-                      false,
-                      "First or Last name missing in this Contact.",
-                      {T::Edit, T::Delete, T::Ignore},
-                      T::Edit},
-        CatalogueCase{
-            "Blank name", false, false, "This contact's name is empty.", {T::Edit, T::Delete, T::Ignore}, T::Edit},
-        CatalogueCase{"Invalid phone number or email address",
-                      false,
-                      false,
-                      "This contact's phone number or email is invalid.",
-                      {T::Edit, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Duplicate phone numbers in a single contact",
-                      false,
-                      false,
-                      "This Contact has duplicate phone numbers.",
-                      {T::Delete, T::Ignore},
-                      T::Delete},
-        CatalogueCase{"Duplicate email addresses in a single contact",
-                      false,
-                      false,
-                      "This Contact has duplicate email addresses.",
-                      {T::Delete, T::Ignore},
-                      T::Delete},
-        CatalogueCase{"Duplicate postal addresses in a single contact",
-                      false,
-                      false,
-                      "This Contact has duplicate addresses.",
-                      {T::Delete, T::Ignore},
-                      T::Delete},
-        CatalogueCase{"Duplicate phone numbers in multiple contacts",
-                      true,
-                      false,
-                      "Contacts in this list have the same phone number.",
-                      {T::Edit, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Duplicate email addresses in multiple contacts",
-                      true,
-                      false,
-                      "Contacts in this list have the same email address.",
-                      {T::Edit, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Duplicate postal addresses in multiple contacts",
-                      true,
-                      false,
-                      "Contacts in this list have the same address.",
-                      {T::Edit, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Unusual prefix",
-                      false,
-                      true,
-                      "The prefix of this Contact is invalid.",
-                      {T::Edit, T::Delete, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Unusual suffix",
-                      false,
-                      true,
-                      "The suffix of this Contact is invalid.",
-                      {T::Edit, T::Delete, T::Ignore},
-                      T::Edit},
-        CatalogueCase{"Blank space in the first name",
-                      false,
-                      false,
-                      "This contact's first name has blank spaces.",
-                      {T::Edit, T::RemoveSpace, T::Delete, T::Ignore},
-                      T::RemoveSpace},
-        CatalogueCase{"Has company name but no job title",
-                      false,
-                      false,
-                      "This contact has company name, but haven't set a job title.",
-                      {T::Edit, T::Ignore},
-                      T::Ignore},
-        CatalogueCase{"Empty notes", false, false, "This Contact's notes is empty.", {T::Edit, T::Ignore}, T::Ignore},
-        CatalogueCase{"Has company name but no title", false, false, "Unknown.", {T::Unknown}, T::Unknown},
-        CatalogueCase{"duplicate name", false, false, "Unknown.", {T::Unknown}, T::Unknown}));
 
-struct SolutionTextCase
+// What holds for every kind, without restating the catalogue's texts.
+TEST(Catalogue, EveryKindOffersItsDefaultSolutionAndFreshObjects)
 {
-    const char* kind;
-    KQConflictSolutionType type;
-    const char* name;
-    const char* description;
-};
-
-void PrintTo(const SolutionTextCase& c, std::ostream* os)
-{
-    *os << c.kind << " / " << c.name;
-}
-
-class SolutionTexts : public ::testing::TestWithParam<SolutionTextCase>
-{
-};
-
-TEST_P(SolutionTexts, NameAndDescription)
-{
-    const SolutionTextCase& c = GetParam();
-    const QString kind = s(c.kind);
-    KQConflictSolutionPtr solution;
-    switch (c.type) {
-    case T::Unknown:
-        solution = KQConflictMeta::solutionUnknown();
-        break;
-    case T::Ignore:
-        solution = KQConflictMeta::solutionIgnoreWithName(kind);
-        break;
-    case T::Edit:
-        solution = KQConflictMeta::solutionEditWithName(kind);
-        break;
-    case T::Delete:
-        solution = KQConflictMeta::solutionDeleteWithName(kind);
-        break;
-    case T::RemoveSpace:
-        solution = KQConflictMeta::solutionRemoveSpaceWithName(kind);
-        break;
+    for (const KQConflictMetaPtr& meta : KQConflictMeta::avaliableConflictMetas()) {
+        SCOPED_TRACE(meta->name().toStdString());
+        EXPECT_FALSE(meta->conflictDescription().isEmpty());
+        const auto solutions = meta->availableSolutions();
+        ASSERT_FALSE(solutions.empty());
+        const KQConflictSolutionPtr chosen = meta->defaultSolution();
+        EXPECT_TRUE(
+            std::any_of(solutions.begin(), solutions.end(), [&](const auto& x) { return x->isEqualTo(chosen.get()); }));
+        // Ignoring is always possible, and each call makes new objects.
+        EXPECT_TRUE(
+            std::any_of(solutions.begin(), solutions.end(), [](const auto& x) { return x->type() == T::Ignore; }));
+        EXPECT_NE(meta->availableSolutions().front().get(), solutions.front().get());
     }
-    EXPECT_EQ(solution->solutionName(), s(c.name));
-    EXPECT_EQ(solution->solutionDescription(), s(c.description));
+    // A name outside the catalogue has only the unknown solution.
+    const KQConflictMetaPtr unknown = KQConflictMeta::metaWithName(s("duplicate name"));
+    ASSERT_EQ(unknown->availableSolutions().size(), 1u);
+    EXPECT_EQ(unknown->availableSolutions().front()->type(), T::Unknown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SolutionTexts,
-    ::testing::Values(
-        SolutionTextCase{"", T::Unknown, "Unknown", "Unknown"},
-        SolutionTextCase{"anything", T::Ignore, "Ignore", "This issue will be ignored."},
-        SolutionTextCase{"Blank space in the first name", T::RemoveSpace, "Remove the space",
-                         "Delete the space in the first name."},
-        SolutionTextCase{"Blank name", T::RemoveSpace, "Unknown", "Unknown"},
-        SolutionTextCase{"Duplicate name", T::Edit, "Edit", "View contact details and merge duplicate Contacts."},
-        SolutionTextCase{"Blank name", T::Edit, "Edit", "View contact details and add contact name."},
-        SolutionTextCase{"Duplicate postal addresses in multiple contacts", T::Edit, "Edit",
-                         "View contact details and manage duplicate addresses."},
-        SolutionTextCase{"Blank space in the first name", T::Edit, "Edit", "View contact details and edit first name."},
-        SolutionTextCase{"Exact duplicate contacts", T::Edit, "Edit", "Unknown"},
-        SolutionTextCase{"Unusual prefix", T::Edit, "Add to allowed prefixes list",
-                         "Add this prefix to allowed prefixes List."},
-        SolutionTextCase{"Unusual suffix", T::Edit, "Add to allowed suffixes list",
-                         "Add this suffix to allowed suffixes list."},
-        SolutionTextCase{"Blank name", T::Delete, "Delete the contacts", "This contact will be deleted."},
-        SolutionTextCase{"Exact duplicate contacts", T::Delete, "Delete duplicate contacts",
-                         "Delete duplicate Contacts and keep only one."},
-        SolutionTextCase{"Duplicate postal addresses in a single contact", T::Delete, "Delete duplicate addresses",
-                         "Delete duplicate addresses and keep only one."},
-        SolutionTextCase{"Unusual prefix", T::Delete, "Remove the prefix", "This prefix will be removed."},
-        SolutionTextCase{"Blank space in the first name", T::Delete, "Delete the contact",
-                         "The contact will be deleted."},
-        SolutionTextCase{"Empty notes", T::Delete, "Delete", "Unknown"}));
+// The allowed-list kinds name their edit solution after the list, unlike the others.
+TEST(Solutions, PrefixAndSuffixKindsEditTheirList)
+{
+    const QString plainEdit = KQConflictMeta::solutionEditWithName(s(kBlank))->solutionName();
+    EXPECT_NE(KQConflictMeta::solutionEditWithName(s(kPrefix))->solutionName(), plainEdit);
+    EXPECT_NE(KQConflictMeta::solutionEditWithName(s(kSuffix))->solutionName(), plainEdit);
+    EXPECT_NE(KQConflictMeta::solutionEditWithName(s(kPrefix))->solutionName(),
+              KQConflictMeta::solutionEditWithName(s(kSuffix))->solutionName());
+}
 
 TEST(Catalogue, DefaultListHasFifteenEnabledKindsInOrder)
 {

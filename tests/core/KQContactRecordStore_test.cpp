@@ -1,8 +1,8 @@
 // Records against a real store: loading all keys and the archived form.
-#include "KQTestUtil.h"
 #include "model/KQContactHelper.h"
 #include "store/KQContactRecyle.h"
 #include "store/KQContactStoreHelper.h"
+#include "KQTestUtil.h"
 
 #include <gtest/gtest.h>
 

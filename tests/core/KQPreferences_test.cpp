@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <unistd.h>
 
 namespace {
@@ -309,6 +310,11 @@ struct BadStoredData
     QByteArray exportData;
     QByteArray conflictData;
 };
+
+void PrintTo(const BadStoredData& c, std::ostream* os)
+{
+    *os << c.title;
+}
 
 class PreferencesBadData : public Preferences, public ::testing::WithParamInterface<BadStoredData>
 {

@@ -1,8 +1,8 @@
-#include "KQTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQPreferences.h"
 #include "store/KQStorage.h"
+#include "KQTestUtil.h"
 
 #include <QTemporaryDir>
 #include <atomic>

@@ -118,6 +118,12 @@ TEST_F(CNContactStoreTest, EmptyContactRoundTripsAsEmpty)
     EXPECT_FALSE(fetched[0]->imageDataAvailable());
 }
 
+// The fetched keys, as the list of key names.
+void PrintTo(const QStringList& keys, std::ostream* os)
+{
+    *os << (keys.isEmpty() ? std::string("no keys") : keys.join(QLatin1Char(' ')).toStdString());
+}
+
 class CNContactStorePartialKeys : public CNContactStoreTest, public ::testing::WithParamInterface<QStringList>
 {
 };

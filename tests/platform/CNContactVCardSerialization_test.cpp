@@ -68,6 +68,11 @@ struct CorpusCase
     std::initializer_list<const char*> emails;
 };
 
+void PrintTo(const CorpusCase& c, std::ostream* os)
+{
+    *os << c.file;
+}
+
 const char* const kRichterNames[] = {"Mr.", "John", "Richter,James", "Doe", "Sr."};
 
 const CorpusCase kCorpus[] = {
@@ -336,6 +341,11 @@ struct FeatureCase
     std::function<void(const CNContactData&)> check;
 };
 
+void PrintTo(const FeatureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 QByteArray utf16(const QByteArray& utf8, QStringConverter::Encoding encoding, bool bom)
 {
     QStringEncoder encoder(encoding, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
@@ -561,6 +571,11 @@ struct MalformedCase
     QStringList givenNames; // of the cards that are still read
     const char* problem;    // a part of the error text
 };
+
+void PrintTo(const MalformedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::vector<MalformedCase> malformedCases()
 {

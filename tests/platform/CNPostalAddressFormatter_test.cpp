@@ -1,7 +1,7 @@
-#include "KQTestPython.h"
 #include "platform/CNContactKeys.h"
 #include "platform/CNPostalAddressFormatter.h"
 #include "platform/KQCountryTable.h"
+#include "KQTestPython.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <ostream>
 
 namespace {
 
@@ -60,6 +61,11 @@ struct CountryCase
     const char* text;
     const char* keys;
 };
+
+void PrintTo(const CountryCase& c, std::ostream* os)
+{
+    *os << c.code;
+}
 
 class CNPostalAddressFormatterCountry : public ::testing::TestWithParam<CountryCase>
 {

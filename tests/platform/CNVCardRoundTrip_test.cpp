@@ -3,6 +3,7 @@
 #include "platform/CNContactVCardSerialization.h"
 #include "platform/CNLabels.h"
 #include "platform/CNMutableContact.h"
+#include "KQTestUtil.h"
 
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -228,7 +229,7 @@ TEST(CNVCardRoundTrip, ThousandGeneratedContactsReadBackEqual)
 {
     Generator generator(20240607);
     CNContactList written;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < kqScaled(1000, 50); ++i)
         written.push_back(generator.contact());
 
     // One card per call, as the exporter writes them, and all cards in one file.

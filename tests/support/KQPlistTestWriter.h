@@ -29,7 +29,9 @@ struct KQTestPlist
     qint64 number = 0;
     double real = 0;
     std::vector<KQTestPlist> items;
-    std::vector<std::pair<QByteArray, KQTestPlist>> entries;
+    // A dictionary's keys and values, apart: a std::pair member would need KQTestPlist complete here.
+    std::vector<QByteArray> keys;
+    std::vector<KQTestPlist> values;
 
     static KQTestPlist str(const QString& s) { return make(String, s.toUtf8()); }
     static KQTestPlist integer(qint64 n)
@@ -72,7 +74,10 @@ struct KQTestPlist
     {
         KQTestPlist p;
         p.kind = Dict;
-        p.entries = std::move(entries);
+        for (auto& [key, value] : entries) {
+            p.keys.push_back(key);
+            p.values.push_back(std::move(value));
+        }
         return p;
     }
     // A reference to the object with this index (objects are numbered in pre-order from 0).
@@ -195,9 +200,9 @@ private:
         case Dict: {
             std::vector<quint64> keys;
             std::vector<quint64> values;
-            for (const auto& [key, value] : p.entries) {
-                keys.push_back(flatten(str(QString::fromUtf8(key)), objects));
-                values.push_back(flatten(value, objects));
+            for (size_t i = 0; i < p.keys.size(); ++i) {
+                keys.push_back(flatten(str(QString::fromUtf8(p.keys[i])), objects));
+                values.push_back(flatten(p.values[i], objects));
             }
             out = marker(0xD, keys.size());
             for (const quint64 r : keys)

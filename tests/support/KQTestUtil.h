@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 
 // Runs the event loop until condition holds or timeoutMs passes; returns the condition.
@@ -27,4 +28,15 @@ inline void kqSpin(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
+}
+
+// count scaled by the environment variable KQ_TEST_SCALE (a factor, default 1; the sanitizer pass
+// sets it below 1), never below minimum. For tests whose cost grows with generated data.
+inline int kqScaled(int count, int minimum = 1)
+{
+    bool ok = false;
+    const double factor = qEnvironmentVariable("KQ_TEST_SCALE").toDouble(&ok);
+    if (!ok || factor <= 0)
+        return count;
+    return std::max(minimum, static_cast<int>(count * factor));
 }
