@@ -183,6 +183,7 @@ TEST(QuitDuringStartup, EveryQuitEndsTheProgramNormally)
     std::cout << "quits: " << quits << ", during the account fetch: " << duringFetch << ", fetch took about " << fetchMs
               << " ms of " << startupMs << " ms to the end of the fetch\n";
     RecordProperty("quits_during_fetch", duringFetch);
-    if (largeRun())
+    if (largeRun()) {
         EXPECT_GE(duringFetch, quits / 2);
+    }
 }
