@@ -1,6 +1,7 @@
 #include "problems/KQConflictFixer.h"
 
 #include "platform/KQDispatch.h"
+#include "problems/KQCompareContacts.h"
 #include "problems/KQConflictMetaPrefix.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
@@ -281,4 +282,97 @@ void KQConflictFixer::selectConflictItemAtIndex(int index, const KQConflictGroup
     next->setSelectedIndex(0);
     if (m_delegate)
         m_delegate->conflictFixerDidSelect(next, next->conflictItemAtIndex(0));
+}
+
+void KQConflictFixer::mergeConflitItems(const std::vector<KQConflictItemPtr>& further,
+                                        const std::shared_ptr<KQCompareContacts>& compare, std::function<void()> done)
+{
+    if (!compare || !compare->conflictItem())
+        return;
+    std::vector<KQConflictItemPtr> work{compare->conflictItem()};
+    work.insert(work.end(), further.begin(), further.end());
+    const KQContactHelperPtr first = compare->conflictItem()->firstItem();
+    KQContainerHelper* target = first ? first->containerHelper() : nullptr;
+    if (target == nullptr)
+        return;
+    auto self = shared_from_this();
+    KQDispatch::globalAsync([self, work, compare, target, done] {
+        const QString label = QStringLiteral("Merge...");
+        KQDispatch::mainSync([&] {
+            if (self->m_delegate)
+                self->m_delegate->conflictFixerShowProgress(label, 0);
+        });
+        int total = 0;
+        for (const auto& item : work)
+            total += item->countOfContactHelpers() + 1;
+        int step = 0;
+        bool cancel = false;
+        // One step of progress; true when the sheet was cancelled.
+        const auto advance = [&] {
+            ++step;
+            const double percent = static_cast<double>(step) * 100.0 / std::max(total, 1);
+            bool stop = false;
+            KQDispatch::mainSync([&] {
+                if (self->m_delegate) {
+                    self->m_delegate->conflictFixerShowProgress(label, percent);
+                    stop = self->m_delegate->conflictFixerQueryCancelWithProgress(percent);
+                }
+            });
+            return stop;
+        };
+        const QString targetIdentifier = target->identifier();
+        CNContactList added;
+        CNContactList doomed;
+        for (const auto& item : work) {
+            KQContactHelperPtr merged;
+            const KQContactHelperList sources = item->contactHelpers();
+            KQDispatch::mainSync([&] {
+                merged = item == compare->conflictItem() && compare->mergeContact()
+                             ? compare->mergeContact()
+                             : KQContactHelper::mergeContactHelpers(sources);
+            });
+            if (merged && self->m_env.store != nullptr) {
+                const CNMutableContactPtr fresh = self->m_env.store->duplicateContact(*merged->effectiveContact());
+                KQDispatch::mainSync([&] {
+                    if (KQContactHelperPtr record = target->makeContactHelperIfNecessaryWithContact(fresh, true))
+                        target->addContactHelper(record);
+                });
+                added.push_back(fresh);
+                cancel = advance() || cancel;
+                for (const auto& source : sources) {
+                    KQDispatch::mainSync([&] {
+                        // A source kept in another account leaves that account.
+                        KQContainerHelper* account = source->containerHelper() ? source->containerHelper() : target;
+                        if (KQContactRecylePtr entry = account->deleteContactHelper(source);
+                            entry && self->m_env.recyle)
+                            self->m_env.recyle->addContactHelper(entry);
+                    });
+                    if (const CNContactPtr stored = source->effectiveContact())
+                        doomed.push_back(std::make_shared<CNMutableContact>(*stored));
+                    cancel = advance() || cancel;
+                }
+            }
+            const KQConflictGroupPtr group = compare->currentGroup();
+            KQDispatch::mainAsync([group, item] {
+                if (group)
+                    group->removeConflictItemsObject(item.get());
+            });
+            if (cancel)
+                break;
+        }
+        if (self->m_env.store != nullptr) {
+            if (!added.empty())
+                self->m_env.store->importContacts(added, targetIdentifier);
+            if (!doomed.empty())
+                self->m_env.store->deleteContacts(doomed);
+        }
+        KQDispatch::mainAsync([self, done] {
+            if (self->m_delegate)
+                self->m_delegate->conflictFixerCloseProgress();
+            if (self->m_env.storage != nullptr && self->m_env.recyle)
+                self->m_env.storage->saveDefaultContainerRecyle(self->m_env.recyle.get());
+            if (done)
+                done();
+        });
+    });
 }

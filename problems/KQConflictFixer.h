@@ -94,6 +94,14 @@ public:
     // Space, tab and the other space separators (not line breaks) trimmed from both ends.
     static QString trimmedWhiteSpace(const QString& text);
 
+    // Merges the compare model's item (its merged record as it stands) and then each further item
+    // (merged afresh) into one new contact each, in the account of the compare item's first contact;
+    // every source contact goes to the Trash and leaves the store. Progress "Merge..." counts one
+    // step per new contact and per source; a cancel stops after the current item. done runs on the
+    // main thread at the end.
+    void mergeConflitItems(const std::vector<KQConflictItemPtr>& further,
+                           const std::shared_ptr<class KQCompareContacts>& compare, std::function<void()> done = {});
+
     // After a fix: the item at index (or the last) of the group, else the group that took the
     // emptied one's place; the window closes when no group is left.
     void selectConflictItemAtIndex(int index, const KQConflictGroupPtr& group);
