@@ -333,3 +333,240 @@ TEST(ConflictModel, PrefixItemsNameTheOffendingValue)
     EXPECT_EQ(item->countOfContactHelpers(), 1);
     EXPECT_EQ(item->conflictDescription(), QStringLiteral("The prefix \"Herr\" of this Contact is invalid"));
 }
+
+// --- comparison and merge
+
+#include "problems/KQCompareContacts.h"
+#include "store/KQContainerLatestImport.h"
+#include "store/KQRecyleActions.h"
+
+namespace {
+
+KQContactHelperPtr detached(const std::function<void(CNContactData&)>& fill)
+{
+    CNContactData d;
+    d.identifier = CNMakeIdentifier();
+    fill(d);
+    return KQContactHelper::create(std::make_shared<CNContact>(d, CNAllKeysSet()), true);
+}
+
+CNLabeledValue<CNPhoneNumber> tel(const QString& label, const char* number)
+{
+    return {label, CNPhoneNumber(QString::fromUtf8(number))};
+}
+
+KQConflictItemPtr itemOf(const QString& kind, const KQContactHelperList& contacts,
+                         KQConflictGroupPtr* groupOut = nullptr)
+{
+    auto group = KQConflictGroup::initWithConflictMeta(KQConflictMeta::metaWithName(kind));
+    auto item = KQConflictItem::create();
+    item->setContactHelpers(contacts);
+    group->addConflictItemsObject(item);
+    if (groupOut != nullptr)
+        *groupOut = group;
+    return item;
+}
+
+std::vector<KQCompareRowPtr> rowsOf(const KQCompareContacts& compare, const QString& category)
+{
+    std::vector<KQCompareRowPtr> rows;
+    for (const auto& row : compare.rows()) {
+        if (row->catagoryName() == category)
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(ConflictCompare, EqualValuesLineUpAndTheRestFillFreeRowsFromTheTop)
+{
+    const auto a = detached([](CNContactData& d) {
+        d.givenName = QStringLiteral("Ann");
+        d.phoneNumbers = {tel(CNLabelWork, "111"), tel(CNLabelHome, "222")};
+    });
+    const auto b = detached([](CNContactData& d) {
+        d.givenName = QStringLiteral("Ann");
+        d.phoneNumbers = {tel(CNLabelOther, "999"), tel(CNLabelHome, "111")};
+    });
+    const auto c = detached([](CNContactData& d) {
+        d.phoneNumbers = {tel(CNLabelHome, "777"), tel(CNLabelHome, "888"), tel(CNLabelHome, "666")};
+    });
+    KQConflictGroupPtr group;
+    const auto compare =
+        KQCompareContacts::initWithConflictContactItem(itemOf(KQConflictName::DuplicateName, {a, b, c}, &group), group);
+    const auto phones = rowsOf(*compare, QStringLiteral("PhoneNumbers"));
+    ASSERT_EQ(phones.size(), 3u);
+    // Row 0: a's 111 with b's 111, both highlighted; the label is a's.
+    const auto bCell = phones[0]->viewControllerOfColWithKey(b->identifier());
+    ASSERT_TRUE(bCell);
+    EXPECT_EQ(bCell->indexOfPerperty(), 1);
+    EXPECT_TRUE(bCell->highlight());
+    EXPECT_TRUE(phones[0]->viewControllerOfColWithKey(a->identifier())->highlight());
+    EXPECT_EQ(phones[0]->viewControllerOfColWithKey(KQCompareContacts::kFirstColumnKey)->text(),
+              CNLabeledValue<CNPhoneNumber>::localizedStringForLabel(CNLabelWork));
+    // b's unmatched 999 takes the first free row (a's 222), not a new one.
+    EXPECT_EQ(phones[1]->viewControllerOfColWithKey(b->identifier())->text(), QStringLiteral("999"));
+    EXPECT_FALSE(phones[1]->viewControllerOfColWithKey(b->identifier())->highlight());
+    // c matches nothing: rows 0 and 1 (all of them free for c), then a new row.
+    EXPECT_EQ(phones[0]->viewControllerOfColWithKey(c->identifier())->text(), QStringLiteral("777"));
+    EXPECT_EQ(phones[1]->viewControllerOfColWithKey(c->identifier())->text(), QStringLiteral("888"));
+    EXPECT_EQ(phones[2]->viewControllerOfColWithKey(c->identifier())->text(), QStringLiteral("666"));
+    EXPECT_EQ(phones[2]->contactHelper(), c);
+    // The delete row closes the table; column keys follow the contacts.
+    EXPECT_EQ(compare->rows().back()->catagoryName(), KQCompareCategory::Delete);
+    EXPECT_EQ(compare->numberOfColumns(), 4);
+    EXPECT_EQ(compare->keyOfColAtIndex(2), b->identifier());
+    EXPECT_FALSE(compare->keyOfColAtIndex(-1).has_value());
+    EXPECT_EQ(compare->heightOfRowAtIndex(compare->numberOfRows()), 0);
+}
+
+TEST(ConflictCompare, ASingleContactHasNoDeleteRowAndCannotMerge)
+{
+    const auto a = detached([](CNContactData& d) { d.givenName = QStringLiteral("Ann"); });
+    KQConflictGroupPtr group;
+    const auto compare =
+        KQCompareContacts::initWithConflictContactItem(itemOf(KQConflictName::EmptyNotes, {a}, &group), group);
+    EXPECT_FALSE(compare->allowMerge());
+    EXPECT_EQ(rowsOf(*compare, KQCompareCategory::Delete).size(), 0u);
+    EXPECT_EQ(rowsOf(*compare, QStringLiteral("Note")).size(), 1u); // shown for the empty-notes kind
+    compare->mergeAllContacts();
+    EXPECT_FALSE(compare->contactsMerged());
+}
+
+TEST(ConflictCompare, MergedRecordLeadsTheColumnsAndUnmergeRestores)
+{
+    const auto a = detached([](CNContactData& d) {
+        d.givenName = QStringLiteral("Ann");
+        d.phoneNumbers = {tel(CNLabelWork, "111")};
+    });
+    const auto b = detached([](CNContactData& d) {
+        d.givenName = QStringLiteral("Ann");
+        d.phoneNumbers = {tel(CNLabelHome, "222")};
+    });
+    KQConflictGroupPtr group;
+    const auto compare =
+        KQCompareContacts::initWithConflictContactItem(itemOf(KQConflictName::DuplicateName, {a, b}, &group), group);
+    compare->mergeAllContacts();
+    ASSERT_TRUE(compare->contactsMerged());
+    ASSERT_EQ(compare->contacts().size(), 3u);
+    EXPECT_TRUE(compare->isMergeContact(compare->contacts().front().get()));
+    EXPECT_EQ(rowsOf(*compare, KQCompareCategory::Delete).size(), 0u);
+    const auto phones = rowsOf(*compare, QStringLiteral("PhoneNumbers"));
+    ASSERT_EQ(phones.size(), 2u);
+    // Only the merged record's cells can be edited; sources equal to merged values are highlighted.
+    EXPECT_TRUE(phones[0]->viewControllerOfColWithKey(a->identifier())->highlight());
+    EXPECT_FALSE(phones[0]->viewControllerOfColWithKey(a->identifier())->editable());
+    compare->unmergeContacts();
+    EXPECT_FALSE(compare->mergeContact());
+    EXPECT_EQ(compare->contacts(), (KQContactHelperList{a, b}));
+}
+
+TEST_F(ConflictFix, DeletingAPhoneRowRemovesThatNumberFromEveryContactOnIt)
+{
+    const KQContactHelperList c =
+        addContacts({[](CNMutableContact& x) {
+                         x.setGivenName(QStringLiteral("Ann"));
+                         x.setPhoneNumbers({tel(CNLabelWork, "111"), tel(CNLabelHome, "222")});
+                     },
+                     [](CNMutableContact& x) {
+                         x.setGivenName(QStringLiteral("Ann"));
+                         x.setPhoneNumbers({tel(CNLabelHome, "333"), tel(CNLabelHome, "111")});
+                     }});
+    KQConflictGroupPtr group;
+    const auto compare =
+        KQCompareContacts::initWithConflictContactItem(itemOf(KQConflictName::DuplicateName, c, &group), group);
+    const auto phones = rowsOf(*compare, QStringLiteral("PhoneNumbers"));
+    ASSERT_EQ(phones.size(), 2u);
+    phones[0]->viewControllerOfColWithKey(KQCompareContacts::kFirstColumnKey)->removeProperty();
+    EXPECT_EQ(compare->deletedRows().size(), 1u);
+    compare->saveFix({KQContactStoreHelper::shared(), storage.get(), recyle, preferences.get()});
+    for (const auto& contact : c) {
+        const auto stored = cn()->unifiedContactsMatchingPredicate(
+            CNContactPredicate::predicateForContactsWithIdentifiers({contact->identifier()}),
+            {CNContactPhoneNumbersKey}, nullptr);
+        ASSERT_EQ(stored.size(), 1u);
+        ASSERT_EQ(stored.front()->phoneNumbers().size(), 1u);
+        EXPECT_NE(stored.front()->phoneNumbers().front().value().stringValue(), QStringLiteral("111"));
+    }
+}
+
+TEST_F(ConflictFix, MergingThreeMakesOneContactAndTrashesTheThreeWhichCanBePutBack)
+{
+    const KQContactHelperList c =
+        addContacts({[](CNMutableContact& x) {
+                         x.setGivenName(QStringLiteral("Ann"));
+                         x.setNote(QStringLiteral("first note"));
+                         x.setPhoneNumbers({tel(CNLabelWork, "111")});
+                     },
+                     [](CNMutableContact& x) {
+                         x.setGivenName(QStringLiteral("Anne"));
+                         x.setNote(QStringLiteral("second note"));
+                         x.setPhoneNumbers({tel(CNLabelHome, "222"), tel(CNLabelHome, "111")});
+                     },
+                     [](CNMutableContact& x) {
+                         x.setGivenName(QStringLiteral("Ann"));
+                         x.setPhoneNumbers({tel(CNLabelHome, "333")});
+                     }});
+    ASSERT_EQ(c.size(), 3u);
+    const auto group = groupOf(KQConflictName::DuplicateName, {c});
+    const auto compare = KQCompareContacts::initWithConflictContactItem(group->conflictItemAtIndex(0), group);
+    compare->mergeAllContacts();
+    bool done = false;
+    fixer()->mergeConflitItems({}, compare, [&done] { done = true; });
+    ASSERT_TRUE(kqWaitUntil([&done] { return done; }, 20000));
+
+    const auto all = cn()->unifiedContactsMatchingPredicate(
+        CNContactPredicate::predicateForContactsInContainerWithIdentifier(cn()->defaultContainerIdentifier()),
+        {CNContactGivenNameKey, CNContactNoteKey, CNContactPhoneNumbersKey}, nullptr);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all.front()->givenName(), QStringLiteral("Ann"));
+    EXPECT_EQ(all.front()->note(), QStringLiteral("first note"));
+    QStringList numbers;
+    for (const auto& number : all.front()->phoneNumbers())
+        numbers.append(number.value().stringValue());
+    numbers.sort();
+    EXPECT_EQ(numbers, (QStringList{QStringLiteral("111"), QStringLiteral("222"), QStringLiteral("333")}));
+    const auto entries = recyle->recyleEntries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(group->countOfConflictItems(), 0);
+
+    KQRecyleActions actions(KQContactStoreHelper::shared(), storage.get(), recyle,
+                            storage->loadDefaultContainerLatestImport(), [](const QString& identifier) {
+                                return KQContactManager::sharedContactManager()->containerHelperWithIdentifier(
+                                    identifier);
+                            });
+    std::optional<KQRecyleActionResult> putBack;
+    actions.putBackContactRecyles(entries, nullptr, [&putBack](const KQRecyleActionResult& r) { putBack = r; });
+    ASSERT_TRUE(kqWaitUntil([&putBack] { return putBack.has_value(); }, 20000));
+    EXPECT_TRUE(putBack->success);
+    for (const auto& contact : c)
+        EXPECT_TRUE(storeHas(contact->identifier())) << contact->givenName()->toStdString();
+}
+
+TEST_F(ConflictFix, AMergeOfFiveCancelledAfterTheSecondKeepsTwoMerged)
+{
+    std::vector<std::function<void(CNMutableContact&)>> fills;
+    for (int i = 0; i < 10; ++i)
+        fills.push_back([i](CNMutableContact& x) { x.setGivenName(QStringLiteral("P%1").arg(i / 2)); });
+    const KQContactHelperList c = addContacts(fills);
+    ASSERT_EQ(c.size(), 10u);
+    std::vector<KQContactHelperList> items;
+    for (size_t i = 0; i < 10; i += 2)
+        items.push_back({c[i], c[i + 1]});
+    const auto group = groupOf(KQConflictName::DuplicateName, items);
+    const auto compare = KQCompareContacts::initWithConflictContactItem(group->conflictItemAtIndex(0), group);
+    compare->mergeAllContacts();
+    // Each item is three steps (the new contact and two sources): cancel on the sixth.
+    window.cancelAfter = 5;
+    bool done = false;
+    std::vector<KQConflictItemPtr> further = group->conflictItems();
+    further.erase(further.begin());
+    fixer()->mergeConflitItems(further, compare, [&done] { done = true; });
+    ASSERT_TRUE(kqWaitUntil([&done] { return done; }, 20000));
+    kqSpin(20);
+    EXPECT_EQ(group->countOfConflictItems(), 3);
+    for (size_t i = 0; i < c.size(); ++i)
+        EXPECT_EQ(storeHas(c[i]->identifier()), i >= 4) << "contact " << i;
+    EXPECT_EQ(recyle->recyleEntries().size(), 4u);
+}
