@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class KQCompareContacts;
 class KQContactStoreHelper;
 class KQStorage;
 class KQContainerRecyle;
@@ -100,7 +101,7 @@ public:
     // step per new contact and per source; a cancel stops after the current item. done runs on the
     // main thread at the end.
     void mergeConflitItems(const std::vector<KQConflictItemPtr>& further,
-                           const std::shared_ptr<class KQCompareContacts>& compare, std::function<void()> done = {});
+                           const std::shared_ptr<KQCompareContacts>& compare, std::function<void()> done = {});
 
     // After a fix: the item at index (or the last) of the group, else the group that took the
     // emptied one's place; the window closes when no group is left.

@@ -1,10 +1,13 @@
 #include "KQTestUtil.h"
+#include "problems/KQCompareContacts.h"
 #include "problems/KQConflictFixer.h"
 #include "problems/KQConflictMetaPrefix.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
+#include "store/KQContainerLatestImport.h"
 #include "store/KQContainerRecyle.h"
 #include "store/KQPreferences.h"
+#include "store/KQRecyleActions.h"
 #include "store/KQStorage.h"
 
 #include <QTemporaryDir>
@@ -336,9 +339,6 @@ TEST(ConflictModel, PrefixItemsNameTheOffendingValue)
 
 // --- comparison and merge
 
-#include "problems/KQCompareContacts.h"
-#include "store/KQContainerLatestImport.h"
-#include "store/KQRecyleActions.h"
 
 namespace {
 

@@ -305,12 +305,13 @@ public:
         std::vector<CNContactData> contacts;
         while (static_cast<int>(contacts.size()) < size) {
             if (!contacts.empty() && chance(15)) {
-                const CNContactData& base = any(contacts);
+                const CNContactData base = any(contacts);
                 const int copies = chance(30) ? 2 : 1;
                 for (int c = 0; c < copies; ++c)
                     contacts.push_back(duplicateOf(base));
             } else if (!contacts.empty() && chance(10)) {
-                contacts.push_back(nearDuplicateOf(any(contacts)));
+                const CNContactData base = any(contacts);
+                contacts.push_back(nearDuplicateOf(base));
             } else {
                 contacts.push_back(contact());
             }
