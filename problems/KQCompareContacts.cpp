@@ -2,6 +2,7 @@
 
 #include "platform/KQLog.h"
 #include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
 #include "store/KQContainerRecyle.h"
 #include "store/KQStorage.h"
 
@@ -157,77 +158,73 @@ void KQCompareContacts::makeLabeledValuePropertyWithCatagroyName(const QString& 
 {
     const QString key = KQCompareCell::propertyKeyOfCatagory(category);
     const auto propertyOf = [&](const KQContactHelperPtr& contact) { return contact->propertyForKey(key); };
-    return keys.value(category);
-}());
-}
-;
-if (std::none_of(m_contacts.begin(), m_contacts.end(), [&](const KQContactHelperPtr& c) {
-        KQLabeledValueProperty* property = propertyOf(c);
-        return property != nullptr && property->countOfLabeledValueHelpers() > 0;
-    }))
-    return;
+    if (std::none_of(m_contacts.begin(), m_contacts.end(), [&](const KQContactHelperPtr& c) {
+            KQLabeledValueProperty* property = propertyOf(c);
+            return property != nullptr && property->countOfLabeledValueHelpers() > 0;
+        }))
+        return;
 
-const KQContactHelperPtr& base = m_contacts.front();
-KQLabeledValueProperty* baseValues = propertyOf(base);
-const auto& baseList = baseValues->labeledValueHelpers();
-std::vector<KQCompareRowPtr> rows;
-for (int i = 0; i < static_cast<int>(baseList.size()); ++i) {
-    auto row = KQCompareRow::create(category, i, base);
-    row->setViewControllerOfCol(makeCell(KQCompareCategory::Label, base, i, category), kFirstColumnKey);
-    row->setViewControllerOfCol(makeCell(category, base, i), base->identifier());
-    rows.push_back(row);
-}
-for (size_t c = 1; c < m_contacts.size(); ++c) {
-    const KQContactHelperPtr& contact = m_contacts[c];
-    const bool editable = !m_merged || isMergeContact(contact.get());
-    std::set<int> free;
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-        free.insert(r);
-    std::vector<int> unmatched;
-    const auto& values = propertyOf(contact)->labeledValueHelpers();
-    for (int x = 0; x < static_cast<int>(values.size()); ++x) {
-        int found = -1;
-        for (int i = 0; i < static_cast<int>(baseList.size()); ++i) {
-            if (baseList[static_cast<size_t>(i)]->isEqualToValue(values[static_cast<size_t>(x)].get())) {
-                found = i;
-                break;
-            }
-        }
-        if (found < 0) {
-            unmatched.push_back(x);
-            continue;
-        }
-        free.erase(found);
-        const KQCompareRowPtr& row = rows[static_cast<size_t>(found)];
-        KQCompareCellPtr cell = makeCell(category, contact, x);
-        cell->setHighlight(true);
-        cell->setEditable(editable);
-        row->setViewControllerOfCol(cell, contact->identifier());
-        if (const KQCompareCellPtr baseCell = row->viewControllerOfColWithKey(base->identifier())) {
-            baseCell->setHighlight(true);
-            baseCell->setEditable(true);
-        }
-        if (const KQCompareCellPtr label = row->viewControllerOfColWithKey(kFirstColumnKey))
-            label->setEditable(true);
-    }
-    // The rest fill the rows left free, from the top, then new rows.
-    size_t k = 0;
-    for (auto it = free.begin(); it != free.end() && k < unmatched.size(); ++it, ++k) {
-        KQCompareCellPtr cell = makeCell(category, contact, unmatched[k]);
-        cell->setEditable(editable);
-        rows[static_cast<size_t>(*it)]->setViewControllerOfCol(cell, contact->identifier());
-    }
-    for (; k < unmatched.size(); ++k) {
-        auto row = KQCompareRow::create(category, unmatched[k], contact);
-        row->setViewControllerOfCol(makeCell(KQCompareCategory::Label, contact, unmatched[k], category),
-                                    kFirstColumnKey);
-        KQCompareCellPtr cell = makeCell(category, contact, unmatched[k]);
-        cell->setEditable(editable);
-        row->setViewControllerOfCol(cell, contact->identifier());
+    const KQContactHelperPtr& base = m_contacts.front();
+    KQLabeledValueProperty* baseValues = propertyOf(base);
+    const auto& baseList = baseValues->labeledValueHelpers();
+    std::vector<KQCompareRowPtr> rows;
+    for (int i = 0; i < static_cast<int>(baseList.size()); ++i) {
+        auto row = KQCompareRow::create(category, i, base);
+        row->setViewControllerOfCol(makeCell(KQCompareCategory::Label, base, i, category), kFirstColumnKey);
+        row->setViewControllerOfCol(makeCell(category, base, i), base->identifier());
         rows.push_back(row);
     }
-}
-m_rows.insert(m_rows.end(), rows.begin(), rows.end());
+    for (size_t c = 1; c < m_contacts.size(); ++c) {
+        const KQContactHelperPtr& contact = m_contacts[c];
+        const bool editable = !m_merged || isMergeContact(contact.get());
+        std::set<int> free;
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+            free.insert(r);
+        std::vector<int> unmatched;
+        const auto& values = propertyOf(contact)->labeledValueHelpers();
+        for (int x = 0; x < static_cast<int>(values.size()); ++x) {
+            int found = -1;
+            for (int i = 0; i < static_cast<int>(baseList.size()); ++i) {
+                if (baseList[static_cast<size_t>(i)]->isEqualToValue(values[static_cast<size_t>(x)].get())) {
+                    found = i;
+                    break;
+                }
+            }
+            if (found < 0) {
+                unmatched.push_back(x);
+                continue;
+            }
+            free.erase(found);
+            const KQCompareRowPtr& row = rows[static_cast<size_t>(found)];
+            KQCompareCellPtr cell = makeCell(category, contact, x);
+            cell->setHighlight(true);
+            cell->setEditable(editable);
+            row->setViewControllerOfCol(cell, contact->identifier());
+            if (const KQCompareCellPtr baseCell = row->viewControllerOfColWithKey(base->identifier())) {
+                baseCell->setHighlight(true);
+                baseCell->setEditable(true);
+            }
+            if (const KQCompareCellPtr label = row->viewControllerOfColWithKey(kFirstColumnKey))
+                label->setEditable(true);
+        }
+        // The rest fill the rows left free, from the top, then new rows.
+        size_t k = 0;
+        for (auto it = free.begin(); it != free.end() && k < unmatched.size(); ++it, ++k) {
+            KQCompareCellPtr cell = makeCell(category, contact, unmatched[k]);
+            cell->setEditable(editable);
+            rows[static_cast<size_t>(*it)]->setViewControllerOfCol(cell, contact->identifier());
+        }
+        for (; k < unmatched.size(); ++k) {
+            auto row = KQCompareRow::create(category, unmatched[k], contact);
+            row->setViewControllerOfCol(makeCell(KQCompareCategory::Label, contact, unmatched[k], category),
+                                        kFirstColumnKey);
+            KQCompareCellPtr cell = makeCell(category, contact, unmatched[k]);
+            cell->setEditable(editable);
+            row->setViewControllerOfCol(cell, contact->identifier());
+            rows.push_back(row);
+        }
+    }
+    m_rows.insert(m_rows.end(), rows.begin(), rows.end());
 }
 
 void KQCompareContacts::mergeAllContacts()
@@ -280,7 +277,7 @@ void KQCompareContacts::saveFix(const KQConflictFixEnvironment& environment)
                     environment.recyle->addContactHelper(entry);
             }
             if (const CNContactPtr stored = contact->effectiveContact())
-                doomed.push_back(std::make_shared<CNMutableContact>(*stored));
+                doomed.push_back(stored);
         }
         if (environment.storage != nullptr && environment.recyle)
             environment.storage->saveDefaultContainerRecyle(environment.recyle.get());

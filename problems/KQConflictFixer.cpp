@@ -348,7 +348,7 @@ void KQConflictFixer::mergeConflitItems(const std::vector<KQConflictItemPtr>& fu
                             self->m_env.recyle->addContactHelper(entry);
                     });
                     if (const CNContactPtr stored = source->effectiveContact())
-                        doomed.push_back(std::make_shared<CNMutableContact>(*stored));
+                        doomed.push_back(stored);
                     cancel = advance() || cancel;
                 }
             }

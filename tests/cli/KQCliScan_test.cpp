@@ -170,8 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"an unknown account",
                                   {QStringLiteral("--account"), QStringLiteral("No Such Account")},
                                   "No Such Account"}),
-    [](const auto& info) {
-        std::string name = info.param.title;
+    [](const auto& p) {
+        std::string name = p.param.title;
         std::replace(name.begin(), name.end(), ' ', '_');
         return name;
     });

@@ -279,8 +279,8 @@ INSTANTIATE_TEST_SUITE_P(, RemoveSpace,
                                            TrimCase{"inner space stays", " Jean Luc ", "Jean Luc"},
                                            TrimCase{"tab and no-break space", "\t\u00a0Ann\u2003", "Ann"},
                                            TrimCase{"line break is no white space here", "\nAnn", "\nAnn"}),
-                         [](const auto& info) {
-                             std::string name = info.param.title;
+                         [](const auto& p) {
+                             std::string name = p.param.title;
                              std::replace(name.begin(), name.end(), ' ', '_');
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;

@@ -268,8 +268,8 @@ INSTANTIATE_TEST_SUITE_P(, ScanCancel,
                                            CancelCase{"cancelled among the phone numbers", 55},
                                            CancelCase{"cancelled among single contacts", 85},
                                            CancelCase{"never cancelled", 1000}),
-                         [](const auto& info) {
-                             std::string name = info.param.title;
+                         [](const auto& p) {
+                             std::string name = p.param.title;
                              std::replace(name.begin(), name.end(), ' ', '_');
                              return name;
                          });
