@@ -13,7 +13,7 @@
 
 namespace {
 
-struct Run
+struct CliRun
 {
     int status = -1;
     QByteArray out;
@@ -21,7 +21,7 @@ struct Run
 };
 
 // Runs the front end with a home and data folders of its own.
-Run runCli(const QStringList& arguments, const QTemporaryDir& home)
+CliRun runCli(const QStringList& arguments, const QTemporaryDir& home)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -31,7 +31,7 @@ Run runCli(const QStringList& arguments, const QTemporaryDir& home)
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KQ_CLI_EXECUTABLE), QStringList{QStringLiteral("scan")} + arguments);
-    Run run;
+    CliRun run;
     if (!process.waitForFinished(300000))
         return run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -97,7 +97,7 @@ TEST(CliScan, CorpusCardsGiveTheLibrarysResult)
     ASSERT_FALSE(files.isEmpty());
     QTemporaryDir home;
     for (const QString& file : std::as_const(files)) {
-        const Run run =
+        const CliRun run =
             runCli({QStringLiteral("--kinds"), QStringLiteral("all"), QStringLiteral("--json"), file}, home);
         if (run.status != 0) {
             // A file the reader cannot take at all must be refused with a message, not a crash.
@@ -108,9 +108,10 @@ TEST(CliScan, CorpusCardsGiveTheLibrarysResult)
         EXPECT_EQ(parsed(run.out), libraryScan({file}, kqscan::allKinds())) << file.toStdString();
     }
     // All files as one working list, in the order given.
-    const Run all = runCli(QStringList{QStringLiteral("--json")} + files, home);
-    if (all.status == 0)
+    const CliRun all = runCli(QStringList{QStringLiteral("--json")} + files, home);
+    if (all.status == 0) {
         EXPECT_EQ(parsed(all.out), libraryScan(files, KQConflictScanKinds{KQConflictMeta::avaliableConflictMetas()}));
+    }
 }
 
 TEST(CliScan, AGeneratedBookOfTenThousandGivesTheLibrarysResult)
@@ -128,7 +129,7 @@ TEST(CliScan, AGeneratedBookOfTenThousandGivesTheLibrarysResult)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_GT(file.write(CNContactVCardSerialization::dataWithContacts(contacts)), 0);
     file.close();
-    const Run run = runCli({QStringLiteral("--json"), path}, home);
+    const CliRun run = runCli({QStringLiteral("--json"), path}, home);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonArray expected = libraryScan({path}, KQConflictScanKinds{KQConflictMeta::avaliableConflictMetas()});
     EXPECT_FALSE(expected.isEmpty());
@@ -154,7 +155,7 @@ class CliScanRefuses : public ::testing::TestWithParam<RefusalCase>
 TEST_P(CliScanRefuses, WithAMessageAndAFailureStatus)
 {
     QTemporaryDir home;
-    const Run run = runCli(GetParam().arguments, home);
+    const CliRun run = runCli(GetParam().arguments, home);
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.status, -1) << "crashed or hung";
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(QString::fromUtf8(GetParam().message))) << run.err.toStdString();

@@ -61,6 +61,7 @@ protected:
         if (!cleanup.isEmpty()) {
             ASSERT_TRUE(cn()->executeSaveRequest(cleanup));
         }
+        KQContactManager::sharedContactManager();
         storage = std::make_unique<CountingStorage>(dir.path());
         recyle = storage->loadDefaultContainerRecyle();
         preferences = KQPreferences::makeForTesting();
@@ -190,6 +191,8 @@ TEST_F(ConflictFix, CancelAfterTheFirstOfFiveSavesThatItemOnly)
     const KQContactHelperList c = addContacts({named(""), named(""), named(""), named(""), named("")});
     const auto group = groupOf(KQConflictName::BlankName, {{c[0]}, {c[1]}, {c[2]}, {c[3]}, {c[4]}});
     window.cancelAfter = 0;
+    group->conflictItemAtIndex(0)->setCurrentSolution(
+        KQConflictMeta::solutionDeleteWithName(KQConflictName::BlankName).get());
     fix(group, group->conflictItemAtIndex(0), true);
     EXPECT_FALSE(storeHas(c[0]->identifier()));
     for (size_t i = 1; i < c.size(); ++i)
@@ -338,7 +341,6 @@ TEST(ConflictModel, PrefixItemsNameTheOffendingValue)
 }
 
 // --- comparison and merge
-
 
 namespace {
 
@@ -540,8 +542,16 @@ TEST_F(ConflictFix, MergingThreeMakesOneContactAndTrashesTheThreeWhichCanBePutBa
     actions.putBackContactRecyles(entries, nullptr, [&putBack](const KQRecyleActionResult& r) { putBack = r; });
     ASSERT_TRUE(kqWaitUntil([&putBack] { return putBack.has_value(); }, 20000));
     EXPECT_TRUE(putBack->success);
-    for (const auto& contact : c)
-        EXPECT_TRUE(storeHas(contact->identifier())) << contact->givenName()->toStdString();
+    // Put back as new contacts: the merged one and the three sources, names and notes as they were.
+    ASSERT_EQ(putBack->made.size(), 3u);
+    QStringList names;
+    for (const auto& contact : cn()->unifiedContactsMatchingPredicate(
+             CNContactPredicate::predicateForContactsInContainerWithIdentifier(cn()->defaultContainerIdentifier()),
+             {CNContactGivenNameKey}, nullptr))
+        names.append(contact->givenName());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Ann"), QStringLiteral("Ann"), QStringLiteral("Ann"),
+                                  QStringLiteral("Anne")}));
 }
 
 TEST_F(ConflictFix, AMergeOfFiveCancelledAfterTheSecondKeepsTwoMerged)
