@@ -7,30 +7,28 @@
 
 #include <algorithm>
 
-int KQConflictScanKeyTable::intern(const QString& key)
+int KQConflictScanKeyTable::intern(quint64 digest)
 {
-    const auto it = m_ids.constFind(key);
-    if (it != m_ids.constEnd())
-        return it.value();
-    const int id = static_cast<int>(m_ids.size());
-    m_ids.insert(key, id);
-    return id;
+    const auto [it, added] = m_ids.try_emplace(digest, static_cast<int>(m_ids.size()));
+    Q_UNUSED(added);
+    return it->second;
 }
 
 namespace {
 
-// Appends a text so that no two different sequences of texts give the same key.
-void appendPart(QString& key, const QString& part)
+// Keys are 64-bit digests of the compared texts. Two contacts the test can accept always get the
+// same digest; two others rarely do, and then they are merely tried and rejected by the test.
+struct Digest
 {
-    key += QString::number(part.size());
-    key += QLatin1Char(':');
-    key += part;
-}
-
-void appendPart(QString& key, const std::optional<QString>& part)
-{
-    appendPart(key, part.value_or(QString()));
-}
+    quint64 value = 0x84222325cbf29ce4ULL;
+    void add(quint64 part) { value = (value ^ part) * 0x100000001b3ULL + (value >> 29); }
+    void add(const QString& text)
+    {
+        add(static_cast<quint64>(text.size()));
+        add(static_cast<quint64>(qHash(text, 0x5bd1e995U)));
+    }
+    void add(const std::optional<QString>& text) { add(text ? *text : QString()); }
+};
 
 } // namespace
 
@@ -55,8 +53,11 @@ std::optional<QString> valueKey(const KQLabeledValueHelper* value)
         const CNPostalAddress& a = address->effectivePostalAddresses();
         QString key = QStringLiteral("A");
         for (const QString* part : {&a.city, &a.street, &a.state, &a.country, &a.postalCode, &a.isoCountryCode,
-                                    &a.subLocality, &a.subAdministrativeArea})
-            appendPart(key, *part);
+                                    &a.subLocality, &a.subAdministrativeArea}) {
+            key += QString::number(part->size());
+            key += QLatin1Char(':');
+            key += *part;
+        }
         return key;
     }
     if (const auto* url = qobject_cast<const KQLabeledURL*>(value))
@@ -66,48 +67,50 @@ std::optional<QString> valueKey(const KQLabeledValueHelper* value)
 
 KQConflictScanKeys exactDuplicateKeys(KQContactHelper* contact, KQConflictScanKeyTable& table)
 {
-    QString coarse = QStringLiteral("X");
+    Digest coarse;
     for (const auto& text :
          {contact->namePrefix(), contact->givenName(), contact->middleName(), contact->familyName(),
           contact->nameSuffix(), contact->jobTitle(), contact->department(), contact->organizationName(),
           contact->phoneticGivenName(), contact->phoneticMiddleName(), contact->phoneticFamilyName(),
           contact->phoneticOrgName(), contact->nickName(), contact->note()})
-        appendPart(coarse, text);
+        coarse.add(text);
     KQLabeledValueProperty* properties[] = {contact->propertyUrls(),          contact->propertyEmails(),
                                             contact->propertyPostalAddress(), contact->propertyPhoneNumbers(),
                                             contact->propertySocial(),        contact->propertyDates(),
                                             contact->propertyRelation(),      contact->propertyInstantMsg()};
-    QString fine;
+    Digest fine;
     bool clean = true;     // no field repeats a value
     bool matchable = true; // no value that equals nothing
+    std::vector<quint64> values;
     for (KQLabeledValueProperty* property : properties) {
-        coarse += QLatin1Char('#') + QString::number(property->countOfLabeledValueHelpers());
-        QStringList values;
+        coarse.add(static_cast<quint64>(property->countOfLabeledValueHelpers()));
+        values.clear();
         for (const auto& value : property->labeledValueHelpers()) {
             const std::optional<QString> key = valueKey(value.get());
             if (!key) {
                 matchable = false;
                 continue;
             }
-            QString entry;
-            appendPart(entry, value->localizedLabel());
-            entry += *key;
-            values.append(entry);
+            Digest entry;
+            entry.add(value->localizedLabel());
+            entry.add(*key);
+            values.push_back(entry.value);
         }
-        values.sort();
+        std::sort(values.begin(), values.end());
         if (std::adjacent_find(values.cbegin(), values.cend()) != values.cend())
             clean = false;
-        fine += QLatin1Char('|');
-        for (const QString& value : std::as_const(values))
-            appendPart(fine, value);
+        fine.add(static_cast<quint64>(values.size()));
+        for (quint64 value : values)
+            fine.add(value);
     }
     KQConflictScanKeys keys;
-    const int coarseId = table.intern(coarse);
+    const int coarseId = table.intern(coarse.value);
     keys.registered.push_back(coarseId);
     if (clean && matchable) {
         // With distinct values, "each of mine has an equal among the same number of theirs" means
         // both hold the same values.
-        const int fineId = table.intern(coarse + fine);
+        fine.add(coarse.value);
+        const int fineId = table.intern(fine.value ^ 0x9e3779b97f4a7c15ULL);
         keys.registered.push_back(fineId);
         keys.queried.push_back(fineId);
     } else if (matchable) {
@@ -125,17 +128,17 @@ KQConflictScanKeys duplicateNameKeys(KQContactHelper* contact, int mask, KQConfl
         {8, &KQContactHelper::middleName},
         {16, &KQContactHelper::familyName},
         {2, &KQContactHelper::nameSuffix}};
-    QString key = QStringLiteral("N");
+    Digest key;
     bool someFilled = false;
     for (const auto& [bit, read] : parts) {
         if ((mask & bit) == 0)
             continue;
         const QString text = (contact->*read)().value_or(QString());
         someFilled = someFilled || !text.isEmpty();
-        appendPart(key, text);
+        key.add(text);
     }
     if (someFilled) {
-        const int id = table.intern(key);
+        const int id = table.intern(key.value);
         keys.registered.push_back(id);
         keys.queried.push_back(id);
     }
@@ -146,8 +149,11 @@ KQConflictScanKeys sharedValueKeys(KQLabeledValueProperty* property, KQConflictS
 {
     KQConflictScanKeys keys;
     for (const auto& value : property->labeledValueHelpers()) {
-        if (const std::optional<QString> key = valueKey(value.get()))
-            keys.registered.push_back(table.intern(*key));
+        if (const std::optional<QString> key = valueKey(value.get())) {
+            Digest digest;
+            digest.add(*key);
+            keys.registered.push_back(table.intern(digest.value));
+        }
     }
     std::sort(keys.registered.begin(), keys.registered.end());
     keys.registered.erase(std::unique(keys.registered.begin(), keys.registered.end()), keys.registered.end());

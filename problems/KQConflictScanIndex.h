@@ -10,6 +10,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 class KQLabeledValueHelper;
@@ -21,14 +22,15 @@ struct KQConflictScanKeys
     std::vector<int> queried;
 };
 
+// Small consecutive numbers for the keys' 64-bit digests.
 class KQConflictScanKeyTable
 {
 public:
-    int intern(const QString& key);
+    int intern(quint64 digest);
     int count() const { return static_cast<int>(m_ids.size()); }
 
 private:
-    QHash<QString, int> m_ids;
+    std::unordered_map<quint64, int> m_ids;
 };
 
 namespace KQConflictScanIndex {
@@ -37,6 +39,8 @@ namespace KQConflictScanIndex {
 // equals nothing (an empty e-mail address).
 std::optional<QString> valueKey(const KQLabeledValueHelper* value);
 
+// Keys are digests, so two unrelated contacts may rarely share one: the pair test is always run
+// on the candidates, which costs time but never changes the outcome.
 // Keys for the whole-content comparison: every pair that compares equal shares the coarse key
 // (names, note and the number of values of each field); a contact whose fields hold no repeated
 // values also has a fine key with the values themselves, and such a contact can only equal
