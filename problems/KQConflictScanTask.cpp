@@ -166,7 +166,8 @@ bool KQConflictScanTask::loadContacts(KQContactHelperList& working, Progress& pr
         return true;
     }
     for (const KQContainerHelperPtr& container : m_containers) {
-        container->syncLoadContactsIfNecessary();
+        // One fetch for the whole account; the per-record loads below then find everything loaded.
+        container->syncLoadAllKeysOfContacts();
         const KQContactHelperList contacts = container->contacts();
         working.insert(working.end(), contacts.begin(), contacts.end());
     }
