@@ -1,9 +1,9 @@
 #include "problems/KQConflictMeta.h"
 
-#include "problems/KQConflictMetaDuplicateName.h"
-#include "problems/KQConflictMetaPrefix.h"
 #include "model/KQContactHelper.h"
 #include "model/KQLabeledValueProperty.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
 
 #include <QHash>
 #include <mutex>
@@ -348,7 +348,7 @@ KQConflictSolutionPtr KQConflictMeta::solutionRemoveSpaceWithName(const QString&
                                       QStringLiteral("Delete the space in the first name."));
 }
 
-bool KQConflictMeta::checkContactHelper(KQContactHelper* contact) const
+bool KQConflictMeta::checkContactHelper(KQContactHelper* contact, const QHash<QString, bool>* phoneValidity) const
 {
     using namespace KQConflictName;
     if (!contact)
@@ -370,7 +370,7 @@ bool KQConflictMeta::checkContactHelper(KQContactHelper* contact) const
     if (m_name == DuplicateEmailInSingleContact)
         return checkContactHelperHasDuplicateProperty(contact->propertyEmails());
     if (m_name == InvalidPhoneOrEmail)
-        return checkContactHelperHasInvalidCharacter(contact);
+        return checkContactHelperHasInvalidCharacter(contact, phoneValidity);
     if (m_name == UnusualPrefix)
         return checkContactHelperHasUnusualPrefix(contact);
     if (m_name == UnusualSuffix)
@@ -418,7 +418,8 @@ bool KQConflictMeta::checkContactHelperHasDuplicateProperty(KQLabeledValueProper
     return false;
 }
 
-bool KQConflictMeta::checkContactHelperHasInvalidCharacter(KQContactHelper* contact) const
+bool KQConflictMeta::checkContactHelperHasInvalidCharacter(KQContactHelper* contact,
+                                                           const QHash<QString, bool>* phoneValidity) const
 {
     if (const KQLabeledValueProperty* emails = contact->propertyEmails()) {
         for (const auto& email : emails->labeledValueHelpers()) {
@@ -428,7 +429,13 @@ bool KQConflictMeta::checkContactHelperHasInvalidCharacter(KQContactHelper* cont
     }
     if (const KQLabeledValueProperty* phones = contact->propertyPhoneNumbers()) {
         for (const auto& phone : phones->labeledValueHelpers()) {
-            if (!KQLabeledValueHelper::findValidPhoneNumberString(phone->valueString()))
+            const QString text = phone->valueString();
+            const auto known =
+                phoneValidity != nullptr ? phoneValidity->constFind(text) : QHash<QString, bool>::const_iterator();
+            const bool valid = phoneValidity != nullptr && known != phoneValidity->constEnd()
+                                   ? known.value()
+                                   : KQLabeledValueHelper::findValidPhoneNumberString(text);
+            if (!valid)
                 return true;
         }
     }

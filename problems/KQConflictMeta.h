@@ -4,9 +4,10 @@
 // names. The preferences keep the list of kinds (with the user's settings inside them) as a keyed
 // archive, so class names and archive keys must not change.
 
-#include "problems/KQConflictSolution.h"
 #include "platform/KQKeyedArchiver.h"
+#include "problems/KQConflictSolution.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -81,8 +82,9 @@ public:
     static KQConflictSolutionPtr solutionRemoveSpaceWithName(const QString& name);
 
     // Whether the contact has this kind of problem; always false for multiple-contact kinds and
-    // unknown names. The contact should have all keys loaded.
-    bool checkContactHelper(KQContactHelper* contact) const;
+    // unknown names. The contact should have all keys loaded. phoneValidity, when given, holds the
+    // phone test's answer for texts already judged (the scan judges each distinct text once).
+    bool checkContactHelper(KQContactHelper* contact, const QHash<QString, bool>* phoneValidity = nullptr) const;
     bool checkContactHelperHasEmptyNotes(KQContactHelper* contact) const;
     bool checkContactHelperHasCompanyNameWithNoTitle(KQContactHelper* contact) const;
     bool checkContactHelperHasBlankName(KQContactHelper* contact) const;
@@ -91,7 +93,8 @@ public:
     // Two equal values (isEqualToValue) at different positions of one field.
     bool checkContactHelperHasDuplicateProperty(KQLabeledValueProperty* property) const;
     // An e-mail address or phone number that fails its validity test (e-mails are tried first).
-    bool checkContactHelperHasInvalidCharacter(KQContactHelper* contact) const;
+    bool checkContactHelperHasInvalidCharacter(KQContactHelper* contact,
+                                               const QHash<QString, bool>* phoneValidity = nullptr) const;
     // Only a prefix/suffix kind has an allowed list; any other kind answers false.
     bool checkContactHelperHasUnusualPrefix(KQContactHelper* contact) const;
     bool checkContactHelperHasUnusualSuffix(KQContactHelper* contact) const;
