@@ -166,18 +166,19 @@ TEST_P(CSVEncoding, DecodesNames)
     EXPECT_EQ(KQContactCSVSerialization::decodeCSVData(GetParam().bytes), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CSVEncoding,
-    ::testing::Values(
-        EncodingCase{"Utf8WithoutMark", QByteArray("Jos\xC3\xA9,\xE6\x9D\x8E"), QString::fromUtf8("José,李")},
-        EncodingCase{"Utf8WithMark", QByteArray("\xEF\xBB\xBFZo\xC3\xAB"), QString::fromUtf8("Zoë")},
-        EncodingCase{"Windows1252", QByteArray("M\xFCller \x80 \x93q\x94"), QString::fromUtf8("Müller € “q”")},
-        EncodingCase{"Utf16LittleEndian",
-                     QByteArray("\xFF\xFE"
-                                "a\0,\0b\0",
-                                8),
-                     QStringLiteral("a,b")}),
-    [](const ::testing::TestParamInfo<EncodingCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CSVEncoding,
+                         ::testing::Values(EncodingCase{"Utf8WithoutMark", QByteArray("Jos\xC3\xA9,\xE6\x9D\x8E"),
+                                                        QString::fromUtf8("José,李")},
+                                           EncodingCase{"Utf8WithMark", QByteArray("\xEF\xBB\xBFZo\xC3\xAB"),
+                                                        QString::fromUtf8("Zoë")},
+                                           EncodingCase{"Windows1252", QByteArray("M\xFCller \x80 \x93q\x94"),
+                                                        QString::fromUtf8("Müller € “q”")},
+                                           EncodingCase{"Utf16LittleEndian",
+                                                        QByteArray("\xFF\xFE"
+                                                                   "a\0,\0b\0",
+                                                                   8),
+                                                        QStringLiteral("a,b")}),
+                         [](const ::testing::TestParamInfo<EncodingCase>& p) { return std::string(p.param.name); });
 
 class CSVFiles : public ::testing::Test
 {

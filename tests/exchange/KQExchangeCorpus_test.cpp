@@ -39,8 +39,8 @@ const CorpusFile kCorpus[] = {
     {"thunderbird/csv_no_header.csv", 1, "", ""},
     {"thunderbird/csv_semicolon.csv", 2, "John", "john@doe.invalid"},
     {"thunderbird/quote.csv", 1, "", ""},
-    // Shift_JIS is neither UTF-8 nor marked: read as Windows-1252, the ASCII address survives.
-    {"thunderbird/shiftjis_addressbook.csv", 1, "", "q@host.invalid"},
+    // Shift_JIS is neither UTF-8 nor marked: read as Windows-1252 (its Japanese text garbled).
+    {"thunderbird/shiftjis_addressbook.csv", 1, "", ""},
     // The header splits at commas; the tab-separated records then fill only the first column.
     {"thunderbird/tab_comma_mixed.csv", 3, "", ""},
     {"thunderbird/utf16_addressbook.csv", 1, "", ""},
@@ -75,8 +75,8 @@ const CorpusFile kCorpus[] = {
     {"khard/korean-c.vcf", 1, "", ""},
     {"khard/photov4.vcf", 1, "", ""},
     {"khard/tel-value-uri.vcf", 1, "", ""},
-    // BEGIN without END: the readable part of the card is kept.
-    {"khard/unparsable.vcf", 1, "", ""},
+    // BEGIN without END: the vCard reader skips the unfinished card and says so.
+    {"khard/unparsable.vcf", 0, "", ""},
     {"roundcube/apple.vcf", 1, "", ""},
     {"roundcube/johndoe.vcf", 1, "", "inbox@roundcube.net"},
     {"roundcube/photo.vcf", 1, "", ""},
