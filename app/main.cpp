@@ -1,11 +1,62 @@
 #include "app/AppDelegate.h"
 #include "app/AppLogHelper.h"
+#include "platform/KQDispatch.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(kqAppLog, "kq.app", QtWarningMsg)
+
+namespace {
+
+// A termination signal (the session ending, a service manager, Ctrl-C) quits through the main loop,
+// like the Quit command, instead of ending the process wherever it stands. The handler only writes
+// to a pipe; the main loop reads it.
+int s_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[1], &byte, 1);
+}
+
+// Installed first thing, so that a signal during start-up waits in the pipe for the main loop.
+void catchTerminationSignals()
+{
+    if (::pipe2(s_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void quitOnTerminationSignals(QApplication& app)
+{
+    if (s_signalPipe[0] < 0)
+        return;
+    auto* notifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        while (::read(s_signalPipe[0], &byte, 1) > 0) {
+        }
+        qCDebug(kqAppLog, "quit requested by a signal");
+        QApplication::quit();
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    catchTerminationSignals();
     // Names first: the log folder and the banner are derived from them.
     QApplication::setApplicationName(QStringLiteral("Peoplekeeper"));
     QApplication::setApplicationVersion(QStringLiteral(KQ_VERSION));
@@ -19,10 +70,14 @@ int main(int argc, char** argv)
     int exitCode = 0;
     {
         QApplication app(argc, argv);
+        quitOnTerminationSignals(app);
         AppDelegate delegate;
         // The access check needs the running main loop: refusal ends it.
         QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
         exitCode = QApplication::exec();
+        // Let running loads finish and join their threads while the application still exists, so
+        // that no worker outlives main.
+        KQDispatch::shutdown();
     }
 
     log->closeCurrentLogFile();

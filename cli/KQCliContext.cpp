@@ -143,8 +143,11 @@ KQContactHelperList KQCliContext::loadAllContacts(KQGroupTreeNode& node)
 {
     if (!node.syncLoadContactsIfNecessary() && !node.isContactsLoaded())
         throw KQCliFailure{QStringLiteral("cannot read the contacts of \"%1\"").arg(node.groupName())};
-    KQContactHelperList contacts = node.contacts();
-    for (const KQContactHelperPtr& contact : contacts)
-        contact->syncLoadAllKeysIfNecessary();
-    return contacts;
+    // One store fetch for the whole node rather than one per record.
+    CNError error;
+    node.syncLoadAllKeysOfContacts(&error);
+    if (error.isError())
+        throw KQCliFailure{
+            QStringLiteral("cannot read the contacts of \"%1\": %2").arg(node.groupName(), error.localizedDescription)};
+    return node.contacts();
 }

@@ -2,6 +2,7 @@
 
 #include "cli/KQCliCommands.h"
 #include "cli/KQCliContext.h"
+#include "platform/KQDispatch.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -73,6 +74,8 @@ int main(int argc, char** argv)
     QCoreApplication::exec();
     worker->wait();
     delete worker;
+    // No pool thread may outlive main.
+    KQDispatch::shutdown();
     std::fflush(stdout);
     return status;
 }

@@ -1,6 +1,5 @@
 #include "model/KQContactHelper.h"
 
-#include "store/KQContactStoreHelper.h"
 #include "model/KQLabeledDateComponents.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledInstantMsg.h"
@@ -9,6 +8,8 @@
 #include "model/KQLabeledRelation.h"
 #include "model/KQLabeledSocial.h"
 #include "model/KQLabeledURL.h"
+#include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
 #include "store/KQPreferences.h"
 
 #include <QBuffer>
@@ -40,13 +41,28 @@ bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
 KQContactHelper::KQContactHelper(CNContactPtr contact, bool allKeyLoaded)
     : m_contact(contact ? std::move(contact) : std::make_shared<CNContact>()), m_allKeysLoaded(allKeyLoaded)
 {
+    m_loadIdentifier = m_contact->identifier();
+    m_keysInstalled = allKeyLoaded;
     setupAllLabeledValueProperties();
 }
 
 KQContactHelper::~KQContactHelper() = default;
 
+CNContactPtr KQContactHelper::contact() const
+{
+    std::lock_guard lock(m_contactMutex);
+    return m_contact;
+}
+
+CNMutableContactPtr KQContactHelper::mutableContact() const
+{
+    std::lock_guard lock(m_contactMutex);
+    return m_mutableContact;
+}
+
 CNContactPtr KQContactHelper::effectiveContact() const
 {
+    std::lock_guard lock(m_contactMutex);
     if (m_mutableContact)
         return m_mutableContact;
     return m_contact;
@@ -65,8 +81,14 @@ QString KQContactHelper::identifier() const
     return effectiveContact()->identifier();
 }
 
+KQContainerHelper* KQContactHelper::containerHelper() const
+{
+    return KQContactManager::sharedContactManager()->containerHelperWithContactIdentifier(identifier()).get();
+}
+
 void KQContactHelper::startEditContact()
 {
+    std::lock_guard lock(m_contactMutex);
     if (m_mutableContact)
         return;
     m_mutableContact = m_contact->mutableCopy();
@@ -78,22 +100,24 @@ void KQContactHelper::startEditContact()
 void KQContactHelper::setupAllLabeledValueProperties()
 {
     const CNContactPtr contact = effectiveContact();
+    std::vector<KQLabeledValuePropertyPtr> made;
+    {
+        std::lock_guard lock(m_contactMutex);
+        for (const auto* slot :
+             {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations})
+            if (*slot)
+                made.push_back(*slot);
+    }
+    for (const KQLabeledValuePropertyPtr& property : made)
+        property->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, property->propertyKey()));
     bool hasValues = false;
     for (const QString& key :
          {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey, CNContactPostalAddressesKey,
           CNContactSocialProfilesKey, CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
-        if (KQLabeledValueProperty* existing = [&]() -> KQLabeledValueProperty* {
-                for (const auto* slot :
-                     {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations}) {
-                    if (*slot && (*slot)->propertyKey() == key)
-                        return slot->get();
-                }
-                return nullptr;
-            }()) {
-            existing->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, key));
-        }
-        if (!hasValues && !KQLabeledValuesOfContact(*contact, key).empty())
+        if (!KQLabeledValuesOfContact(*contact, key).empty()) {
             hasValues = true;
+            break;
+        }
     }
     if (hasValues)
         setPropertyEdited(true);
@@ -101,9 +125,12 @@ void KQContactHelper::setupAllLabeledValueProperties()
 
 KQLabeledValueProperty* KQContactHelper::property(KQLabeledValuePropertyPtr& slot, const QString& key)
 {
+    const CNContactPtr source = effectiveContact();
+    std::lock_guard lock(m_contactMutex);
     if (!slot) {
-        slot = std::make_shared<KQLabeledValueProperty>(this, key);
-        slot->resetWithLabeledValues(KQLabeledValuesOfContact(*effectiveContact(), key));
+        auto made = std::make_shared<KQLabeledValueProperty>(this, key);
+        made->resetWithLabeledValues(KQLabeledValuesOfContact(*source, key));
+        slot = std::move(made);
     }
     return slot.get();
 }
@@ -216,80 +243,6 @@ KQLabeledValueHelperPtr KQContactHelper::makeEmptyLabeledValueHelperWithKey(cons
         return std::make_shared<KQLabeledRelation>(CNLabeledValue<CNContactRelation>(
             CNLocalizedStringForLabel(CNLabelContactRelationChild), CNContactRelation()));
     return nullptr;
-}
-
-// ---------------------------------------------------------------- loading
-
-KQDispatchQueuePtr KQContactHelper::loadAllKeyQueue()
-{
-    if (!m_loadAllKeyQueue)
-        m_loadAllKeyQueue = KQDispatchQueue::create(QStringLiteral("contact.loadAllKeys"));
-    return m_loadAllKeyQueue;
-}
-
-bool KQContactHelper::executeLoadAllKeys()
-{
-    CNContactFetchRequest request(KQContactStoreHelper::allKeys());
-    request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({m_contact->identifier()}));
-    request.setUnifyResults(false);
-    CNContactPtr found;
-    CNError error;
-    KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-        request, &error, [&found](const CNContactPtr& contact, bool* stop) {
-            found = contact;
-            *stop = true;
-        });
-    if (!found)
-        return false;
-    m_contact = found;
-    m_mutableContact.reset();
-    return true;
-}
-
-void KQContactHelper::installLoadedContact()
-{
-    setupAllLabeledValueProperties();
-    m_allKeysLoaded = true;
-    setPropertyEdited(false);
-    m_sortName.reset();
-    Q_EMIT namesChanged();
-    Q_EMIT contactReloaded();
-}
-
-void KQContactHelper::syncLoadAllKeysIfNecessary()
-{
-    auto self = shared_from_this();
-    loadAllKeyQueue()->sync([self] {
-        if (self->m_allKeysLoaded)
-            return;
-        self->executeLoadAllKeys();
-        self->installLoadedContact();
-    });
-}
-
-void KQContactHelper::loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler)
-{
-    auto self = shared_from_this();
-    loadAllKeyQueue()->async([self, handler = std::move(handler)] {
-        if (self->m_allKeysLoaded) {
-            KQDispatch::mainAsync([self, handler] {
-                if (handler)
-                    handler(self.get(), false);
-            });
-            return;
-        }
-        self->executeLoadAllKeys();
-        KQDispatch::mainAsync([self, handler] {
-            self->setupAllLabeledValueProperties();
-            if (handler)
-                handler(self.get(), true);
-            self->m_allKeysLoaded = true;
-            self->setPropertyEdited(false);
-            self->m_sortName.reset();
-            Q_EMIT self->namesChanged();
-            Q_EMIT self->contactReloaded();
-        });
-    });
 }
 
 // ---------------------------------------------------------------- fields
@@ -529,8 +482,10 @@ QImage KQContactHelper::icon() const
 
 QImage KQContactHelper::defaultFaceImage()
 {
-    static const QImage face = [] {
-        QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    // Never destroyed: workers may still draw records while the program exits.
+    static const QImage& face = *[] {
+        auto* made = new QImage(128, 128, QImage::Format_ARGB32_Premultiplied);
+        QImage& image = *made;
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -544,7 +499,7 @@ QImage KQContactHelper::defaultFaceImage()
         QPainterPath circle;
         circle.addEllipse(QRectF(0, 0, 128, 128));
         painter.drawPath(shoulders.intersected(circle));
-        return image;
+        return made;
     }();
     return face;
 }
@@ -575,7 +530,7 @@ QStringList KQContactHelper::defCategoryNames()
 
 bool KQContactHelper::categoryPropertyIsEmpty(const QString& name)
 {
-    static const QHash<QString, QString> propertyCategories = {
+    static const QHash<QString, QString>& propertyCategories = *new QHash<QString, QString>{
         {QStringLiteral("PhoneNumbers"), CNContactPhoneNumbersKey},
         {QStringLiteral("Email"), CNContactEmailAddressesKey},
         {QStringLiteral("URL"), CNContactUrlAddressesKey},
@@ -771,7 +726,7 @@ QStringList KQContactHelper::archiveClassNames() const
 void KQContactHelper::encodeWithCoder(KQKeyedArchiver& coder) const
 {
     coder.encodeObject(effectiveContact().get(), QStringLiteral("contact"));
-    coder.encodeBool(m_allKeysLoaded, QStringLiteral("allKeysLoaded"));
+    coder.encodeBool(allKeysLoaded(), QStringLiteral("allKeysLoaded"));
 }
 
 void KQContactHelper::registerArchiveClass()

@@ -4,18 +4,24 @@
 // fields were fetched and fetches the rest on demand, derives the names shown and sorted by, offers
 // each multi-valued field as a property of labelled values, and compares itself with others.
 
+#include "model/KQContactActions.h"
+#include "model/KQContactEditor.h"
+#include "model/KQContactTags.h"
+#include "model/KQLabeledValueProperty.h"
 #include "platform/CNError.h"
 #include "platform/CNMutableContact.h"
+#include "platform/CNPredicate.h"
 #include "platform/CNSaveRequest.h"
 #include "platform/KQDispatch.h"
-#include "model/KQLabeledValueProperty.h"
 
 #include <QImage>
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class KQContactHelper;
@@ -40,11 +46,12 @@ public:
     }
 
     // --- the contact
-    CNContactPtr contact() const { return m_contact; }
-    CNMutableContactPtr mutableContact() const { return m_mutableContact; }
+    // Safe to read from any thread; only the main thread replaces them.
+    CNContactPtr contact() const;
+    CNMutableContactPtr mutableContact() const;
     // Where reads go: the edit copy while editing, else the fetched contact.
     CNContactPtr effectiveContact() const;
-    bool allKeysLoaded() const { return m_allKeysLoaded; }
+    bool allKeysLoaded() const { return m_allKeysLoaded.load(std::memory_order_acquire); }
     bool propertyEdited() const { return m_propertyEdited; }
     void setPropertyEdited(bool edited);
     QString identifier() const;
@@ -55,11 +62,26 @@ public:
     void startEditContact();
 
     // --- loading
+    // A fetch runs on the record's load queue (or the caller's thread), and what it fetched is
+    // installed on the main thread only, so readers on other threads never see a half-replaced
+    // record. Readers off the main thread call a synchronous load before reading.
+
+    // Waits until the record holds all keys. From a worker it waits for the main thread to install
+    // the result; on the main thread it installs at once. Not on the record's own load queue.
     void syncLoadAllKeysIfNecessary();
     // handler(record, success) runs on the main thread; success is false when nothing was fetched.
     void loadAllKeysIfNecessaryWithCompleteHandler(std::function<void(KQContactHelper*, bool)> handler);
-    // Fetches the contact with all keys on the caller's thread; true when it was found.
+    // Fetches the contact with all keys on the caller's thread and installs it as the synchronous
+    // load does; true when it was found.
     bool executeLoadAllKeys();
+    // Loads all keys of every record that lacks them with one store fetch (the predicate's
+    // contacts, or the records' identifiers when the predicate is none or few records lack keys),
+    // then installs them on the main thread in slices of at most 10 ms. Called off the main thread
+    // it waits for the last slice; on the main thread it installs at once. Returns how many records
+    // were installed; false-y when the store failed (see error).
+    static int syncLoadAllKeysOfContactHelpers(const std::vector<KQContactHelperPtr>& records,
+                                               const std::optional<CNContactPredicate>& predicate,
+                                               CNError* error = nullptr);
 
     // --- fields; none when the field was not fetched
     std::optional<QString> namePrefix() const;
@@ -126,91 +148,135 @@ public:
     static QStringList defCategoryNames();
     bool categoryPropertyIsEmpty(const QString& categoryName);
 
-    // --- editing (each setter does nothing unless the record is being edited)
-    void setNamePrefix(const std::optional<QString>& value);
-    void setGivenName(const std::optional<QString>& value);
-    void setMiddleName(const std::optional<QString>& value);
-    void setFamilyName(const std::optional<QString>& value);
-    void setNameSuffix(const std::optional<QString>& value);
-    void setJobTitle(const std::optional<QString>& value);
-    void setDepartment(const std::optional<QString>& value);
-    void setOrganizationName(const std::optional<QString>& value);
-    void setCompanyContact(bool company);
-    void setNickName(const std::optional<QString>& value);
-    void setPhoneticGivenName(const std::optional<QString>& value);
-    void setPhoneticMiddleName(const std::optional<QString>& value);
-    void setPhoneticFamilyName(const std::optional<QString>& value);
-    void setPhoneticOrgName(const std::optional<QString>& value);
-    // None is written as the empty text.
-    void setNote(const std::optional<QString>& value);
-    void setBirthday(const std::optional<CNDateComponents>& value);
-    void setNgBirthday(const std::optional<CNDateComponents>& value);
-    void setIconData(const QByteArray& data);
-    // Stores the image's encoding; nothing for a null image.
-    void setIcon(const QImage& image);
-    void setFirstPhoneNumber(const QString& text);
     // The account holding this record, or nullptr.
     class KQContainerHelper* containerHelper() const;
 
-    // Saves the edit copy with the store and waits; true at once when there is nothing to save.
-    bool syncEndEditContactWithError(CNError* error = nullptr);
-    // Adds the update to the caller's request instead of saving.
-    bool syncEndEditContactWithError(CNError* error, CNSaveRequest& request);
-    // Saves on the background queue; on failure with an error the alert presenter shows it; then
-    // handler(success) runs on the main thread.
-    void endEditContactWithCompleteHandler(std::function<void(bool)> handler);
-    // How the program shows a failed save (the application installs a real alert).
-    static void setErrorPresenter(std::function<void(const QString&)> presenter);
+    // --- collaborators the record hands out: editing, tags and actions. The record keeps their
+    // names as forwarders, so callers may use either.
+    KQContactEditor editor() { return KQContactEditor(*this); }
+    KQContactTags tagging() const { return KQContactTags(*this); }
+    KQContactActions actions() { return KQContactActions(*this); }
 
-    void addPropertyEmptyValueWithCategoryName(const QString& categoryName);
-    void copyFromContact(const CNContact& contact);
-    static CNMutableContactPtr duplicateFromContact(const CNContact& contact);
-    // A new record (all keys loaded, not in the store) merging the records; none for fewer than two.
-    static KQContactHelperPtr mergeContactHelpers(const std::vector<KQContactHelperPtr>& records);
-    static void mergeContact(const CNContact& source, CNMutableContact& target, const QString& key);
+    // --- editing (each setter does nothing unless the record is being edited); see KQContactEditor
+    void setNamePrefix(const std::optional<QString>& value) { editor().setNamePrefix(value); }
+    void setGivenName(const std::optional<QString>& value) { editor().setGivenName(value); }
+    void setMiddleName(const std::optional<QString>& value) { editor().setMiddleName(value); }
+    void setFamilyName(const std::optional<QString>& value) { editor().setFamilyName(value); }
+    void setNameSuffix(const std::optional<QString>& value) { editor().setNameSuffix(value); }
+    void setJobTitle(const std::optional<QString>& value) { editor().setJobTitle(value); }
+    void setDepartment(const std::optional<QString>& value) { editor().setDepartment(value); }
+    void setOrganizationName(const std::optional<QString>& value) { editor().setOrganizationName(value); }
+    void setCompanyContact(bool company) { editor().setCompanyContact(company); }
+    void setNickName(const std::optional<QString>& value) { editor().setNickName(value); }
+    void setPhoneticGivenName(const std::optional<QString>& value) { editor().setPhoneticGivenName(value); }
+    void setPhoneticMiddleName(const std::optional<QString>& value) { editor().setPhoneticMiddleName(value); }
+    void setPhoneticFamilyName(const std::optional<QString>& value) { editor().setPhoneticFamilyName(value); }
+    void setPhoneticOrgName(const std::optional<QString>& value) { editor().setPhoneticOrgName(value); }
+    void setNote(const std::optional<QString>& value) { editor().setNote(value); }
+    void setBirthday(const std::optional<CNDateComponents>& value) { editor().setBirthday(value); }
+    void setNgBirthday(const std::optional<CNDateComponents>& value) { editor().setNgBirthday(value); }
+    void setIconData(const QByteArray& data) { editor().setIconData(data); }
+    void setIcon(const QImage& image) { editor().setIcon(image); }
+    void setFirstPhoneNumber(const QString& text) { editor().setFirstPhoneNumber(text); }
+    bool syncEndEditContactWithError(CNError* error = nullptr) { return editor().syncEndEditContactWithError(error); }
+    bool syncEndEditContactWithError(CNError* error, CNSaveRequest& request)
+    {
+        return editor().syncEndEditContactWithError(error, request);
+    }
+    void endEditContactWithCompleteHandler(std::function<void(bool)> handler)
+    {
+        editor().endEditContactWithCompleteHandler(std::move(handler));
+    }
+    static void setErrorPresenter(std::function<void(const QString&)> presenter)
+    {
+        KQContactEditor::setErrorPresenter(std::move(presenter));
+    }
+    void addPropertyEmptyValueWithCategoryName(const QString& categoryName)
+    {
+        editor().addPropertyEmptyValueWithCategoryName(categoryName);
+    }
+    void copyFromContact(const CNContact& contact) { editor().copyFromContact(contact); }
+    static CNMutableContactPtr duplicateFromContact(const CNContact& contact)
+    {
+        return KQContactEditor::duplicateFromContact(contact);
+    }
+    static KQContactHelperPtr mergeContactHelpers(const std::vector<KQContactHelperPtr>& records)
+    {
+        return KQContactEditor::mergeContactHelpers(records);
+    }
+    static void mergeContact(const CNContact& source, CNMutableContact& target, const QString& key)
+    {
+        KQContactEditor::mergeContact(source, target, key);
+    }
     static void mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
-                                                 CNMutableContact& target);
+                                                 CNMutableContact& target)
+    {
+        KQContactEditor::mergeContactThumbnailWithHelpers(records, target);
+    }
 
-    // --- tags (kept by the tags manager under the record's identifier)
-    std::vector<std::shared_ptr<class KQTag>> tags() const;
-    void setTags(const std::vector<std::shared_ptr<KQTag>>& tags);
-    void insertObjectInTagsAtIndex(const std::shared_ptr<KQTag>& tag, int index);
-    void removeObjectFromTagsAtIndex(int index);
-    void insertTagsAtIndexes(const std::vector<std::shared_ptr<KQTag>>& tags, const QList<int>& indexes);
-    void removeTagsAtIndexes(const QList<int>& indexes);
-    // Appends the tag unless the record has it.
-    void addTag(const std::shared_ptr<KQTag>& tag);
-    void removeTag(const std::shared_ptr<KQTag>& tag);
-    // The manager's tag of that name (a new one, added to the manager, when there is none), added to
-    // the record.
-    std::shared_ptr<KQTag> addTagsWithName(const QString& name);
+    // --- tags (kept by the tags manager under the record's identifier); see KQContactTags
+    std::vector<std::shared_ptr<KQTag>> tags() const { return tagging().tags(); }
+    void setTags(const std::vector<std::shared_ptr<KQTag>>& tags) { tagging().setTags(tags); }
+    void insertObjectInTagsAtIndex(const std::shared_ptr<KQTag>& tag, int index)
+    {
+        tagging().insertObjectInTagsAtIndex(tag, index);
+    }
+    void removeObjectFromTagsAtIndex(int index) { tagging().removeObjectFromTagsAtIndex(index); }
+    void insertTagsAtIndexes(const std::vector<std::shared_ptr<KQTag>>& tags, const QList<int>& indexes)
+    {
+        tagging().insertTagsAtIndexes(tags, indexes);
+    }
+    void removeTagsAtIndexes(const QList<int>& indexes) { tagging().removeTagsAtIndexes(indexes); }
+    void addTag(const std::shared_ptr<KQTag>& tag) { tagging().addTag(tag); }
+    void removeTag(const std::shared_ptr<KQTag>& tag) { tagging().removeTag(tag); }
+    std::shared_ptr<KQTag> addTagsWithName(const QString& name) { return tagging().addTagsWithName(name); }
 
-    // --- actions
-    bool enableCall();
-    bool enableMessage() { return enableCall(); }
-    bool enableEmail();
-    bool enableFacetime() { return enableCall() || enableEmail(); }
-    QStringList availableCallNames();
-    QStringList availableMessageNames() { return availableCallNames(); }
-    QStringList availableEmailNames();
-    QStringList availableFacetimeNames();
-    void callToPersonAtIndex(int index);
-    void messageToPersonAtIndex(int index);
-    void emailToPersonAtIndex(int index);
-    void facetimeToPersonAtIndex(int index);
-    void callToPersonWithName(const QString& name);
-    void messageToPersonWithName(const QString& name);
-    void emailToPersonWithName(const QString& name);
-    void facetimeToPersonWithName(const QString& name);
-    static void callToPersonWithPhoneName(const std::optional<QString>& number);
-    static void messageToPersonWithPhoneNumber(const std::optional<QString>& number);
-    static void facetimeToPersonWithPhoneNumber(const std::optional<QString>& number);
-    static void facetimeToPersonWithEmail(const std::optional<QString>& email);
-    static void emailToPersonWithEmail(const std::optional<QString>& email);
-    static QString adjustPhoneNumber(const QString& number);
-    static void openURLWithURLAddresses(const KQLabeledValueHelper* url);
-    // How URLs are opened (the desktop by default); tests install their own.
-    static void setUrlOpener(std::function<bool(const QUrl&)> opener);
+    // --- actions; see KQContactActions
+    bool enableCall() { return actions().enableCall(); }
+    bool enableMessage() { return actions().enableMessage(); }
+    bool enableEmail() { return actions().enableEmail(); }
+    bool enableFacetime() { return actions().enableFacetime(); }
+    QStringList availableCallNames() { return actions().availableCallNames(); }
+    QStringList availableMessageNames() { return actions().availableMessageNames(); }
+    QStringList availableEmailNames() { return actions().availableEmailNames(); }
+    QStringList availableFacetimeNames() { return actions().availableFacetimeNames(); }
+    void callToPersonAtIndex(int index) { actions().callToPersonAtIndex(index); }
+    void messageToPersonAtIndex(int index) { actions().messageToPersonAtIndex(index); }
+    void emailToPersonAtIndex(int index) { actions().emailToPersonAtIndex(index); }
+    void facetimeToPersonAtIndex(int index) { actions().facetimeToPersonAtIndex(index); }
+    void callToPersonWithName(const QString& name) { actions().callToPersonWithName(name); }
+    void messageToPersonWithName(const QString& name) { actions().messageToPersonWithName(name); }
+    void emailToPersonWithName(const QString& name) { actions().emailToPersonWithName(name); }
+    void facetimeToPersonWithName(const QString& name) { actions().facetimeToPersonWithName(name); }
+    static void callToPersonWithPhoneName(const std::optional<QString>& number)
+    {
+        KQContactActions::callToPersonWithPhoneName(number);
+    }
+    static void messageToPersonWithPhoneNumber(const std::optional<QString>& number)
+    {
+        KQContactActions::messageToPersonWithPhoneNumber(number);
+    }
+    static void facetimeToPersonWithPhoneNumber(const std::optional<QString>& number)
+    {
+        KQContactActions::facetimeToPersonWithPhoneNumber(number);
+    }
+    static void facetimeToPersonWithEmail(const std::optional<QString>& email)
+    {
+        KQContactActions::facetimeToPersonWithEmail(email);
+    }
+    static void emailToPersonWithEmail(const std::optional<QString>& email)
+    {
+        KQContactActions::emailToPersonWithEmail(email);
+    }
+    static QString adjustPhoneNumber(const QString& number) { return KQContactActions::adjustPhoneNumber(number); }
+    static void openURLWithURLAddresses(const KQLabeledValueHelper* url)
+    {
+        KQContactActions::openURLWithURLAddresses(url);
+    }
+    static void setUrlOpener(std::function<bool(const QUrl&)> opener)
+    {
+        KQContactActions::setUrlOpener(std::move(opener));
+    }
 
     // --- marks used by the windows; not stored
     bool selected = false;
@@ -247,19 +313,31 @@ Q_SIGNALS:
     void contactReloaded();
 
 private:
-    template <typename T> void edit(void (CNMutableContact::*setter)(const T&), const T& value, bool resetsSortKey);
-    QStringList availableNames(KQLabeledValueProperty* property);
-    static void openUrl(const QString& text);
+    friend class KQContactEditor; // rebuilds the properties after a copy
 
     template <typename Getter> std::optional<QString> readText(CNKeyId key, Getter getter) const;
     void setupAllLabeledValueProperties();
-    void installLoadedContact();
+    // The one place a fetched contact becomes the record's contact; main thread only.
+    void installLoadedContact(const CNContactPtr& fetched);
+    // Installs a contact a fetch left waiting, if any; main thread only. True when it installed.
+    bool installPendingContact();
+    // Keeps what a fetch found until the main thread installs it; false when the record already
+    // holds all keys.
+    bool setPendingContact(const CNContactPtr& fetched);
+    bool needsAllKeys() const;
+    static CNContactPtr fetchAllKeys(const QString& identifier);
     KQLabeledValueProperty* property(KQLabeledValuePropertyPtr& slot, const QString& key);
     KQDispatchQueuePtr loadAllKeyQueue();
 
+    // Guards the two contact pointers, the pending fetch and the making of the properties, which
+    // readers on other threads may touch while the main thread installs a load.
+    mutable std::mutex m_contactMutex;
     CNContactPtr m_contact;
     CNMutableContactPtr m_mutableContact;
-    bool m_allKeysLoaded = false;
+    CNContactPtr m_pendingContact;
+    bool m_keysInstalled = false; // an install of all keys began; guarded by m_contactMutex
+    QString m_loadIdentifier;     // the store identifier a load fetches by; fixed at creation
+    std::atomic<bool> m_allKeysLoaded{false};
     bool m_propertyEdited = false;
     KQDispatchQueuePtr m_loadAllKeyQueue;
     KQLabeledValuePropertyPtr m_phones, m_emails, m_urls, m_addresses, m_social, m_instantMsg, m_dates, m_relations;

@@ -4,11 +4,12 @@ namespace {
 
 const QList<QString>& offeredServices()
 {
-    static const QList<QString> services = {CNInstantMessageServiceAIM,      CNInstantMessageServiceFacebook,
-                                            CNInstantMessageServiceGaduGadu, CNInstantMessageServiceGoogleTalk,
-                                            CNInstantMessageServiceICQ,      CNInstantMessageServiceJabber,
-                                            CNInstantMessageServiceMSN,      CNInstantMessageServiceSkype,
-                                            CNInstantMessageServiceQQ,       CNInstantMessageServiceYahoo};
+    // Never destroyed: workers may still read it while the program exits.
+    static const QList<QString>& services = *new QList<QString>{
+        CNInstantMessageServiceAIM,        CNInstantMessageServiceFacebook, CNInstantMessageServiceGaduGadu,
+        CNInstantMessageServiceGoogleTalk, CNInstantMessageServiceICQ,      CNInstantMessageServiceJabber,
+        CNInstantMessageServiceMSN,        CNInstantMessageServiceSkype,    CNInstantMessageServiceQQ,
+        CNInstantMessageServiceYahoo};
     return services;
 }
 

@@ -25,7 +25,8 @@ QString localeRegion()
 
 const KQPhoneNumberDetector& KQPhoneNumberDetector::shared()
 {
-    static const KQPhoneNumberDetector detector(localeRegion());
+    // Never destroyed: a scan on a worker may still detect numbers while the program exits.
+    static const KQPhoneNumberDetector& detector = *new KQPhoneNumberDetector(localeRegion());
     return detector;
 }
 

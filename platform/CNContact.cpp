@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <array>
+#include <type_traits>
 
 namespace {
 
@@ -105,16 +106,11 @@ CNKeySet CNAllKeysSet()
     return set;
 }
 
-CNContactPropertyNotFetchedException::CNContactPropertyNotFetchedException(const QString& key)
-    : std::runtime_error("A property was not requested when the contact was fetched: " + key.toStdString()), m_key(key)
-{
-}
-
-QString CNContactPropertyNotFetchedException::description() const
-{
-    return QStringLiteral("CNPropertyNotFetchedException: A property was not requested when contact was fetched (%1).")
-        .arg(m_key);
-}
+namespace {
+// What a field reads as when the contact was not fetched with it. Trivially empty values, so their
+// destruction at exit leaves nothing a late reader could trip over.
+template <typename T> const T kNotFetched{};
+} // namespace
 
 CNContact::CNContact() : m_available(CNAllKeysSet())
 {
@@ -128,17 +124,22 @@ CNContact::CNContact(CNContactData data, CNKeySet availableKeys) : d(std::move(d
 
 CNContact::~CNContact() = default;
 
-void CNContact::require(CNKeyId key) const
+bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const
 {
-    if (!isKeyAvailable(key))
-        throw CNContactPropertyNotFetchedException(CNKeyName(key));
+    for (const CNKeyId key : keys) {
+        if (!isKeyAvailable(key))
+            return CNReportError(error, CNError::make(CNError::PropertyNotFetched,
+                                                      QStringLiteral("A property was not requested when contact "
+                                                                     "was fetched (%1).")
+                                                          .arg(CNKeyName(key))));
+    }
+    return true;
 }
 
 #define KQ_CHECKED_GETTER(type, name, key)                                                                             \
     type CNContact::name() const                                                                                       \
     {                                                                                                                  \
-        require(CNKeyId::key);                                                                                         \
-        return d.name;                                                                                                 \
+        return isKeyAvailable(CNKeyId::key) ? d.name : kNotFetched<std::remove_cvref_t<type>>;                         \
     }
 
 KQ_CHECKED_GETTER(CNContactType, contactType, Type)
@@ -174,8 +175,7 @@ KQ_CHECKED_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantM
 
 bool CNContact::imageDataAvailable() const
 {
-    require(CNKeyId::ImageDataAvailable);
-    return !d.imageData.isEmpty();
+    return isKeyAvailable(CNKeyId::ImageDataAvailable) && !d.imageData.isEmpty();
 }
 
 bool CNContact::isKeyAvailable(const QString& key) const

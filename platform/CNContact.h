@@ -1,11 +1,12 @@
 #pragma once
 // The store's contact: every field of the contact record, and which of them were fetched.
-// Reading a field that was not fetched throws CNContactPropertyNotFetchedException, as the
-// platform store does; callers that must not fail test isKeyAvailable() first.
+// Reading a field that the contact was not fetched with yields the empty value; callers that must
+// tell "empty" from "not fetched" ask checkKeys(), which says which key is missing.
 
 #include "platform/CNContactKeys.h"
 #include "platform/CNContactRelation.h"
 #include "platform/CNDateComponents.h"
+#include "platform/CNError.h"
 #include "platform/CNInstantMessageAddress.h"
 #include "platform/CNLabeledValue.h"
 #include "platform/CNPhoneNumber.h"
@@ -16,16 +17,19 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <bitset>
+#include <initializer_list>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 class CNMutableContact;
 
-enum class CNContactType : int { Person = 0, Organization = 1 };
+enum class CNContactType : int
+{
+    Person = 0,
+    Organization = 1
+};
 
 using CNPhoneNumberList = std::vector<CNLabeledValue<CNPhoneNumber>>;
 using CNStringValueList = std::vector<CNLabeledValue<QString>>;
@@ -82,17 +86,6 @@ using CNKeySet = std::bitset<CNKeyCount>;
 CNKeySet CNKeySetFromKeys(const QStringList& keys);
 CNKeySet CNAllKeysSet();
 
-class CNContactPropertyNotFetchedException : public std::runtime_error
-{
-public:
-    explicit CNContactPropertyNotFetchedException(const QString& key);
-    const QString& key() const { return m_key; }
-    QString description() const;
-
-private:
-    QString m_key;
-};
-
 class CNContact : public KQCoding
 {
 public:
@@ -139,6 +132,9 @@ public:
     bool isKeyAvailable(const QString& key) const;
     bool isKeyAvailable(CNKeyId key) const { return m_available.test(static_cast<size_t>(key)); }
     bool areKeysAvailable(const QStringList& keys) const;
+    // True when every key was fetched; otherwise false with a PropertyNotFetched error naming the
+    // first missing key.
+    bool checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const;
     const CNKeySet& availableKeys() const { return m_available; }
 
     // Unchecked access to every field, for the store, the archiver and serializers.
@@ -162,8 +158,6 @@ public:
     }
 
 protected:
-    void require(CNKeyId key) const;
-
     CNContactData d;
     CNKeySet m_available;
 };

@@ -97,10 +97,11 @@ const QString& CNKeyName(CNKeyId key)
 
 std::optional<CNKeyId> CNKeyIdForName(const QString& key)
 {
-    static const QHash<QString, int> index = [] {
-        QHash<QString, int> h;
+    // Never destroyed: a worker may still look a key up while the program exits.
+    static const QHash<QString, int>& index = *[] {
+        auto* h = new QHash<QString, int>;
         for (int i = 0; i < CNKeyCount; ++i)
-            h.insert(*entry(i).key, i);
+            h->insert(*entry(i).key, i);
         return h;
     }();
     const auto it = index.constFind(key);

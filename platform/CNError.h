@@ -1,11 +1,26 @@
 #pragma once
+// How the platform layer reports failure: always as a CNError (a code, a readable text and, where the
+// input has places, the position of the fault).
+//
+// - An operation that yields a value or nothing returns it (or bool) and fills an optional
+//   `CNError* error` (nullptr when the caller does not care). A private step whose only outcome is
+//   success or failure may return the CNError itself (isError() tells).
+// - A reader that works step by step (the unarchiver) keeps its first CNError and answers it from
+//   error(); failed() is the short form of error().isError().
+// - position says where in the input the fault lies, in the reader's own unit: the line for text
+//   formats (vCard), the object number in "$objects" for keyed archives, the byte offset for other
+//   binary data; -1 when there is no such place. The text never repeats the position.
+// - No exception leaves the layer, and an empty optional means "absent", never "failed".
+// - Texts that carry input (a key, a line) are built with the multi-argument .arg(), so that a "%1"
+//   inside the input is not replaced.
 
+#include <QDebug>
 #include <QString>
 
-// What went wrong in a platform operation: a code and a readable description.
 struct CNError
 {
-    enum Code {
+    enum Code
+    {
         None = 0,
         CommunicationError = 1,
         DataAccessAuthorizationDenied = 100,
@@ -22,16 +37,38 @@ struct CNError
         ReadFailure = 401,
         WriteFailure = 402,
         CorruptData = 500,
+        PropertyNotFetched = 600,
     };
 
     int code = None;
     QString localizedDescription;
+    qint64 position = -1;
 
     bool isError() const { return code != None; }
     // The text the program logs for this error.
     QString description() const
     {
-        return QStringLiteral("Error Domain=CNErrorDomain Code=%1 \"%2\"").arg(code).arg(localizedDescription);
+        return QStringLiteral("Error Domain=CNErrorDomain Code=%1 \"%2\"")
+            .arg(QString::number(code), localizedDescription);
     }
-    static CNError make(int code, const QString& text) { return CNError{code, text}; }
+    static CNError make(int code, const QString& text, qint64 position = -1) { return CNError{code, text, position}; }
+
+    friend bool operator==(const CNError&, const CNError&) = default;
 };
+
+// Stores error in *out when out is not null; returns false so that callers can `return report(...)`.
+inline bool CNReportError(CNError* out, const CNError& error)
+{
+    if (out)
+        *out = error;
+    return false;
+}
+
+inline QDebug operator<<(QDebug debug, const CNError& error)
+{
+    QDebugStateSaver saver(debug);
+    debug.noquote() << error.description();
+    if (error.position >= 0)
+        debug.nospace() << " at " << error.position;
+    return debug;
+}

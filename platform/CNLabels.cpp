@@ -59,7 +59,8 @@ using Table = QHash<QString, QString>;
 
 const Table& labelTable()
 {
-    static const Table table = {
+    // Never destroyed: workers may still read it while the program exits.
+    static const Table& table = *new Table{
         {CNLabelHome, QStringLiteral("home")},
         {CNLabelWork, QStringLiteral("work")},
         {CNLabelOther, QStringLiteral("other")},
@@ -103,7 +104,8 @@ const Table& labelTable()
 
 const Table& imServiceTable()
 {
-    static const Table table = {
+    // Never destroyed: workers may still read it while the program exits.
+    static const Table& table = *new Table{
         {CNInstantMessageServiceAIM, QStringLiteral("AIM")},
         {CNInstantMessageServiceFacebook, QStringLiteral("Facebook")},
         {CNInstantMessageServiceGaduGadu, QStringLiteral("Gadu-Gadu")},

@@ -11,9 +11,9 @@
 // line breaks, so that formatting an address whose values are the key names yields the field order.
 //
 // Choices worth knowing:
-// - China, Japan, the two Koreas, Taiwan and Iran are written in their native large-to-small order
-//   (Japan: postal code / prefecture, city, district / street / country; China: country /
-//   province, city, district / street / postal code). Hong Kong uses its English order.
+// - China, Japan, the two Koreas, Taiwan, Iran, Belarus and Kazakhstan are written in their native
+//   large-to-small order (Japan and China: postal code / province, city, district / street /
+//   country). Hong Kong uses its English order (street / district / city / region).
 // - Fields a country does not use in its addresses (a state for Germany, a sub-locality for the
 //   United States) are not written.
 // - A code that is not in the table uses the fallback format

@@ -6,14 +6,13 @@ CNSQLiteChangeWatcher::CNSQLiteChangeWatcher(const QString& path, std::function<
 {
     // The first version is read here, not on the thread, so that a commit made right after
     // construction is not taken for the starting state.
-    QString error;
-    if (m_db.open(path, false, &error))
-        m_seenVersion = m_db.queryInt("PRAGMA data_version");
-    if (!m_seenVersion) {
-        qCWarning(kqStoreLog) << "Cannot watch the contact store for changes:"
-                              << (error.isEmpty() ? m_db.errorMessage() : error);
+    CNError error;
+    qint64 version = 0;
+    if (!m_db.open(path, false, &error) || !m_db.queryInt("PRAGMA data_version", &version, &error)) {
+        qCWarning(kqStoreLog) << "Cannot watch the contact store for changes:" << error.localizedDescription;
         return;
     }
+    m_seenVersion = version;
     m_thread = std::thread([this] { run(); });
 }
 
@@ -33,8 +32,8 @@ void CNSQLiteChangeWatcher::run()
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, m_interval, [this] { return m_stop; })) {
         lock.unlock();
-        const std::optional<qint64> version = m_db.queryInt("PRAGMA data_version");
-        if (version && version != m_seenVersion) {
+        qint64 version = 0;
+        if (m_db.queryInt("PRAGMA data_version", &version) && version != m_seenVersion) {
             m_seenVersion = version;
             m_handler();
         }

@@ -16,7 +16,7 @@ CNSQLiteConnection::~CNSQLiteConnection()
     close();
 }
 
-bool CNSQLiteConnection::open(const QString& path, bool create, QString* error)
+bool CNSQLiteConnection::open(const QString& path, bool create, CNError* error)
 {
     close();
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
@@ -24,7 +24,8 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error)
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (error)
-            *error = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            *error = CNError::make(CNError::StoreFailure,
+                                   db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_close_v2(db);
         return false;
     }
@@ -38,7 +39,9 @@ bool CNSQLiteConnection::open(const QString& path, bool create, QString* error)
                        journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
     if (!walOk || !exec("PRAGMA foreign_keys=ON") || !exec("PRAGMA synchronous=NORMAL")) {
         if (error)
-            *error = walOk ? errorMessage() : QStringLiteral("cannot use write-ahead logging: %1").arg(errorMessage());
+            *error = CNError::make(CNError::StoreFailure,
+                                   walOk ? errorMessage()
+                                         : QStringLiteral("cannot use write-ahead logging: %1").arg(errorMessage()));
         journal = CNSQLiteStatement();
         close();
         return false;
@@ -70,12 +73,20 @@ bool CNSQLiteConnection::exec(const char* sql)
     return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-std::optional<qint64> CNSQLiteConnection::queryInt(const char* sql)
+bool CNSQLiteConnection::queryInt(const char* sql, qint64* value, CNError* error)
 {
     CNSQLiteStatement statement(m_db, sql);
-    if (!statement.isValid() || statement.step() != SQLITE_ROW)
-        return std::nullopt;
-    return statement.int64(0);
+    if (!statement.isValid())
+        return CNReportError(error, CNError::make(CNError::StoreFailure, errorMessage()));
+    switch (statement.step()) {
+    case SQLITE_ROW:
+        *value = statement.int64(0);
+        return true;
+    case SQLITE_DONE:
+        return CNReportError(error, CNError::make(CNError::StoreFailure, QStringLiteral("the query returned no row")));
+    default:
+        return CNReportError(error, CNError::make(CNError::StoreFailure, errorMessage()));
+    }
 }
 
 CNSQLiteConnection::Lease CNSQLiteConnection::cached(std::string_view sql)

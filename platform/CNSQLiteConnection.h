@@ -3,6 +3,7 @@
 // foreign keys, a busy timeout for writers in other processes) and a cache of prepared statements.
 // Not thread-safe: its owner serialises the calls.
 
+#include "platform/CNError.h"
 #include "platform/CNSQLiteStatement.h"
 
 #include <QLoggingCategory>
@@ -25,7 +26,7 @@ public:
 
     // Opens (and with create, creates) the database. On failure the connection stays closed and
     // *error says why.
-    bool open(const QString& path, bool create, QString* error);
+    bool open(const QString& path, bool create, CNError* error);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3* handle() const { return m_db; }
@@ -35,8 +36,9 @@ public:
     int extendedErrorCode() const;
 
     bool exec(const char* sql);
-    // First column of the first row, or none when the query fails or returns nothing.
-    std::optional<qint64> queryInt(const char* sql);
+    // First column of the first row into *value; false with *error when the query fails or
+    // returns nothing.
+    bool queryInt(const char* sql, qint64* value, CNError* error = nullptr);
 
     // A prepared statement kept for the life of the connection, handed out with no bindings and
     // reset when the lease ends, so that no half-read statement keeps a read snapshot open.

@@ -3,6 +3,7 @@
 #include "platform/CNSQLiteContactColumns.h"
 #include "platform/CNSQLiteSaveTransaction.h"
 #include "platform/CNSQLiteSchema.h"
+#include "platform/CNSQLiteTransaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,9 +75,9 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
         refuse(QStringLiteral("cannot create the folder %1").arg(folder));
         return;
     }
-    QString why;
+    CNError why;
     if (!m_writer.open(path, true, &why) || !CNSQLiteSchema::migrate(m_writer, &why)) {
-        refuse(why);
+        refuse(why.localizedDescription);
         return;
     }
     CNError readerError;
@@ -107,11 +108,10 @@ std::unique_ptr<CNSQLiteConnection> CNSQLiteContactStore::takeReader(CNError* er
         }
     }
     auto reader = std::make_unique<CNSQLiteConnection>();
-    QString why;
+    CNError why;
     if (!reader->open(m_path, false, &why) || !reader->exec("PRAGMA query_only=ON")) {
-        if (why.isEmpty())
-            why = reader->errorMessage();
-        setError(error, CNError::ReadFailure, QStringLiteral("Cannot read the contact store: %1").arg(why));
+        const QString reason = why.isError() ? why.localizedDescription : reader->errorMessage();
+        setError(error, CNError::ReadFailure, QStringLiteral("Cannot read the contact store: %1").arg(reason));
         return nullptr;
     }
     return reader;
@@ -335,21 +335,16 @@ bool CNSQLiteContactStore::writeTransaction(CNError* error,
                                             const std::function<bool(CNSQLiteConnection&, CNError*)>& work)
 {
     std::lock_guard lock(m_writeMutex);
-    if (!m_writer.exec("BEGIN IMMEDIATE")) {
-        setError(error, CNError::WriteFailure, m_writer.errorMessage());
-        return false;
-    }
+    CNSQLiteTransaction transaction(m_writer);
+    if (!transaction.isActive())
+        return CNReportError(error, transaction.beginError());
     CNError failure;
-    if (!work(m_writer, &failure) || !m_writer.exec("COMMIT")) {
+    if (!work(m_writer, &failure)) {
         if (!failure.isError())
             failure = CNError::make(CNError::WriteFailure, m_writer.errorMessage());
-        if (m_writer.inTransaction())
-            m_writer.exec("ROLLBACK");
-        if (error)
-            *error = failure;
-        return false;
+        return CNReportError(error, failure);
     }
-    return true;
+    return transaction.commit(error);
 }
 
 bool CNSQLiteContactStore::addContainer(const CNContainer& container, CNError* error)

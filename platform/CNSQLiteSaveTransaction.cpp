@@ -1,6 +1,7 @@
 #include "platform/CNSQLiteSaveTransaction.h"
 
 #include "platform/CNSQLiteContactColumns.h"
+#include "platform/CNSQLiteTransaction.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -73,36 +74,29 @@ bool CNSQLiteSaveTransaction::apply(const CNSaveRequest& request, CNError* error
     const auto& operations = request.operations();
     if (operations.empty())
         return true;
-    if (!m_db.exec("BEGIN IMMEDIATE")) {
-        if (error)
-            *error = CNError::make(CNError::WriteFailure,
-                                   QStringLiteral("Cannot start the save: %1").arg(m_db.errorMessage()));
-        return false;
-    }
+    CNSQLiteTransaction transaction(m_db);
+    if (!transaction.isActive())
+        return CNReportError(
+            error, CNError::make(
+                       CNError::WriteFailure,
+                       QStringLiteral("Cannot start the save: %1").arg(transaction.beginError().localizedDescription)));
     for (size_t i = 0; i < operations.size(); ++i) {
-        if (const Result failure = applyOperation(operations[i])) {
-            if (m_db.inTransaction())
-                m_db.exec("ROLLBACK");
-            if (error)
-                *error = CNError::make(failure->code, QStringLiteral("Operation %1 of %2, %3, failed: %4")
-                                                          .arg(i + 1)
-                                                          .arg(operations.size())
-                                                          .arg(operationText(operations[i]), failure->reason));
-            return false;
-        }
+        if (const CNError failure = applyOperation(operations[i]); failure.isError())
+            return CNReportError(
+                error,
+                CNError::make(failure.code, QStringLiteral("Operation %1 of %2, %3, failed: %4")
+                                                .arg(QString::number(i + 1), QString::number(operations.size()),
+                                                     operationText(operations[i]), failure.localizedDescription)));
     }
-    if (!m_db.exec("COMMIT")) {
-        const QString reason = m_db.errorMessage();
-        if (m_db.inTransaction())
-            m_db.exec("ROLLBACK");
-        if (error)
-            *error = CNError::make(CNError::WriteFailure, QStringLiteral("Cannot commit the save: %1").arg(reason));
-        return false;
-    }
+    CNError commitError;
+    if (!transaction.commit(&commitError))
+        return CNReportError(
+            error, CNError::make(CNError::WriteFailure,
+                                 QStringLiteral("Cannot commit the save: %1").arg(commitError.localizedDescription)));
     return true;
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::applyOperation(const CNSaveRequest::Operation& op)
+CNError CNSQLiteSaveTransaction::applyOperation(const CNSaveRequest::Operation& op)
 {
     using Kind = CNSaveRequest::Kind;
     switch (op.kind) {
@@ -127,15 +121,22 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::applyOperation(const CN
     case Kind::RemoveSubgroup:
         return removeSubgroup(op.group, op.parentGroup);
     }
-    return Failure{CNError::ValidationConfigurationError, QStringLiteral("unknown operation")};
+    return CNError{CNError::ValidationConfigurationError, QStringLiteral("unknown operation")};
 }
 
-CNSQLiteSaveTransaction::Failure CNSQLiteSaveTransaction::sqliteFailure() const
+CNError CNSQLiteSaveTransaction::sqliteFailure() const
 {
     return {CNError::WriteFailure, m_db.errorMessage()};
 }
 
-std::variant<qint64, CNSQLiteSaveTransaction::Failure> CNSQLiteSaveTransaction::containerRow(const QString& identifier)
+CNError CNSQLiteSaveTransaction::parentGroupFailure(const CNError& lookup)
+{
+    if (lookup.code == CNError::RecordDoesNotExist)
+        return {CNError::RecordDoesNotExist, QStringLiteral("the parent group does not exist")};
+    return {lookup.code, QStringLiteral("looking up the parent group failed: %1").arg(lookup.localizedDescription)};
+}
+
+CNError CNSQLiteSaveTransaction::containerRow(const QString& identifier, qint64& row)
 {
     auto find = m_db.cached(identifier.isEmpty()
                                 ? "SELECT c.id FROM containers c JOIN properties p ON p.key = 'defaultContainer' "
@@ -147,9 +148,10 @@ std::variant<qint64, CNSQLiteSaveTransaction::Failure> CNSQLiteSaveTransaction::
         find->bind(1, identifier);
     switch (find->step()) {
     case SQLITE_ROW:
-        return find->int64(0);
+        row = find->int64(0);
+        return {};
     case SQLITE_DONE:
-        return Failure{CNError::RecordDoesNotExist, identifier.isEmpty()
+        return CNError{CNError::RecordDoesNotExist, identifier.isEmpty()
                                                         ? QStringLiteral("the store has no default container")
                                                         : QStringLiteral("the container does not exist")};
     default:
@@ -157,8 +159,7 @@ std::variant<qint64, CNSQLiteSaveTransaction::Failure> CNSQLiteSaveTransaction::
     }
 }
 
-std::variant<CNSQLiteSaveTransaction::ContactRow, CNSQLiteSaveTransaction::Failure>
-CNSQLiteSaveTransaction::contactRow(const QString& identifier)
+CNError CNSQLiteSaveTransaction::contactRow(const QString& identifier, ContactRow& row)
 {
     auto find = m_db.cached("SELECT id, container_id FROM contacts WHERE identifier = ?1");
     if (!find)
@@ -166,16 +167,16 @@ CNSQLiteSaveTransaction::contactRow(const QString& identifier)
     find->bind(1, identifier);
     switch (find->step()) {
     case SQLITE_ROW:
-        return ContactRow{find->int64(0), find->int64(1)};
+        row = ContactRow{find->int64(0), find->int64(1)};
+        return {};
     case SQLITE_DONE:
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
+        return CNError{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
     default:
         return sqliteFailure();
     }
 }
 
-std::variant<CNSQLiteSaveTransaction::GroupRow, CNSQLiteSaveTransaction::Failure>
-CNSQLiteSaveTransaction::groupRow(const QString& identifier)
+CNError CNSQLiteSaveTransaction::groupRow(const QString& identifier, GroupRow& row)
 {
     auto find = m_db.cached("SELECT id, container_id, parent_id FROM groups WHERE identifier = ?1");
     if (!find)
@@ -183,29 +184,28 @@ CNSQLiteSaveTransaction::groupRow(const QString& identifier)
     find->bind(1, identifier);
     switch (find->step()) {
     case SQLITE_ROW:
-        return GroupRow{find->int64(0), find->int64(1),
-                        find->isNull(2) ? std::nullopt : std::optional<qint64>(find->int64(2))};
+        row = GroupRow{find->int64(0), find->int64(1), find->isNull(2) ? -1 : find->int64(2)};
+        return {};
     case SQLITE_DONE:
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+        return CNError{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
     default:
         return sqliteFailure();
     }
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addContact(const CNContact& contact,
-                                                                    const QString& containerIdentifier)
+CNError CNSQLiteSaveTransaction::addContact(const CNContact& contact, const QString& containerIdentifier)
 {
     if (contact.identifier().isEmpty())
-        return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
-    const auto container = containerRow(containerIdentifier);
-    if (const auto* failure = std::get_if<Failure>(&container))
-        return *failure;
+        return CNError{CNError::RecordIdentifierInvalid, QStringLiteral("the contact has no identifier")};
+    qint64 container = 0;
+    if (CNError failure = containerRow(containerIdentifier, container); failure.isError())
+        return failure;
 
     auto insert = m_db.cached(view(insertContactSql()));
     if (!insert)
         return sqliteFailure();
     insert->bind(1, contact.identifier());
-    insert->bind(2, std::get<qint64>(container));
+    insert->bind(2, container);
     int index = 3;
     for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
         if (available(contact, column->key))
@@ -216,19 +216,19 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addContact(const CNCont
     }
     if (!insert->run()) {
         if (m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE)
-            return Failure{CNError::InsertedRecordAlreadyExists,
+            return CNError{CNError::InsertedRecordAlreadyExists,
                            QStringLiteral("a contact with this identifier already exists")};
         return sqliteFailure();
     }
     return writeImages(sqlite3_last_insert_rowid(m_db.handle()), contact, true);
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateContact(const CNContact& contact)
+CNError CNSQLiteSaveTransaction::updateContact(const CNContact& contact)
 {
-    const auto row = contactRow(contact.identifier());
-    if (const auto* failure = std::get_if<Failure>(&row))
-        return *failure;
-    const qint64 id = std::get<ContactRow>(row).id;
+    ContactRow row{};
+    if (CNError failure = contactRow(contact.identifier(), row); failure.isError())
+        return failure;
+    const qint64 id = row.id;
 
     // Only the fields the contact holds: a contact fetched with a few keys must not erase the rest.
     QByteArray sql = "UPDATE contacts SET ";
@@ -256,24 +256,23 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateContact(const CNC
     return writeImages(id, contact, false);
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& contact,
-                                                                     bool isNew)
+CNError CNSQLiteSaveTransaction::writeImages(qint64 contactId, const CNContact& contact, bool isNew)
 {
     const bool hasImage = available(contact, CNKeyId::ImageData);
     const bool hasThumbnail = available(contact, CNKeyId::ThumbnailImageData);
     if (!hasImage && !hasThumbnail)
         return {};
     const CNContactData& d = contact.data();
-    const auto remove = [&]() -> Result {
+    const auto remove = [&]() -> CNError {
         auto statement = m_db.cached("DELETE FROM images WHERE contact_id = ?1");
         if (!statement)
             return sqliteFailure();
         statement->bind(1, contactId);
-        return statement->run() ? Result() : sqliteFailure();
+        return statement->run() ? CNError() : sqliteFailure();
     };
     // Removing the image removes its thumbnail with it.
     if (hasImage && d.imageData.isEmpty())
-        return isNew ? Result() : remove();
+        return isNew ? CNError() : remove();
 
     QByteArray storedImage;
     QByteArray storedThumbnail;
@@ -313,7 +312,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 cont
     }
 
     if (image.isEmpty() && thumbnail.isEmpty())
-        return hasRow ? remove() : Result();
+        return hasRow ? remove() : CNError();
     if (hasRow && image == storedImage && thumbnail == storedThumbnail)
         return {};
     auto write = m_db.cached("INSERT OR REPLACE INTO images(contact_id, image, thumbnail) VALUES(?1, ?2, ?3)");
@@ -322,10 +321,10 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::writeImages(qint64 cont
     write->bind(1, contactId);
     write->bind(2, image);
     write->bind(3, thumbnail);
-    return write->run() ? Result() : sqliteFailure();
+    return write->run() ? CNError() : sqliteFailure();
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteContact(const CNContact& contact)
+CNError CNSQLiteSaveTransaction::deleteContact(const CNContact& contact)
 {
     // Memberships and images go with the contact (foreign keys cascade).
     auto statement = m_db.cached("DELETE FROM contacts WHERE identifier = ?1");
@@ -335,22 +334,22 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteContact(const CNC
     if (!statement->run())
         return sqliteFailure();
     if (sqlite3_changes(m_db.handle()) == 0)
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
+        return CNError{CNError::RecordDoesNotExist, QStringLiteral("the contact does not exist")};
     return {};
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addMember(const CNContact& contact, const CNGroup& group)
+CNError CNSQLiteSaveTransaction::addMember(const CNContact& contact, const CNGroup& group)
 {
-    const auto contactResult = contactRow(contact.identifier());
-    if (const auto* failure = std::get_if<Failure>(&contactResult))
-        return *failure;
-    const auto groupResult = groupRow(group.identifier());
-    if (const auto* failure = std::get_if<Failure>(&groupResult))
-        return *failure;
-    const ContactRow c = std::get<ContactRow>(contactResult);
-    const GroupRow g = std::get<GroupRow>(groupResult);
+    ContactRow contactResult{};
+    if (CNError failure = contactRow(contact.identifier(), contactResult); failure.isError())
+        return failure;
+    GroupRow groupResult{};
+    if (CNError failure = groupRow(group.identifier(), groupResult); failure.isError())
+        return failure;
+    const ContactRow& c = contactResult;
+    const GroupRow& g = groupResult;
     if (c.container != g.container)
-        return Failure{CNError::ContainmentScope,
+        return CNError{CNError::ContainmentScope,
                        QStringLiteral("the contact and the group are in different accounts")};
 
     // Appends at the end of the group's order; a contact already in the group stays where it is.
@@ -360,49 +359,48 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addMember(const CNConta
         return sqliteFailure();
     insert->bind(1, g.id);
     insert->bind(2, c.id);
-    return insert->run() ? Result() : sqliteFailure();
+    return insert->run() ? CNError() : sqliteFailure();
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeMember(const CNContact& contact, const CNGroup& group)
+CNError CNSQLiteSaveTransaction::removeMember(const CNContact& contact, const CNGroup& group)
 {
-    const auto contactResult = contactRow(contact.identifier());
-    if (const auto* failure = std::get_if<Failure>(&contactResult))
-        return *failure;
-    const auto groupResult = groupRow(group.identifier());
-    if (const auto* failure = std::get_if<Failure>(&groupResult))
-        return *failure;
+    ContactRow contactResult{};
+    if (CNError failure = contactRow(contact.identifier(), contactResult); failure.isError())
+        return failure;
+    GroupRow groupResult{};
+    if (CNError failure = groupRow(group.identifier(), groupResult); failure.isError())
+        return failure;
     auto remove = m_db.cached("DELETE FROM memberships WHERE group_id = ?1 AND contact_id = ?2");
     if (!remove)
         return sqliteFailure();
-    remove->bind(1, std::get<GroupRow>(groupResult).id);
-    remove->bind(2, std::get<ContactRow>(contactResult).id);
-    return remove->run() ? Result() : sqliteFailure();
+    remove->bind(1, groupResult.id);
+    remove->bind(2, contactResult.id);
+    return remove->run() ? CNError() : sqliteFailure();
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addGroup(const CNGroup& group,
-                                                                  const QString& containerIdentifier)
+CNError CNSQLiteSaveTransaction::addGroup(const CNGroup& group, const QString& containerIdentifier)
 {
     if (group.identifier().isEmpty())
-        return Failure{CNError::RecordIdentifierInvalid, QStringLiteral("the group has no identifier")};
-    const auto container = containerRow(containerIdentifier);
-    if (const auto* failure = std::get_if<Failure>(&container))
-        return *failure;
+        return CNError{CNError::RecordIdentifierInvalid, QStringLiteral("the group has no identifier")};
+    qint64 container = 0;
+    if (CNError failure = containerRow(containerIdentifier, container); failure.isError())
+        return failure;
     auto insert = m_db.cached("INSERT INTO groups(identifier, container_id, name) VALUES(?1, ?2, ?3)");
     if (!insert)
         return sqliteFailure();
     insert->bind(1, group.identifier());
-    insert->bind(2, std::get<qint64>(container));
+    insert->bind(2, container);
     insert->bindUtf8(3, group.name().toUtf8());
     if (!insert->run()) {
         if (m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE)
-            return Failure{CNError::InsertedRecordAlreadyExists,
+            return CNError{CNError::InsertedRecordAlreadyExists,
                            QStringLiteral("a group with this identifier already exists")};
         return sqliteFailure();
     }
     return {};
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateGroup(const CNGroup& group)
+CNError CNSQLiteSaveTransaction::updateGroup(const CNGroup& group)
 {
     auto update = m_db.cached("UPDATE groups SET name = ?2 WHERE identifier = ?1");
     if (!update)
@@ -412,11 +410,11 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::updateGroup(const CNGro
     if (!update->run())
         return sqliteFailure();
     if (sqlite3_changes(m_db.handle()) == 0)
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+        return CNError{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
     return {};
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteGroup(const CNGroup& group)
+CNError CNSQLiteSaveTransaction::deleteGroup(const CNGroup& group)
 {
     // Memberships go with the group; its subgroups become top-level groups of the account
     // (ON DELETE SET NULL), so that no contact or group of the user is lost.
@@ -427,22 +425,22 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::deleteGroup(const CNGro
     if (!remove->run())
         return sqliteFailure();
     if (sqlite3_changes(m_db.handle()) == 0)
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
+        return CNError{CNError::RecordDoesNotExist, QStringLiteral("the group does not exist")};
     return {};
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addSubgroup(const CNGroup& subgroup, const CNGroup& parent)
+CNError CNSQLiteSaveTransaction::addSubgroup(const CNGroup& subgroup, const CNGroup& parent)
 {
-    const auto subResult = groupRow(subgroup.identifier());
-    if (const auto* failure = std::get_if<Failure>(&subResult))
-        return *failure;
-    const auto parentResult = groupRow(parent.identifier());
-    if (std::holds_alternative<Failure>(parentResult))
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the parent group does not exist")};
-    const GroupRow sub = std::get<GroupRow>(subResult);
-    const GroupRow par = std::get<GroupRow>(parentResult);
+    GroupRow subResult{};
+    if (CNError failure = groupRow(subgroup.identifier(), subResult); failure.isError())
+        return failure;
+    GroupRow parentResult{};
+    if (CNError failure = groupRow(parent.identifier(), parentResult); failure.isError())
+        return parentGroupFailure(failure);
+    const GroupRow& sub = subResult;
+    const GroupRow& par = parentResult;
     if (sub.container != par.container)
-        return Failure{CNError::ContainmentScope, QStringLiteral("the groups are in different accounts")};
+        return CNError{CNError::ContainmentScope, QStringLiteral("the groups are in different accounts")};
 
     // The parent must not be the subgroup itself or lie below it.
     auto ancestors = m_db.cached("WITH RECURSIVE up(id) AS (SELECT ?1 UNION SELECT g.parent_id FROM groups g "
@@ -454,7 +452,7 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addSubgroup(const CNGro
     ancestors->bind(2, sub.id);
     const int rc = ancestors->step();
     if (rc == SQLITE_ROW)
-        return Failure{CNError::ContainmentCycle, QStringLiteral("the group would become its own subgroup")};
+        return CNError{CNError::ContainmentCycle, QStringLiteral("the group would become its own subgroup")};
     if (rc != SQLITE_DONE)
         return sqliteFailure();
 
@@ -463,25 +461,25 @@ CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::addSubgroup(const CNGro
         return sqliteFailure();
     update->bind(1, sub.id);
     update->bind(2, par.id);
-    return update->run() ? Result() : sqliteFailure();
+    return update->run() ? CNError() : sqliteFailure();
 }
 
-CNSQLiteSaveTransaction::Result CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup, const CNGroup& parent)
+CNError CNSQLiteSaveTransaction::removeSubgroup(const CNGroup& subgroup, const CNGroup& parent)
 {
-    const auto subResult = groupRow(subgroup.identifier());
-    if (const auto* failure = std::get_if<Failure>(&subResult))
-        return *failure;
-    const auto parentResult = groupRow(parent.identifier());
-    if (std::holds_alternative<Failure>(parentResult))
-        return Failure{CNError::RecordDoesNotExist, QStringLiteral("the parent group does not exist")};
+    GroupRow subResult{};
+    if (CNError failure = groupRow(subgroup.identifier(), subResult); failure.isError())
+        return failure;
+    GroupRow parentResult{};
+    if (CNError failure = groupRow(parent.identifier(), parentResult); failure.isError())
+        return parentGroupFailure(failure);
     // A group that is not a subgroup of this parent is left where it is.
-    if (std::get<GroupRow>(subResult).parent != std::get<GroupRow>(parentResult).id)
+    if (subResult.parent != parentResult.id)
         return {};
     auto update = m_db.cached("UPDATE groups SET parent_id = NULL WHERE id = ?1");
     if (!update)
         return sqliteFailure();
-    update->bind(1, std::get<GroupRow>(subResult).id);
-    return update->run() ? Result() : sqliteFailure();
+    update->bind(1, subResult.id);
+    return update->run() ? CNError() : sqliteFailure();
 }
 
 QByteArray CNSQLiteSaveTransaction::makeThumbnail(const QByteArray& imageData)

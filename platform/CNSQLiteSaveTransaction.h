@@ -7,9 +7,6 @@
 #include "platform/CNSQLiteConnection.h"
 #include "platform/CNSaveRequest.h"
 
-#include <optional>
-#include <variant>
-
 class CNSQLiteSaveTransaction
 {
 public:
@@ -23,13 +20,6 @@ public:
     static QByteArray makeThumbnail(const QByteArray& imageData);
 
 private:
-    struct Failure
-    {
-        int code;
-        QString reason;
-    };
-    using Result = std::optional<Failure>;
-
     struct ContactRow
     {
         qint64 id;
@@ -39,28 +29,32 @@ private:
     {
         qint64 id;
         qint64 container;
-        std::optional<qint64> parent;
+        qint64 parent; // -1: a top-level group
     };
 
-    Result applyOperation(const CNSaveRequest::Operation& op);
-    Result addContact(const CNContact& contact, const QString& containerIdentifier);
-    Result updateContact(const CNContact& contact);
-    Result deleteContact(const CNContact& contact);
-    Result writeImages(qint64 contactId, const CNContact& contact, bool isNew);
-    Result addMember(const CNContact& contact, const CNGroup& group);
-    Result removeMember(const CNContact& contact, const CNGroup& group);
-    Result addGroup(const CNGroup& group, const QString& containerIdentifier);
-    Result updateGroup(const CNGroup& group);
-    Result deleteGroup(const CNGroup& group);
-    Result addSubgroup(const CNGroup& subgroup, const CNGroup& parent);
-    Result removeSubgroup(const CNGroup& subgroup, const CNGroup& parent);
+    // Each step gives no error or what failed.
+    CNError applyOperation(const CNSaveRequest::Operation& op);
+    CNError addContact(const CNContact& contact, const QString& containerIdentifier);
+    CNError updateContact(const CNContact& contact);
+    CNError deleteContact(const CNContact& contact);
+    CNError writeImages(qint64 contactId, const CNContact& contact, bool isNew);
+    CNError addMember(const CNContact& contact, const CNGroup& group);
+    CNError removeMember(const CNContact& contact, const CNGroup& group);
+    CNError addGroup(const CNGroup& group, const QString& containerIdentifier);
+    CNError updateGroup(const CNGroup& group);
+    CNError deleteGroup(const CNGroup& group);
+    CNError addSubgroup(const CNGroup& subgroup, const CNGroup& parent);
+    CNError removeSubgroup(const CNGroup& subgroup, const CNGroup& parent);
 
-    // Look-ups; a Failure when the record does not exist or the database fails.
-    std::variant<qint64, Failure> containerRow(const QString& identifier);
-    std::variant<ContactRow, Failure> contactRow(const QString& identifier);
-    std::variant<GroupRow, Failure> groupRow(const QString& identifier);
+    // Look-ups into row; RecordDoesNotExist when there is no such record, WriteFailure when the
+    // database fails.
+    CNError containerRow(const QString& identifier, qint64& row);
+    CNError contactRow(const QString& identifier, ContactRow& row);
+    CNError groupRow(const QString& identifier, GroupRow& row);
 
-    Failure sqliteFailure() const;
+    CNError sqliteFailure() const;
+    // The failed look-up of a parent group: "does not exist" only when it does not.
+    static CNError parentGroupFailure(const CNError& lookup);
 
     CNSQLiteConnection& m_db;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/CNContainer.h"
 #include "platform/CNLabeledValue.h"
+#include "platform/CNSQLiteTransaction.h"
 
 namespace {
 
@@ -108,38 +109,35 @@ QString CNSQLiteSchema::localContainerName()
     return QStringLiteral("On My Computer");
 }
 
-bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, QString* error)
+bool CNSQLiteSchema::migrate(CNSQLiteConnection& db, CNError* error)
 {
     const auto fail = [&](const QString& why) {
-        if (db.inTransaction())
-            db.exec("ROLLBACK");
-        if (error)
-            *error = why;
-        return false;
+        return CNReportError(error, CNError::make(CNError::StoreFailure, why));
     };
     // Cheap check first, so that opening an up-to-date store takes no write lock.
-    const auto current = db.queryInt("PRAGMA user_version");
-    if (!current)
-        return fail(db.errorMessage());
-    if (*current == CurrentVersion)
+    qint64 current = 0;
+    if (!db.queryInt("PRAGMA user_version", &current, error))
+        return false;
+    if (current == CurrentVersion)
         return true;
 
-    if (!db.exec("BEGIN IMMEDIATE"))
-        return fail(db.errorMessage());
+    CNSQLiteTransaction transaction(db);
+    if (!transaction.isActive())
+        return CNReportError(error, transaction.beginError());
     // Another process may have migrated in between.
-    const auto version = db.queryInt("PRAGMA user_version");
-    if (!version)
-        return fail(db.errorMessage());
-    if (*version > CurrentVersion)
+    qint64 version = 0;
+    if (!db.queryInt("PRAGMA user_version", &version, error))
+        return false;
+    if (version > CurrentVersion)
         return fail(QStringLiteral("the database has schema version %1, newer than this program's %2")
-                        .arg(*version)
-                        .arg(CurrentVersion));
-    for (qint64 v = *version; v < CurrentVersion; ++v) {
+                        .arg(QString::number(version), QString::number(CurrentVersion)));
+    for (qint64 v = version; v < CurrentVersion; ++v) {
         if (!steps[v](db))
-            return fail(QStringLiteral("migration to schema version %1 failed: %2").arg(v + 1).arg(db.errorMessage()));
+            return fail(QStringLiteral("migration to schema version %1 failed: %2")
+                            .arg(QString::number(v + 1), db.errorMessage()));
     }
     const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(CurrentVersion);
-    if (!db.exec(setVersion.constData()) || !db.exec("COMMIT"))
+    if (!db.exec(setVersion.constData()))
         return fail(db.errorMessage());
-    return true;
+    return transaction.commit(error);
 }

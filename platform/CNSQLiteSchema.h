@@ -13,7 +13,7 @@ public:
 
     // Brings the database to CurrentVersion. Fails, leaving the database untouched, when a step
     // fails or when the database was written by a newer version of the program.
-    static bool migrate(CNSQLiteConnection& db, QString* error);
+    static bool migrate(CNSQLiteConnection& db, CNError* error);
 
     // The name of the local account of a fresh store.
     static QString localContainerName();

@@ -29,12 +29,13 @@ struct ObjectInfo
     Kind kind = Kind::Bool;
     quint64 payload = 0; // offset of the bytes after the marker and length
     quint64 count = 0;   // bytes, characters, or entries
+    quint64 offset = 0;  // of the marker
 };
 
 class Validator
 {
 public:
-    Validator(const QByteArray& data, QString* error)
+    Validator(const QByteArray& data, CNError* error)
         : m_data(reinterpret_cast<const uchar*>(data.constData())), m_size(static_cast<quint64>(data.size())),
           m_error(error)
     {
@@ -66,11 +67,13 @@ private:
         quint64 bytes = 0;
     };
 
-    bool fail(const QString& text)
+    bool fail(const QString& text, qint64 position = -1)
     {
-        if (m_error)
-            *m_error = text;
-        return false;
+        return CNReportError(m_error, CNError::make(CNError::CorruptData, text, position));
+    }
+    bool failAtObject(quint64 index, const QString& text)
+    {
+        return fail(text, index < m_objects.size() ? static_cast<qint64>(m_objects[index].offset) : -1);
     }
 
     quint64 readUInt(quint64 pos, quint64 width) const
@@ -100,7 +103,8 @@ private:
         if (count > (t - m_tableOffset) / m_offsetSize)
             return fail(QStringLiteral("object count %1 does not fit the offset table").arg(count));
         if (m_top >= count)
-            return fail(QStringLiteral("top object %1 out of range (%2 objects)").arg(m_top).arg(count));
+            return fail(QStringLiteral("top object %1 out of range (%2 objects)")
+                            .arg(QString::number(m_top), QString::number(count)));
         m_objects.resize(count);
         return true;
     }
@@ -110,7 +114,9 @@ private:
         for (quint64 i = 0; i < m_objects.size(); ++i) {
             const quint64 offset = readUInt(m_tableOffset + i * m_offsetSize, m_offsetSize);
             if (offset < headerSize || offset >= m_tableOffset)
-                return fail(QStringLiteral("object %1 at offset %2 lies outside the object area").arg(i).arg(offset));
+                return fail(QStringLiteral("object %1 at offset %2 lies outside the object area")
+                                .arg(QString::number(i), QString::number(offset)),
+                            static_cast<qint64>(m_tableOffset + i * m_offsetSize));
             if (!readObject(i, offset))
                 return false;
         }
@@ -125,10 +131,11 @@ private:
         const int high = marker >> 4;
         const int low = marker & 0x0F;
         ObjectInfo& info = m_objects[index];
+        info.offset = offset;
         quint64 header = 1;
         quint64 count = static_cast<quint64>(low);
         const auto bad = [&](const QString& what) {
-            return fail(QStringLiteral("object %1: %2").arg(index).arg(what));
+            return fail(QStringLiteral("object %1: %2").arg(QString::number(index), what), static_cast<qint64>(offset));
         };
         const bool hasLength = high == 0x4 || high == 0x5 || high == 0x6 || high == 0xA || high == 0xD;
         if (hasLength && low == 0x0F) {
@@ -232,7 +239,7 @@ private:
         if (state.color == 2)
             return true;
         if (state.color == 1)
-            return fail(QStringLiteral("object %1 contains itself").arg(index));
+            return failAtObject(index, QStringLiteral("object %1 contains itself").arg(index));
         const ObjectInfo& info = m_objects[index];
         quint64 nodes = 1;
         quint64 bytes = 0;
@@ -252,14 +259,14 @@ private:
             for (quint64 i = 0; i < refs; ++i) {
                 const quint64 child = ref(info, i);
                 if (child >= m_objects.size())
-                    return fail(QStringLiteral("object %1 refers to object %2 of %3")
-                                    .arg(index)
-                                    .arg(child)
-                                    .arg(m_objects.size()));
+                    return failAtObject(index, QStringLiteral("object %1 refers to object %2 of %3")
+                                                   .arg(QString::number(index), QString::number(child),
+                                                        QString::number(m_objects.size())));
                 if (dict && i < info.count) {
                     const Kind keyKind = m_objects[child].kind;
                     if (keyKind != Kind::AsciiString && keyKind != Kind::Utf16String)
-                        return fail(QStringLiteral("dictionary %1 has a key that is not a string").arg(index));
+                        return failAtObject(index,
+                                            QStringLiteral("dictionary %1 has a key that is not a string").arg(index));
                 }
                 if (!visit(child, depth + 1))
                     return false;
@@ -283,7 +290,7 @@ private:
 
     const uchar* m_data;
     quint64 m_size;
-    QString* m_error;
+    CNError* m_error;
     quint64 m_offsetSize = 0;
     quint64 m_refSize = 0;
     quint64 m_top = 0;
@@ -296,7 +303,7 @@ private:
 
 } // namespace
 
-bool KQBinaryPlistValidator::validate(const QByteArray& data, QString* error)
+bool KQBinaryPlistValidator::validate(const QByteArray& data, CNError* error)
 {
     return Validator(data, error).run();
 }

@@ -5,6 +5,8 @@
 // no cycle and nest at most maxDepth deep, and whose parsed tree stays within a small multiple of
 // the data's size (a reference may be shared, and the codec copies shared objects once per use).
 
+#include "platform/CNError.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,6 +15,7 @@ class KQBinaryPlistValidator
 public:
     static constexpr int maxDepth = 32;
 
-    // True when data is safe to parse; otherwise false with *error saying what is wrong.
-    static bool validate(const QByteArray& data, QString* error);
+    // True when data is safe to parse; otherwise false with *error saying what is wrong (CorruptData)
+    // and, where an object is at fault, its byte offset.
+    static bool validate(const QByteArray& data, CNError* error);
 };

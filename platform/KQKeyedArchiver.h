@@ -14,6 +14,8 @@
 // Keys that start with "$" are stored with one more "$" in front, so that they never clash with the
 // archive's own keys. Strings cannot hold U+0000 (the property-list codec ends them there).
 
+#include "platform/CNError.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QSet>
@@ -103,7 +105,8 @@ private:
 class KQKeyedUnarchiver
 {
 public:
-    // Parses data; on any malformation the unarchiver is failed (error() says why).
+    // Parses data; on any malformation the unarchiver is failed: error() says why (CorruptData) and
+    // where (the number of the object in "$objects" being decoded, -1 before any).
     KQKeyedUnarchiver(const QByteArray& data, const QSet<QString>& allowedClasses);
     ~KQKeyedUnarchiver();
     KQKeyedUnarchiver(const KQKeyedUnarchiver&) = delete;
@@ -111,13 +114,15 @@ public:
 
     // Decodes the root object of an archive in one step; nullptr with *error set on failure.
     static KQCodingPtr unarchivedObjectOfClasses(const QSet<QString>& allowedClasses, const QByteArray& data,
-                                                 QString* error = nullptr);
+                                                 CNError* error = nullptr);
 
     // The root object ("root" of "$top"); nullptr on failure.
     KQCodingPtr decodeRootObject();
 
+    // failed() is error().isError(). The first failure sticks.
     bool failed() const;
-    QString error() const;
+    const CNError& error() const;
+    // For decoders of archived classes: fails with text at the object being decoded.
     void failWithError(const QString& error);
 
     // Decoders for the object being read (outside any object: the "$top" dictionary). A missing

@@ -78,7 +78,8 @@ struct KQKeyedUnarchiver::Private
     plist_t top = nullptr;
     std::vector<plist_t> objects;
     std::vector<State> states;
-    std::vector<plist_t> stack; // dictionaries of the objects being decoded; empty: "$top"
+    std::vector<plist_t> stack;    // dictionaries of the objects being decoded; empty: "$top"
+    std::vector<quint64> uidStack; // their numbers in "$objects"
     QSet<QString> allowed;
     QHash<quint64, KQCodingPtr> decoded;
     QHash<quint64, QString> decodedClass;
@@ -86,16 +87,19 @@ struct KQKeyedUnarchiver::Private
     QHash<quint64, QByteArray> datas;
     quint64 budget = 0; // units of work and memory left; each one is at most a few dozen bytes
     bool failed = false;
-    QString error;
+    CNError error;
 
     explicit Private(KQKeyedUnarchiver* unarchiver) : self(unarchiver) {}
     ~Private() { plist_free(root); }
 
-    void fail(const QString& text)
+    // The first failure sticks; its position is the object being decoded (-1 for "$top" and for
+    // damage found before any object is read).
+    void fail(const QString& text) { failAt(text, uidStack.empty() ? -1 : static_cast<qint64>(uidStack.back())); }
+    void failAt(const QString& text, qint64 position)
     {
         if (!failed) {
             failed = true;
-            error = text;
+            error = CNError::make(CNError::CorruptData, text, position);
         }
     }
 
@@ -113,9 +117,9 @@ struct KQKeyedUnarchiver::Private
 
     void open(const QByteArray& data)
     {
-        QString why;
+        CNError why;
         if (!KQBinaryPlistValidator::validate(data, &why))
-            return fail(QStringLiteral("not a valid binary property list: %1").arg(why));
+            return fail(QStringLiteral("not a valid binary property list: %1").arg(why.localizedDescription));
         plist_from_bin(data.constData(), static_cast<uint32_t>(data.size()), &root);
         if (!root)
             return fail(QStringLiteral("the property list could not be read"));
@@ -165,9 +169,7 @@ struct KQKeyedUnarchiver::Private
         plist_get_uid_val(value, &uid);
         if (uid >= objects.size()) {
             fail(QStringLiteral("key %1 refers to object %2, but the archive has %3")
-                     .arg(quoted(key))
-                     .arg(uid)
-                     .arg(objects.size()));
+                     .arg(quoted(key), QString::number(uid), QString::number(objects.size())));
             return std::nullopt;
         }
         return uid;
@@ -298,6 +300,7 @@ struct KQKeyedUnarchiver::Private
             return nullptr;
         states[uid] = State::Decoding;
         stack.push_back(node);
+        uidStack.push_back(uid);
         KQCodingPtr object;
         try {
             object = factory(*self);
@@ -307,6 +310,7 @@ struct KQKeyedUnarchiver::Private
             fail(QStringLiteral("decoding class \"%1\" failed").arg(*name));
         }
         stack.pop_back();
+        uidStack.pop_back();
         states[uid] = State::Done;
         if (failed)
             return nullptr;
@@ -377,12 +381,12 @@ KQKeyedUnarchiver::KQKeyedUnarchiver(const QByteArray& data, const QSet<QString>
 KQKeyedUnarchiver::~KQKeyedUnarchiver() = default;
 
 KQCodingPtr KQKeyedUnarchiver::unarchivedObjectOfClasses(const QSet<QString>& allowedClasses, const QByteArray& data,
-                                                         QString* error)
+                                                         CNError* error)
 {
     KQKeyedUnarchiver unarchiver(data, allowedClasses);
     KQCodingPtr object = unarchiver.decodeRootObject();
     if (error)
-        *error = object ? QString() : unarchiver.error();
+        *error = object ? CNError() : unarchiver.error();
     return object;
 }
 
@@ -392,11 +396,14 @@ KQCodingPtr KQKeyedUnarchiver::decodeRootObject()
         return nullptr;
     // Read from "$top" even when called from inside an object.
     std::vector<plist_t> saved;
+    std::vector<quint64> savedUids;
     saved.swap(d->stack);
+    savedUids.swap(d->uidStack);
     const QString key = QString::fromLatin1(rootKey);
     const auto uid = d->uidFor(key);
     KQCodingPtr object = uid ? d->objectAt(*uid, d->allowed, key) : nullptr;
     d->stack.swap(saved);
+    d->uidStack.swap(savedUids);
     if (!object)
         d->fail(QStringLiteral("the archive has no root object"));
     return object;
@@ -407,7 +414,7 @@ bool KQKeyedUnarchiver::failed() const
     return d->failed;
 }
 
-QString KQKeyedUnarchiver::error() const
+const CNError& KQKeyedUnarchiver::error() const
 {
     return d->error;
 }
@@ -687,7 +694,8 @@ std::vector<qint64> KQKeyedUnarchiver::decodeIndexSet(const QString& key)
         ranges.emplace_back(*location, *length);
     }
     if (ranges.size() != static_cast<quint64>(*count)) {
-        d->fail(QStringLiteral("the index set for key %1 does not hold %2 ranges").arg(quoted(key)).arg(*count));
+        d->fail(QStringLiteral("the index set for key %1 does not hold %2 ranges")
+                    .arg(quoted(key), QString::number(*count)));
         return {};
     }
 

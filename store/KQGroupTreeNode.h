@@ -3,8 +3,8 @@
 // records and child groups, both loaded from the store on demand on the node's own serial queue
 // and installed on the main thread.
 
-#include "platform/CNPredicate.h"
 #include "model/KQContactHelper.h"
+#include "platform/CNPredicate.h"
 #include "platform/KQDispatch.h"
 
 #include <QList>
@@ -60,6 +60,12 @@ public:
     void loadContactsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler);
     void loadSubGroupsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler);
     KQContactHelperList executeloadContacts();
+    // Loads the node's contacts if needed, then all keys of every record with one store fetch,
+    // installed on the main thread in short slices; waits for the last one. Not on the main thread.
+    // Returns how many records were installed.
+    int syncLoadAllKeysOfContacts(CNError* error = nullptr);
+    // The same on the background queue; handler(node, success) runs on the main thread.
+    void loadAllKeysOfContactsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler);
     KQGroupTreeNodeList executeLoadSubGroups();
     virtual std::optional<CNContactPredicate> loadPredicateForContacts() const { return std::nullopt; }
     virtual std::optional<CNGroupPredicate> loadPredicateForSubGroups() const { return std::nullopt; }
@@ -138,13 +144,22 @@ private:
     void adoptChildren(const KQGroupTreeNodeList& groups);
     void releaseChildren(const KQGroupTreeNodeList& groups);
     void announceContacts(const QList<int>& inserted, const QList<int>& removed);
+    // On the load queue: true when this request is the one to fetch the contacts.
+    bool claimContactsFetch();
+    void setPendingContacts(KQContactHelperList loaded);
+    // Main thread: installs what a fetch left pending, if anything; true when it did.
+    bool installPendingContacts();
 
     mutable std::mutex m_mutex; // guards the name and both lists for readers off the main thread
     QString m_groupName;
     KQContactHelperList m_contacts;
+    KQContactHelperList m_pendingContacts;
+    bool m_hasPendingContacts = false;
     KQGroupTreeNodeList m_subGroups;
     KQGroupTreeNode* m_parent = nullptr;
     std::atomic<bool> m_contactsLoaded{false};
+    // Set on the load queue when a fetch starts, so that a request during it does not fetch again.
+    std::atomic<bool> m_contactsFetchClaimed{false};
     std::atomic<bool> m_subGroupsLoaded{false};
     bool m_selected = false;
     bool m_editable = false;

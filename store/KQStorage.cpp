@@ -135,7 +135,7 @@ KQTagsManagerPtr KQStorage::loadDefaultTagsManager() const
 {
     const QByteArray data = readFile(tagsFilepath());
     if (!data.isEmpty()) {
-        QString error;
+        CNError error;
         auto manager = std::dynamic_pointer_cast<KQTagsManager>(
             KQKeyedUnarchiver::unarchivedObjectOfClasses({QStringLiteral("KQTagsManager")}, data, &error));
         if (manager)

@@ -1,8 +1,8 @@
+#include "KQTestPython.h"
+#include "model/KQContactHelper.h"
 #include "problems/KQConflictMeta.h"
 #include "problems/KQConflictMetaDuplicateName.h"
 #include "problems/KQConflictMetaPrefix.h"
-#include "model/KQContactHelper.h"
-#include "KQTestPython.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -655,7 +655,7 @@ std::vector<KQConflictMetaPtr> unarchiveList(const QByteArray& data, const QSet<
     std::vector<KQConflictMetaPtr> metas;
     for (const auto& object : unarchiver.decodeArrayOfClasses(classes, QStringLiteral("root")))
         metas.push_back(std::dynamic_pointer_cast<KQConflictMeta>(object));
-    *error = unarchiver.error();
+    *error = unarchiver.error().localizedDescription;
     return metas;
 }
 

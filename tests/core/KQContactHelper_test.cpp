@@ -137,14 +137,15 @@ TEST(ContactRecord, InfoOfAnEmptyContact)
 
 struct NameMaskCase
 {
+    const char* name;
     Names a, b;
-    int mask;
+    int mask; // prefix 1, suffix 2, given 4, middle 8, family 16
     bool equal;
 };
 
 void PrintTo(const NameMaskCase& c, std::ostream* os)
 {
-    *os << c.a.given.toStdString() << "/" << c.b.given.toStdString() << " mask " << c.mask;
+    *os << c.name;
 }
 
 class NameEquality : public ::testing::TestWithParam<NameMaskCase>
@@ -157,28 +158,50 @@ TEST_P(NameEquality, ComparesTheSelectedParts)
     EXPECT_EQ(person(c.a)->isEqualToName(person(c.b).get(), c.mask), c.equal);
 }
 
-INSTANTIATE_TEST_SUITE_P(Masks, NameEquality,
-                         ::testing::Values(NameMaskCase{{{}, QStringLiteral("Ann"), {}, QStringLiteral("Lee"), {}},
-                                                        {{}, QStringLiteral("Ann"), {}, QStringLiteral("Kim"), {}},
-                                                        4,
-                                                        true},
-                                           NameMaskCase{{}, {}, 4, false},
-                                           NameMaskCase{{{}, QStringLiteral("Ann"), {}, QStringLiteral("Lee"), {}},
-                                                        {{}, QStringLiteral("Ann"), {}, {}, {}},
-                                                        20,
-                                                        false},
-                                           NameMaskCase{{{}, QStringLiteral("Ann"), {}, QStringLiteral("Lee"), {}},
-                                                        {{}, QStringLiteral("Ann"), {}, QStringLiteral("Lee"), {}},
-                                                        0,
-                                                        false},
-                                           NameMaskCase{{QStringLiteral("Dr"), QStringLiteral("Ann"), {}, {}, {}},
-                                                        {QStringLiteral("Mr"), QStringLiteral("Ann"), {}, {}, {}},
-                                                        5,
-                                                        false},
-                                           NameMaskCase{{{}, QStringLiteral("ann"), {}, {}, {}},
-                                                        {{}, QStringLiteral("Ann"), {}, {}, {}},
-                                                        4,
-                                                        false}));
+const QString ann = QStringLiteral("Ann");
+const QString lee = QStringLiteral("Lee");
+
+// Each part is read under its own bit: a part that differs counts only when its bit is set.
+INSTANTIATE_TEST_SUITE_P(
+    Masks, NameEquality,
+    ::testing::Values(
+        NameMaskCase{
+            "GivenOnlyIgnoresFamily", {{}, ann, {}, lee, {}}, {{}, ann, {}, QStringLiteral("Kim"), {}}, 4, true},
+        NameMaskCase{"AllEmptyIsNoMatch", {}, {}, 4, false},
+        NameMaskCase{"FamilyMissingOnOneSide", {{}, ann, {}, lee, {}}, {{}, ann, {}, {}, {}}, 20, false},
+        NameMaskCase{"EmptyMaskIsNoMatch", {{}, ann, {}, lee, {}}, {{}, ann, {}, lee, {}}, 0, false},
+        NameMaskCase{"PrefixDiffers",
+                     {QStringLiteral("Dr"), ann, {}, {}, {}},
+                     {QStringLiteral("Mr"), ann, {}, {}, {}},
+                     5,
+                     false},
+        NameMaskCase{"CaseCounts", {{}, QStringLiteral("ann"), {}, {}, {}}, {{}, ann, {}, {}, {}}, 4, false},
+        NameMaskCase{"SuffixDiffersUnderItsBit",
+                     {{}, ann, {}, {}, QStringLiteral("Jr")},
+                     {{}, ann, {}, {}, QStringLiteral("Sr")},
+                     4 | 2,
+                     false},
+        NameMaskCase{"SuffixIgnoredUnderTheMiddleBit",
+                     {{}, ann, {}, {}, QStringLiteral("Jr")},
+                     {{}, ann, {}, {}, QStringLiteral("Sr")},
+                     4 | 8,
+                     true},
+        NameMaskCase{"SuffixAloneMatches",
+                     {{}, {}, {}, {}, QStringLiteral("Jr")},
+                     {{}, ann, {}, {}, QStringLiteral("Jr")},
+                     2,
+                     true},
+        NameMaskCase{"MiddleDiffersUnderItsBit",
+                     {{}, ann, QStringLiteral("May"), {}, {}},
+                     {{}, ann, QStringLiteral("Sue"), {}, {}},
+                     4 | 8,
+                     false},
+        NameMaskCase{"MiddleIgnoredUnderTheSuffixBit",
+                     {{}, ann, QStringLiteral("May"), {}, {}},
+                     {{}, ann, QStringLiteral("Sue"), {}, {}},
+                     4 | 2,
+                     true}),
+    [](const ::testing::TestParamInfo<NameMaskCase>& row) { return std::string(row.param.name); });
 
 TEST(ContactRecord, ContentEquality)
 {

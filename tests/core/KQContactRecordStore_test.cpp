@@ -1,8 +1,8 @@
 // Records against a real store: loading all keys and the archived form.
+#include "KQTestUtil.h"
 #include "model/KQContactHelper.h"
 #include "store/KQContactRecyle.h"
 #include "store/KQContactStoreHelper.h"
-#include "KQTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -84,10 +84,10 @@ TEST(ContactRecordStore, ArchivedRecordComesBackPartlyLoaded)
     record->mutableContact()->setJobTitle(QStringLiteral("Chief"));
 
     const QByteArray data = KQKeyedArchiver::archivedDataWithRootObject(*record);
-    QString error;
+    CNError error;
     auto decoded = std::dynamic_pointer_cast<KQContactHelper>(KQKeyedUnarchiver::unarchivedObjectOfClasses(
         CNContact::archiveClasses() + QSet<QString>{QStringLiteral("KQContactHelper")}, data, &error));
-    ASSERT_TRUE(decoded) << error.toStdString();
+    ASSERT_TRUE(decoded) << error.localizedDescription.toStdString();
     EXPECT_FALSE(decoded->allKeysLoaded());
     // The effective (edited) contact is what was archived.
     EXPECT_EQ(decoded->jobTitle(), QStringLiteral("Chief"));
@@ -99,12 +99,12 @@ TEST(ContactRecordStore, ArchivedRecordComesBackPartlyLoaded)
     auto entryDecoded = std::dynamic_pointer_cast<KQContactRecyle>(KQKeyedUnarchiver::unarchivedObjectOfClasses(
         CNContact::archiveClasses() + QSet<QString>{QStringLiteral("KQContactRecyle")},
         KQKeyedArchiver::archivedDataWithRootObject(entry), &error));
-    ASSERT_TRUE(entryDecoded) << error.toStdString();
+    ASSERT_TRUE(entryDecoded) << error.localizedDescription.toStdString();
     EXPECT_EQ(entryDecoded->containerIdentifier(), QStringLiteral("acc"));
     EXPECT_EQ(entryDecoded->groupsIdentifier(), (QStringList{QStringLiteral("g1"), QStringLiteral("g2")}));
     EXPECT_EQ(entryDecoded->contact()->data(), record->effectiveContact()->data());
 
     // A foreign class in the archive is refused.
     EXPECT_EQ(KQKeyedUnarchiver::unarchivedObjectOfClasses(CNContact::archiveClasses(), data, &error), nullptr);
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.isError());
 }

@@ -1,8 +1,8 @@
+#include "KQTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQPreferences.h"
 #include "store/KQStorage.h"
-#include "KQTestUtil.h"
 
 #include <QTemporaryDir>
 #include <atomic>
@@ -328,6 +328,33 @@ TEST_F(RecyleTest, CancelledPutBackKeepsTheRestAndProgressCountsEntries)
     for (const auto& record : recyle->contacts())
         left.append(record->givenName().value_or(QString()));
     EXPECT_EQ(left, (QStringList{QStringLiteral("C"), QStringLiteral("D")}));
+}
+
+// Every entry put back into one account yields its own record, the one just made for it.
+TEST_F(RecyleTest, PutBackOfSeveralEntriesInOneAccountGivesEachItsOwnRecord)
+{
+    reload();
+    auto account = manager->containerHelperWithIdentifier(local);
+    load(account);
+    std::vector<KQContactRecylePtr> entries;
+    for (const char* name : {"A", "B", "C"}) {
+        auto contact = std::make_shared<CNMutableContact>();
+        contact->setGivenName(QString::fromLatin1(name));
+        entries.push_back(std::make_shared<KQContactRecyle>(contact, local, QStringList{}));
+    }
+    recyle->addContactRecyles(entries);
+
+    const auto result = putBack(entries);
+    ASSERT_TRUE(result.success);
+    QStringList made;
+    QSet<QString> identifiers;
+    for (const auto& record : result.made) {
+        made.append(record->givenName().value_or(QString()));
+        identifiers.insert(record->identifier());
+        EXPECT_TRUE(account->contactHelperWithIdentifier(record->identifier())) << record->identifier().toStdString();
+    }
+    EXPECT_EQ(made, (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
+    EXPECT_EQ(identifiers.size(), 3);
 }
 
 TEST_F(RecyleTest, LastImportHoldsEveryImportAcrossRestartsAndNeverTouchesTheStore)

@@ -12,7 +12,12 @@ TEST(CNContact, UnfetchedKeyThrowsAndFetchedKeyReads)
     EXPECT_EQ(contact.givenName(), QStringLiteral("Ann"));
     EXPECT_TRUE(contact.isKeyAvailable(CNContactIdentifierKey));
     EXPECT_FALSE(contact.isKeyAvailable(CNContactNoteKey));
-    EXPECT_THROW(static_cast<void>(contact.note()), CNContactPropertyNotFetchedException);
+    EXPECT_EQ(contact.note(), QString());
+    CNError error;
+    EXPECT_TRUE(contact.checkKeys({CNKeyId::GivenName}, &error));
+    EXPECT_FALSE(contact.checkKeys({CNKeyId::GivenName, CNKeyId::Note}, &error));
+    EXPECT_EQ(error.code, CNError::PropertyNotFetched);
+    EXPECT_TRUE(error.localizedDescription.contains(CNContactNoteKey)) << error.localizedDescription.toStdString();
 
     auto copy = contact.mutableCopy();
     copy->setNote(QStringLiteral("n"));

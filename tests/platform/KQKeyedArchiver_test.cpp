@@ -1,7 +1,7 @@
-#include "platform/KQKeyedArchiver.h"
 #include "KQPlistTestWriter.h"
 #include "KQTestCoding.h"
 #include "KQTestPython.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QTimeZone>
 #include <QtEndian>
@@ -80,10 +80,10 @@ protected:
 
     static std::shared_ptr<TestNode> roundTrip(const TestNode& node)
     {
-        QString error;
+        CNError error;
         const auto decoded = std::dynamic_pointer_cast<TestNode>(KQKeyedUnarchiver::unarchivedObjectOfClasses(
             {nodeClass}, KQKeyedArchiver::archivedDataWithRootObject(node), &error));
-        EXPECT_TRUE(decoded) << error.toStdString();
+        EXPECT_TRUE(decoded) << error.localizedDescription.toStdString();
         return decoded;
     }
 };
@@ -192,10 +192,10 @@ TEST_F(KQKeyedArchiverTest, KeysStartingWithDollarDoNotClashWithArchiveKeys)
         coder.encodeString(QStringLiteral("mine"), QStringLiteral("$class"));
         coder.encodeInt(7, QStringLiteral("$$odd"));
     });
-    QString error;
+    CNError error;
     EXPECT_TRUE(KQKeyedUnarchiver::unarchivedObjectOfClasses(
         {probeClass}, KQKeyedArchiver::archivedDataWithRootObject(probe), &error))
-        << error.toStdString();
+        << error.localizedDescription.toStdString();
 }
 
 struct IndexSetCase
@@ -275,10 +275,10 @@ TEST_F(KQKeyedArchiverTest, ArchiveWrittenByAnotherWriterDecodes)
                            {"NSRangeData", KQTestPlist::data(QByteArray("\x02\x01\x80\x01\x02", 5))}}),
         KQTestPlist::dict({{"$classname", KQTestPlist::str(QStringLiteral("NSMutableIndexSet"))}}),
     });
-    QString error;
+    CNError error;
     const auto node =
         std::dynamic_pointer_cast<TestNode>(KQKeyedUnarchiver::unarchivedObjectOfClasses({nodeClass}, data, &error));
-    ASSERT_TRUE(node) << error.toStdString();
+    ASSERT_TRUE(node) << error.localizedDescription.toStdString();
     EXPECT_EQ(node->name, QStringLiteral("Ĳssel"));
     EXPECT_EQ(node->words, QStringList{QStringLiteral("m")});
     EXPECT_EQ(node->when, QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), QTimeZone::utc()));
@@ -298,13 +298,14 @@ TEST_F(KQKeyedArchiverTest, NestingWithinTheLimitDecodesAndBeyondItFails)
         }
         return head;
     };
-    QString error;
+    CNError error;
     EXPECT_TRUE(KQKeyedUnarchiver::unarchivedObjectOfClasses(
         {nodeClass}, KQKeyedArchiver::archivedDataWithRootObject(*chain(60)), &error))
-        << error.toStdString();
+        << error.localizedDescription.toStdString();
     EXPECT_FALSE(KQKeyedUnarchiver::unarchivedObjectOfClasses(
         {nodeClass}, KQKeyedArchiver::archivedDataWithRootObject(*chain(500)), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("deep"))) << error.toStdString();
+    EXPECT_TRUE(error.localizedDescription.contains(QStringLiteral("deep")))
+        << error.localizedDescription.toStdString();
 }
 
 TEST_F(KQKeyedArchiverTest, RegistryIsSafeToUseFromSeveralThreads)
@@ -333,7 +334,8 @@ struct RefusedCase
 {
     std::string name;
     QByteArray data;
-    QString errorPart; // a piece of the expected error text
+    QString errorPart;    // a piece of the expected error text
+    qint64 position = -2; // the object at fault in "$objects" (-1: none); -2: not checked
 };
 
 QByteArray patched(QByteArray data, qsizetype pos, const QByteArray& bytes)
@@ -423,6 +425,17 @@ std::vector<RefusedCase> refusedCases()
          QStringLiteral("$null")},
         {"RootUidOutOfRange", KQTestKeyedArchive({}, KQTestPlist::dict({{"root", KQTestPlist::uid(5)}})),
          QStringLiteral("refers to object 5")},
+        // References one past the last object: the bounds are exclusive.
+        {"RootUidJustPastTheLastObject", KQTestKeyedArchive({}, KQTestPlist::dict({{"root", KQTestPlist::uid(1)}})),
+         QStringLiteral("refers to object 1, but the archive has 1"), -1},
+        {"LinkUidJustPastTheLastObject", nodeArchive({{"link", KQTestPlist::uid(3)}}),
+         QStringLiteral("refers to object 3, but the archive has 3"), 1},
+        {"ArrayElementJustPastTheLastObject",
+         nodeArchive({{"words", KQTestPlist::uid(3)}},
+                     {KQTestPlist::dict(
+                          {{"$class", KQTestPlist::uid(4)}, {"NS.objects", KQTestPlist::array({KQTestPlist::uid(5)})}}),
+                      classDict(QStringLiteral("NSArray"))}),
+         QStringLiteral("invalid element"), 1},
         {"RootMissing", KQTestKeyedArchive({}, KQTestPlist::dict({})), QStringLiteral("no root")},
         {"RootIsAString", KQTestKeyedArchive({KQTestPlist::str(QStringLiteral("x"))}),
          QStringLiteral("not an archived object")},
@@ -527,8 +540,13 @@ TEST_P(KQKeyedArchiverRefused, FailsWithAClearError)
     KQKeyedUnarchiver unarchiver(GetParam().data, {nodeClass});
     EXPECT_FALSE(unarchiver.decodeRootObject());
     EXPECT_TRUE(unarchiver.failed());
-    EXPECT_TRUE(unarchiver.error().contains(GetParam().errorPart))
-        << "error: " << unarchiver.error().toStdString() << "\nexpected: " << GetParam().errorPart.toStdString();
+    EXPECT_TRUE(unarchiver.error().localizedDescription.contains(GetParam().errorPart))
+        << "error: " << unarchiver.error().localizedDescription.toStdString()
+        << "\nexpected: " << GetParam().errorPart.toStdString();
+    EXPECT_EQ(unarchiver.error().code, CNError::CorruptData);
+    if (GetParam().position != -2) {
+        EXPECT_EQ(unarchiver.error().position, GetParam().position);
+    }
     // After a failure every decoder reads empty.
     EXPECT_FALSE(unarchiver.decodeString(QStringLiteral("root")).has_value());
     EXPECT_EQ(unarchiver.decodeInt(QStringLiteral("root")), 0);
@@ -541,10 +559,10 @@ TEST_F(KQKeyedArchiverTest, EveryTruncationFails)
 {
     const QByteArray valid = KQKeyedArchiver::archivedDataWithRootObject(*richNode());
     for (qsizetype length = 0; length < valid.size(); ++length) {
-        QString error;
+        CNError error;
         EXPECT_FALSE(KQKeyedUnarchiver::unarchivedObjectOfClasses({nodeClass}, valid.left(length), &error))
             << "length " << length;
-        EXPECT_FALSE(error.isEmpty()) << "length " << length;
+        EXPECT_FALSE(!error.isError()) << "length " << length;
     }
 }
 
@@ -571,9 +589,9 @@ TEST_F(KQKeyedArchiverTest, RandomDamageNeverCrashes)
                 break;
             }
         }
-        QString error;
+        CNError error;
         const KQCodingPtr object = KQKeyedUnarchiver::unarchivedObjectOfClasses({nodeClass}, data, &error);
-        EXPECT_NE(object == nullptr, error.isEmpty()) << "round " << round;
+        EXPECT_NE(object == nullptr, !error.isError()) << "round " << round;
         decoded += object ? 1 : 0;
     }
     // Some flips land in payload bytes and still decode; most do not.

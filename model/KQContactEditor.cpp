@@ -1,10 +1,11 @@
 // Editing, copying and merging of a contact record.
 
+#include "model/KQContactEditor.h"
+
 #include "model/KQContactHelper.h"
-#include "store/KQContactManager.h"
-#include "store/KQContactStoreHelper.h"
 #include "model/KQLabeledPhoneNumber.h"
 #include "platform/KQLog.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QBuffer>
 
@@ -12,31 +13,33 @@ namespace {
 
 std::function<void(const QString&)>& errorPresenter()
 {
-    static std::function<void(const QString&)> presenter = [](const QString& text) { KQLog(text); };
+    // Never destroyed: a save finishing on a worker may still report while the program exits.
+    static auto& presenter = *new std::function<void(const QString&)>([](const QString& text) { KQLog(text); });
     return presenter;
 }
 
 } // namespace
 
-void KQContactHelper::setErrorPresenter(std::function<void(const QString&)> presenter)
+void KQContactEditor::setErrorPresenter(std::function<void(const QString&)> presenter)
 {
     errorPresenter() = std::move(presenter);
 }
 
 template <typename T>
-void KQContactHelper::edit(void (CNMutableContact::*setter)(const T&), const T& value, bool resetsSortKey)
+void KQContactEditor::edit(void (CNMutableContact::*setter)(const T&), const T& value, bool resetsSortKey)
 {
-    if (!m_mutableContact)
+    const CNMutableContactPtr copy = m_record.mutableContact();
+    if (!copy)
         return;
-    ((*m_mutableContact).*setter)(value);
-    setPropertyEdited(true);
+    ((*copy).*setter)(value);
+    m_record.setPropertyEdited(true);
     if (resetsSortKey)
-        resetNameForSort();
-    Q_EMIT namesChanged();
+        m_record.resetNameForSort();
+    Q_EMIT m_record.namesChanged();
 }
 
 #define KQ_TEXT_SETTER(name, contactSetter, resets)                                                                    \
-    void KQContactHelper::name(const std::optional<QString>& value)                                                    \
+    void KQContactEditor::name(const std::optional<QString>& value)                                                    \
     {                                                                                                                  \
         edit<QString>(&CNMutableContact::contactSetter, value.value_or(QString()), resets);                            \
     }
@@ -58,28 +61,28 @@ KQ_TEXT_SETTER(setNote, setNote, false)
 
 #undef KQ_TEXT_SETTER
 
-void KQContactHelper::setCompanyContact(bool company)
+void KQContactEditor::setCompanyContact(bool company)
 {
     edit<CNContactType>(&CNMutableContact::setContactType,
                         company ? CNContactType::Organization : CNContactType::Person, true);
 }
 
-void KQContactHelper::setBirthday(const std::optional<CNDateComponents>& value)
+void KQContactEditor::setBirthday(const std::optional<CNDateComponents>& value)
 {
     edit<std::optional<CNDateComponents>>(&CNMutableContact::setBirthday, value, false);
 }
 
-void KQContactHelper::setNgBirthday(const std::optional<CNDateComponents>& value)
+void KQContactEditor::setNgBirthday(const std::optional<CNDateComponents>& value)
 {
     edit<std::optional<CNDateComponents>>(&CNMutableContact::setNonGregorianBirthday, value, false);
 }
 
-void KQContactHelper::setIconData(const QByteArray& data)
+void KQContactEditor::setIconData(const QByteArray& data)
 {
     edit<QByteArray>(&CNMutableContact::setImageData, data, false);
 }
 
-void KQContactHelper::setIcon(const QImage& image)
+void KQContactEditor::setIcon(const QImage& image)
 {
     if (image.isNull())
         return;
@@ -91,9 +94,9 @@ void KQContactHelper::setIcon(const QImage& image)
     setIconData(data);
 }
 
-void KQContactHelper::setFirstPhoneNumber(const QString& text)
+void KQContactEditor::setFirstPhoneNumber(const QString& text)
 {
-    KQLabeledValueProperty* phones = propertyPhoneNumbers();
+    KQLabeledValueProperty* phones = m_record.propertyPhoneNumbers();
     if (auto first = std::dynamic_pointer_cast<KQLabeledPhoneNumber>(phones->firstLabeledValueHelper())) {
         first->setPhoneNumberStringValue(text);
         return;
@@ -104,40 +107,37 @@ void KQContactHelper::setFirstPhoneNumber(const QString& text)
         CNLabeledValue<CNPhoneNumber>(CNLabelPhoneNumberMain, CNPhoneNumber::phoneNumberWithStringValue(text))));
 }
 
-KQContainerHelper* KQContactHelper::containerHelper() const
+bool KQContactEditor::syncEndEditContactWithError(CNError* error)
 {
-    return KQContactManager::sharedContactManager()->containerHelperWithContactIdentifier(identifier()).get();
-}
-
-bool KQContactHelper::syncEndEditContactWithError(CNError* error)
-{
-    if (!m_propertyEdited || !m_mutableContact || containerHelper() == nullptr)
+    const CNMutableContactPtr copy = m_record.mutableContact();
+    if (!m_record.propertyEdited() || !copy || m_record.containerHelper() == nullptr)
         return true;
     CNSaveRequest request;
-    request.updateContact(*m_mutableContact);
+    request.updateContact(*copy);
     const bool saved = KQContactStoreHelper::shared()->executeSaveRequest(
         request, QStringLiteral("Failed to update contacts."), error);
     if (saved)
-        setPropertyEdited(false);
+        m_record.setPropertyEdited(false);
     return saved;
 }
 
-bool KQContactHelper::syncEndEditContactWithError(CNError* error, CNSaveRequest& request)
+bool KQContactEditor::syncEndEditContactWithError(CNError* error, CNSaveRequest& request)
 {
     Q_UNUSED(error);
-    if (!m_propertyEdited || !m_mutableContact || containerHelper() == nullptr)
+    const CNMutableContactPtr copy = m_record.mutableContact();
+    if (!m_record.propertyEdited() || !copy || m_record.containerHelper() == nullptr)
         return true;
-    request.updateContact(*m_mutableContact);
-    setPropertyEdited(false);
+    request.updateContact(*copy);
+    m_record.setPropertyEdited(false);
     return true;
 }
 
-void KQContactHelper::endEditContactWithCompleteHandler(std::function<void(bool)> handler)
+void KQContactEditor::endEditContactWithCompleteHandler(std::function<void(bool)> handler)
 {
-    auto self = shared_from_this();
+    auto self = m_record.shared_from_this();
     KQDispatch::globalAsync([self, handler = std::move(handler)] {
         CNError error;
-        const bool saved = self->syncEndEditContactWithError(&error);
+        const bool saved = KQContactEditor(*self).syncEndEditContactWithError(&error);
         KQDispatch::mainAsync([saved, error, handler] {
             if (!saved && error.isError())
                 errorPresenter()(error.localizedDescription);
@@ -147,9 +147,9 @@ void KQContactHelper::endEditContactWithCompleteHandler(std::function<void(bool)
     });
 }
 
-void KQContactHelper::addPropertyEmptyValueWithCategoryName(const QString& categoryName)
+void KQContactEditor::addPropertyEmptyValueWithCategoryName(const QString& categoryName)
 {
-    static const QHash<QString, QString> keys = {
+    static const QHash<QString, QString>& keys = *new QHash<QString, QString>{
         {QStringLiteral("Email"), CNContactEmailAddressesKey},
         {QStringLiteral("PhoneNumbers"), CNContactPhoneNumbersKey},
         {QStringLiteral("URL"), CNContactUrlAddressesKey},
@@ -160,30 +160,30 @@ void KQContactHelper::addPropertyEmptyValueWithCategoryName(const QString& categ
         {QStringLiteral("Instant Message"), CNContactInstantMessageAddressesKey},
     };
     if (const auto it = keys.constFind(categoryName); it != keys.constEnd()) {
-        propertyForKey(*it)->addEmptyLabeledValueHelper();
+        m_record.propertyForKey(*it)->addEmptyLabeledValueHelper();
     } else if (categoryName == QLatin1String("Birthday")) {
-        if (!birthday())
-            setBirthday(makeCurrentDateComponentWithCalenderIdentifier(CNCalendarIdentifierGregorian));
+        if (!m_record.birthday())
+            setBirthday(KQContactHelper::makeCurrentDateComponentWithCalenderIdentifier(CNCalendarIdentifierGregorian));
     } else if (categoryName == QLatin1String("Lunar Birthday")) {
-        if (!ngBirthday())
-            setNgBirthday(
-                makeCurrentDateComponentWithCalenderIdentifier(availableNonGregorianCalenderIdentifiers().first()));
+        if (!m_record.ngBirthday())
+            setNgBirthday(KQContactHelper::makeCurrentDateComponentWithCalenderIdentifier(
+                KQContactHelper::availableNonGregorianCalenderIdentifiers().first()));
     } else if (categoryName == QLatin1String("Phonetic Name")) {
-        if (phoneticNameIsEmpty())
+        if (m_record.phoneticNameIsEmpty())
             setPhoneticGivenName(QString());
     } else if (categoryName == QLatin1String("Note")) {
-        const auto text = note();
+        const auto text = m_record.note();
         if (!text || text->isEmpty())
             setNote(QStringLiteral("note placeholder"));
     }
 }
 
-void KQContactHelper::copyFromContact(const CNContact& contact)
+void KQContactEditor::copyFromContact(const CNContact& contact)
 {
-    syncLoadAllKeysIfNecessary();
-    startEditContact();
-    KQContactStoreHelper::duplicateContact(contact, *m_mutableContact);
-    auto self = shared_from_this();
+    m_record.syncLoadAllKeysIfNecessary();
+    m_record.startEditContact();
+    KQContactStoreHelper::duplicateContact(contact, *m_record.mutableContact());
+    auto self = m_record.shared_from_this();
     KQDispatch::mainSync([self] {
         self->setupAllLabeledValueProperties();
         self->resetNameForSort();
@@ -191,26 +191,26 @@ void KQContactHelper::copyFromContact(const CNContact& contact)
     });
 }
 
-CNMutableContactPtr KQContactHelper::duplicateFromContact(const CNContact& contact)
+CNMutableContactPtr KQContactEditor::duplicateFromContact(const CNContact& contact)
 {
     auto copy = std::make_shared<CNMutableContact>();
     KQContactStoreHelper::duplicateContact(contact, *copy);
     return copy;
 }
 
-KQContactHelperPtr KQContactHelper::mergeContactHelpers(const std::vector<KQContactHelperPtr>& records)
+KQContactHelperPtr KQContactEditor::mergeContactHelpers(const std::vector<KQContactHelperPtr>& records)
 {
     if (records.size() < 2)
         return nullptr;
     const CNMutableContactPtr merged = duplicateFromContact(*records.front()->effectiveContact());
-    static const QStringList order = {CNContactInstantMessageAddressesKey,
-                                      CNContactDatesKey,
-                                      CNContactPhoneNumbersKey,
-                                      CNContactEmailAddressesKey,
-                                      CNContactPostalAddressesKey,
-                                      CNContactSocialProfilesKey,
-                                      CNContactUrlAddressesKey,
-                                      CNContactRelationsKey};
+    static const QStringList& order = *new QStringList{CNContactInstantMessageAddressesKey,
+                                                       CNContactDatesKey,
+                                                       CNContactPhoneNumbersKey,
+                                                       CNContactEmailAddressesKey,
+                                                       CNContactPostalAddressesKey,
+                                                       CNContactSocialProfilesKey,
+                                                       CNContactUrlAddressesKey,
+                                                       CNContactRelationsKey};
     for (size_t i = 1; i < records.size(); ++i) {
         records[i]->syncLoadAllKeysIfNecessary();
         const CNContactPtr source = records[i]->effectiveContact();
@@ -221,7 +221,7 @@ KQContactHelperPtr KQContactHelper::mergeContactHelpers(const std::vector<KQCont
     return KQContactHelper::create(merged, true);
 }
 
-void KQContactHelper::mergeContact(const CNContact& source, CNMutableContact& target, const QString& key)
+void KQContactEditor::mergeContact(const CNContact& source, CNMutableContact& target, const QString& key)
 {
     if (!KQIsLabeledValueKey(key))
         return;
@@ -231,9 +231,9 @@ void KQContactHelper::mergeContact(const CNContact& source, CNMutableContact& ta
     std::vector<KQAnyLabeledValue> result = KQLabeledValuesOfContact(target, key);
     std::vector<KQLabeledValueHelperPtr> existing;
     for (const auto& value : result)
-        existing.push_back(labeledValueHelperWithKey(value, key));
+        existing.push_back(KQContactHelper::labeledValueHelperWithKey(value, key));
     for (const auto& value : incoming) {
-        const KQLabeledValueHelperPtr wrapped = labeledValueHelperWithKey(value, key);
+        const KQLabeledValueHelperPtr wrapped = KQContactHelper::labeledValueHelperWithKey(value, key);
         const bool known = std::any_of(existing.begin(), existing.end(), [&wrapped](const KQLabeledValueHelperPtr& e) {
             return wrapped->isEqualToValue(e.get());
         });
@@ -243,7 +243,7 @@ void KQContactHelper::mergeContact(const CNContact& source, CNMutableContact& ta
     KQSetLabeledValuesOnContact(target, key, result);
 }
 
-void KQContactHelper::mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
+void KQContactEditor::mergeContactThumbnailWithHelpers(const std::vector<KQContactHelperPtr>& records,
                                                        CNMutableContact& target)
 {
     if (target.isKeyAvailable(CNKeyId::ImageData) && !target.data().imageData.isEmpty())

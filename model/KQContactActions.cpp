@@ -1,5 +1,7 @@
 // The record's actions: call, message, video call, e-mail and web addresses, handed to the desktop.
 
+#include "model/KQContactActions.h"
+
 #include "model/KQContactHelper.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledPhoneNumber.h"
@@ -11,35 +13,36 @@ namespace {
 
 std::function<bool(const QUrl&)>& urlOpener()
 {
-    static std::function<bool(const QUrl&)> opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    static auto& opener =
+        *new std::function<bool(const QUrl&)>([](const QUrl& url) { return QDesktopServices::openUrl(url); });
     return opener;
 }
 
 } // namespace
 
-void KQContactHelper::setUrlOpener(std::function<bool(const QUrl&)> opener)
+void KQContactActions::setUrlOpener(std::function<bool(const QUrl&)> opener)
 {
     urlOpener() = std::move(opener);
 }
 
-void KQContactHelper::openUrl(const QString& text)
+void KQContactActions::openUrl(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty())
         urlOpener()(url);
 }
 
-bool KQContactHelper::enableCall()
+bool KQContactActions::enableCall()
 {
-    return propertyPhoneNumbers()->countOfLabeledValueHelpers() > 0;
+    return m_record.propertyPhoneNumbers()->countOfLabeledValueHelpers() > 0;
 }
 
-bool KQContactHelper::enableEmail()
+bool KQContactActions::enableEmail()
 {
-    return propertyEmails()->countOfLabeledValueHelpers() > 0;
+    return m_record.propertyEmails()->countOfLabeledValueHelpers() > 0;
 }
 
-QStringList KQContactHelper::availableNames(KQLabeledValueProperty* property)
+QStringList KQContactActions::availableNames(KQLabeledValueProperty* property)
 {
     QStringList names;
     for (const auto& helper : property->labeledValueHelpers()) {
@@ -53,17 +56,17 @@ QStringList KQContactHelper::availableNames(KQLabeledValueProperty* property)
     return names;
 }
 
-QStringList KQContactHelper::availableCallNames()
+QStringList KQContactActions::availableCallNames()
 {
-    return availableNames(propertyPhoneNumbers());
+    return availableNames(m_record.propertyPhoneNumbers());
 }
 
-QStringList KQContactHelper::availableEmailNames()
+QStringList KQContactActions::availableEmailNames()
 {
-    return availableNames(propertyEmails());
+    return availableNames(m_record.propertyEmails());
 }
 
-QStringList KQContactHelper::availableFacetimeNames()
+QStringList KQContactActions::availableFacetimeNames()
 {
     return availableCallNames() + availableEmailNames();
 }
@@ -89,91 +92,91 @@ std::optional<QString> emailAt(KQLabeledValueProperty* emails, int index)
 
 } // namespace
 
-void KQContactHelper::callToPersonAtIndex(int index)
+void KQContactActions::callToPersonAtIndex(int index)
 {
-    callToPersonWithPhoneName(phoneAt(propertyPhoneNumbers(), index));
+    callToPersonWithPhoneName(phoneAt(m_record.propertyPhoneNumbers(), index));
 }
 
-void KQContactHelper::messageToPersonAtIndex(int index)
+void KQContactActions::messageToPersonAtIndex(int index)
 {
-    messageToPersonWithPhoneNumber(phoneAt(propertyPhoneNumbers(), index));
+    messageToPersonWithPhoneNumber(phoneAt(m_record.propertyPhoneNumbers(), index));
 }
 
-void KQContactHelper::emailToPersonAtIndex(int index)
+void KQContactActions::emailToPersonAtIndex(int index)
 {
-    emailToPersonWithEmail(emailAt(propertyEmails(), index));
+    emailToPersonWithEmail(emailAt(m_record.propertyEmails(), index));
 }
 
-void KQContactHelper::facetimeToPersonAtIndex(int index)
+void KQContactActions::facetimeToPersonAtIndex(int index)
 {
     const int calls = static_cast<int>(availableCallNames().size());
     if (index < calls)
-        facetimeToPersonWithPhoneNumber(phoneAt(propertyPhoneNumbers(), index));
+        facetimeToPersonWithPhoneNumber(phoneAt(m_record.propertyPhoneNumbers(), index));
     else
-        facetimeToPersonWithEmail(emailAt(propertyEmails(), index - calls));
+        facetimeToPersonWithEmail(emailAt(m_record.propertyEmails(), index - calls));
 }
 
-void KQContactHelper::callToPersonWithName(const QString& name)
+void KQContactActions::callToPersonWithName(const QString& name)
 {
-    KQLabeledValueProperty* phones = propertyPhoneNumbers();
+    KQLabeledValueProperty* phones = m_record.propertyPhoneNumbers();
     callToPersonAtIndex(phones->indexOfLabeledValueHelper(phones->labeledValueHelperWithName(name).get()));
 }
 
-void KQContactHelper::messageToPersonWithName(const QString& name)
+void KQContactActions::messageToPersonWithName(const QString& name)
 {
-    KQLabeledValueProperty* phones = propertyPhoneNumbers();
+    KQLabeledValueProperty* phones = m_record.propertyPhoneNumbers();
     messageToPersonAtIndex(phones->indexOfLabeledValueHelper(phones->labeledValueHelperWithName(name).get()));
 }
 
-void KQContactHelper::emailToPersonWithName(const QString& name)
+void KQContactActions::emailToPersonWithName(const QString& name)
 {
-    KQLabeledValueProperty* emails = propertyEmails();
+    KQLabeledValueProperty* emails = m_record.propertyEmails();
     emailToPersonAtIndex(emails->indexOfLabeledValueHelper(emails->labeledValueHelperWithName(name).get()));
 }
 
-void KQContactHelper::facetimeToPersonWithName(const QString& name)
+void KQContactActions::facetimeToPersonWithName(const QString& name)
 {
-    KQLabeledValueProperty* phones = propertyPhoneNumbers();
+    KQLabeledValueProperty* phones = m_record.propertyPhoneNumbers();
     if (const auto phone = phones->labeledValueHelperWithName(name)) {
         facetimeToPersonWithPhoneNumber(phoneAt(phones, phones->indexOfLabeledValueHelper(phone.get())));
         return;
     }
-    KQLabeledValueProperty* emails = propertyEmails();
+    KQLabeledValueProperty* emails = m_record.propertyEmails();
     if (const auto email = emails->labeledValueHelperWithName(name))
         facetimeToPersonWithEmail(emailAt(emails, emails->indexOfLabeledValueHelper(email.get())));
 }
 
-void KQContactHelper::callToPersonWithPhoneName(const std::optional<QString>& number)
+void KQContactActions::callToPersonWithPhoneName(const std::optional<QString>& number)
 {
     if (number)
         openUrl(QStringLiteral("tel:%1").arg(adjustPhoneNumber(*number)));
 }
 
-void KQContactHelper::messageToPersonWithPhoneNumber(const std::optional<QString>& number)
+void KQContactActions::messageToPersonWithPhoneNumber(const std::optional<QString>& number)
 {
     if (number)
         openUrl(QStringLiteral("sms:%1").arg(adjustPhoneNumber(*number)));
 }
 
-void KQContactHelper::facetimeToPersonWithPhoneNumber(const std::optional<QString>& number)
+void KQContactActions::facetimeToPersonWithPhoneNumber(const std::optional<QString>& number)
 {
     if (number)
         openUrl(QStringLiteral("facetime:%1").arg(adjustPhoneNumber(*number)));
 }
 
-void KQContactHelper::facetimeToPersonWithEmail(const std::optional<QString>& email)
+void KQContactActions::facetimeToPersonWithEmail(const std::optional<QString>& email)
 {
     if (email)
         openUrl(QStringLiteral("facetime:%1").arg(*email));
 }
 
-void KQContactHelper::emailToPersonWithEmail(const std::optional<QString>& email)
+void KQContactActions::emailToPersonWithEmail(const std::optional<QString>& email)
 {
     if (email)
         openUrl(QStringLiteral("mailto:%1").arg(*email));
 }
 
-QString KQContactHelper::adjustPhoneNumber(const QString& number)
+QString KQContactActions::adjustPhoneNumber(const QString& number)
 {
     QString digits;
     for (const QChar c : number) {
@@ -184,7 +187,7 @@ QString KQContactHelper::adjustPhoneNumber(const QString& number)
     return digits;
 }
 
-void KQContactHelper::openURLWithURLAddresses(const KQLabeledValueHelper* url)
+void KQContactActions::openURLWithURLAddresses(const KQLabeledValueHelper* url)
 {
     const auto* link = qobject_cast<const KQLabeledURL*>(url);
     if (link != nullptr && !link->urlString().isEmpty())
