@@ -7,7 +7,7 @@
 
 namespace {
 
-struct Run
+struct CliRun
 {
     int status = -1;
     QString out;
@@ -17,7 +17,7 @@ struct Run
 class CliImportExport : public ::testing::Test
 {
 protected:
-    Run cli(const QStringList& arguments)
+    CliRun cli(const QStringList& arguments)
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -27,7 +27,7 @@ protected:
         env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(KQ_CLI_PATH), arguments);
-        Run run;
+        CliRun run;
         if (!process.waitForFinished(120000))
             return run;
         run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -53,14 +53,15 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
     const QString csv = file(QStringLiteral("in.csv"), "First Name,Last Name,E-mail Address,Mobile Phone\n"
                                                        "Ada,Lovelace,ada@example.org,+44 1\n"
                                                        "Grace,Hopper,grace@example.org,+1 2\n");
-    const Run imported =
+    const CliRun imported =
         cli({QStringLiteral("import"), csv, QStringLiteral("--account"), QStringLiteral("On My Computer")});
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains(QStringLiteral("imported 2 contacts"))) << imported.out.toStdString();
 
     const QString out = home.filePath(QStringLiteral("out.csv"));
-    const Run exported = cli({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"),
-                              QStringLiteral("--fields"), QStringLiteral("givenName,familyName,emailAddresses"), out});
+    const CliRun exported =
+        cli({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--fields"),
+             QStringLiteral("givenName,familyName,emailAddresses"), out});
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
     QFile result(out);
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
@@ -70,7 +71,8 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
 
     for (const char* format : {"vcard", "csv-outlook", "txt"}) {
         const QString path = home.filePath(QStringLiteral("out.") + QString::fromLatin1(format));
-        const Run run = cli({QStringLiteral("export"), QStringLiteral("--format"), QString::fromLatin1(format), path});
+        const CliRun run =
+            cli({QStringLiteral("export"), QStringLiteral("--format"), QString::fromLatin1(format), path});
         EXPECT_EQ(run.status, 0) << format << run.err.toStdString();
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << format;
@@ -78,7 +80,7 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
     }
 
     // Import again from the vCard written, into Last Import.
-    const Run again = cli({QStringLiteral("import"), home.filePath(QStringLiteral("out.vcard"))});
+    const CliRun again = cli({QStringLiteral("import"), home.filePath(QStringLiteral("out.vcard"))});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_TRUE(again.out.contains(QStringLiteral("into Last Import"))) << again.out.toStdString();
 }
@@ -106,7 +108,7 @@ TEST_P(CliFailures, ExitNonZeroWithAMessageAndWriteNothing)
     QStringList arguments;
     for (const QString& argument : GetParam().arguments)
         arguments.append(QString(argument).replace(QLatin1Char('@'), home.path()));
-    const Run run = cli(arguments);
+    const CliRun run = cli(arguments);
     EXPECT_NE(run.status, 0);
     EXPECT_TRUE(run.err.contains(QString::fromUtf8(GetParam().message))) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("out.csv"))));
