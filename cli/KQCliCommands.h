@@ -16,6 +16,8 @@ struct KQCliCommand
 };
 
 int kqCliScan(KQCliContext& context, const QStringList& arguments);
+int kqCliImport(KQCliContext& context, const QStringList& arguments);
+int kqCliExport(KQCliContext& context, const QStringList& arguments);
 int kqCliBackup(KQCliContext& context, const QStringList& arguments);
 int kqCliBackups(KQCliContext& context, const QStringList& arguments);
 int kqCliRestore(KQCliContext& context, const QStringList& arguments);
@@ -23,6 +25,8 @@ int kqCliRestore(KQCliContext& context, const QStringList& arguments);
 // Every subcommand, in the order "help" lists them. Add a line here for a new one.
 inline constexpr KQCliCommand kKQCliCommands[] = {
     {"scan", "scan [--account NAME] [--kinds default|all|NAME,NAME...] [--mask N] [--json] [FILE.vcf...]", &kqCliScan},
+    {"import", "import FILE... [--account NAME [--group NAME]] [--map auto|FILE.json]", &kqCliImport},
+    {"export", "export --format vcard|csv|csv-outlook|txt [--account NAME] [--group NAME] [--tag NAME] [--fields KEY,KEY...] [--split-name] OUT", &kqCliExport},
     {"backup", "backup [--account NAME] [--folder DIR]", &kqCliBackup},
     {"backups", "backups", &kqCliBackups},
     {"restore", "restore [--yes] [--account NAME] BACKUP", &kqCliRestore},
