@@ -20,10 +20,11 @@ class CountingStorage : public KQStorage
 {
 public:
     using KQStorage::KQStorage;
-    bool writeData(QIODevice& device, const QByteArray& data) override
+    bool writeStep(WriteStep step, QSaveFile& file, const QByteArray& data) override
     {
-        ++writes;
-        return KQStorage::writeData(device, data);
+        if (step == WriteStep::Write)
+            ++writes;
+        return KQStorage::writeStep(step, file, data);
     }
     int writes = 0;
 };
