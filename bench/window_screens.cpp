@@ -2,7 +2,7 @@
 // address book (accents, CJK, pictures), for the README. Run under a virtual display:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" window_screens docs/screens
 //   QT_SCALE_FACTOR=1.5 xvfb-run -a -s "-screen 0 1600x1000x24" window_screens docs/screens
-// Each window is 990 x 650 (in device-independent pixels); files end in "@1x" or "@1.5x".
+// Each window is 990 x 650 (in device-independent pixels); files end in "-100" or "-150".
 // It works in a private temporary home, never in the user's address book.
 #include "app/windows/KQConflictDupNameCfgWndCtrl.h"
 #include "app/windows/KQConflictEditViewCtrl.h"
@@ -251,7 +251,7 @@ int main(int argc, char** argv)
     QDir().mkpath(g_dir);
     const double scale =
         qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
-    g_suffix = QStringLiteral("@%1x").arg(scale);
+    g_suffix = QStringLiteral("-%1").arg(qRound(scale * 100));
     const QSize size(990, 650);
 
     const KQContactHelperList records = addBook(realisticBook());

@@ -5,6 +5,7 @@
 #include "app/windows/KQIcons.h"
 #include "platform/CNContactKeys.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -271,11 +272,11 @@ bool KQConflictPropertyViewCtrl::eventFilter(QObject* watched, QEvent* event)
 bool KQConflictPropertyViewCtrl::loadImageFile(const QString& path)
 {
     const KQContactHelperPtr contact = m_cell->contactHelper();
-    const std::optional<QByteArray> data = KQContactImageFile::readOrAlert(path, window());
-    if (!data)
+    const std::optional<QByteArray> picture = KQContactImageFile::readOrAlert(path, window());
+    if (!picture)
         return false;
     contact->startEditContact();
-    contact->setIconData(*data);
+    contact->setIconData(*picture);
     Q_EMIT requestReload();
     return true;
 }

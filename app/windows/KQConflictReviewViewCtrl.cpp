@@ -3,6 +3,8 @@
 #include "platform/KQNotificationCenter.h"
 
 #include <QButtonGroup>
+#include <algorithm>
+#include <functional>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>

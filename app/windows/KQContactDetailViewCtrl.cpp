@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -54,6 +55,13 @@ KQContactDetailViewCtrl::KQContactDetailViewCtrl(QWidget* parent) : QWidget(pare
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     layout->addWidget(m_scroll);
+    // Save ends the edit like the main window's Done.
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    save->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(save, &QShortcut::activated, this, [this] {
+        if (m_editable)
+            setEditable(false);
+    });
     updateContactPropertyViewCtrls();
 }
 

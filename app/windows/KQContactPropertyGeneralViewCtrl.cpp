@@ -216,10 +216,10 @@ bool KQContactPropertyGeneralViewCtrl::loadImageFile(const QString& path)
     const KQContactHelperPtr contact = contactHelper();
     if (!contact)
         return false;
-    const std::optional<QByteArray> data = KQContactImageFile::readOrAlert(path, hostWindow());
-    if (!data)
+    const std::optional<QByteArray> picture = KQContactImageFile::readOrAlert(path, hostWindow());
+    if (!picture)
         return false;
-    contact->setIconData(*data);
+    contact->setIconData(*picture);
     reload();
     return true;
 }

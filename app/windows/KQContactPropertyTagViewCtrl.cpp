@@ -7,6 +7,7 @@
 #include "store/KQTag.h"
 #include "store/KQTagsManager.h"
 
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>

@@ -371,14 +371,22 @@ TEST_F(ConflictWindow, CancellingFixAllFromTheSheetStopsAfterTheCurrentItem)
 
     KQProgressWndCtrl* sheet = KQProgressWndCtrl::sharedProgressWndCtrl();
     button(QStringLiteral("fixAllButton"))->click();
-    ASSERT_TRUE(kqWaitUntil([sheet] { return sheet->isVisible(); }, 10000));
+    // One pass over the pending events at a time, so that no item is done between the sheet
+    // showing and the click (the job hands each item to the main thread and waits for it).
+    QDeadlineTimer deadline(10000);
+    while (!sheet->isVisible() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    ASSERT_TRUE(sheet->isVisible());
     child<QPushButton>(sheet, QStringLiteral("cancelButton"))->click();
     ASSERT_TRUE(kqWaitUntil([this] { return !window->busy(); }, 20000));
     kqSpin(50);
     EXPECT_FALSE(sheet->isVisible());
     const int left = group->countOfConflictItems();
-    EXPECT_GT(left, 0) << "the cancel stopped the loop";
+    // The item being done when Cancel was pressed is the last one done.
     EXPECT_LT(left, pairs);
+    EXPECT_GE(left, pairs - 2);
     // Every item that left its group was saved; every item still there is untouched.
     for (const auto& item : items) {
         const bool done = group->indexOfConflictItem(item.get()) < 0;

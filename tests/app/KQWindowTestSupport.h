@@ -2,6 +2,7 @@
 // Helpers for the window tests: a clean store with records loaded from the default account,
 // reading a contact back from the store, and the alerts the windows show.
 
+#include "KQAppTestSupport.h"
 #include "KQTestUtil.h"
 #include "platform/CNContactStore.h"
 #include "store/KQContactManager.h"
@@ -13,11 +14,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace kqwin {
 
