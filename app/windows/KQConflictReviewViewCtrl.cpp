@@ -3,8 +3,6 @@
 #include "platform/KQNotificationCenter.h"
 
 #include <QButtonGroup>
-#include <algorithm>
-#include <functional>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +12,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 namespace {
 

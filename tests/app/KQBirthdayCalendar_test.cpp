@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CalendarDay{"ChinesePlainSecondMonth", CNCalendarIdentifierChinese, day(4661, 2, 10), true},
                       CalendarDay{"IslamicThirtyFirstDay", CNCalendarIdentifierIslamic, day(1445, 2, 31), false},
                       CalendarDay{"UnknownCalendarIsGregorian", QStringLiteral("mayan"), day(2000, 2, 29), true}),
-    [](const ::testing::TestParamInfo<CalendarDay>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CalendarDay>& row) { return std::string(row.param.name); });
 
 TEST(BirthdayCalendar, MonthRangeAndLeapMonthsFollowTheCalendar)
 {

@@ -132,19 +132,19 @@ TEST_P(AllowedFixesText, IsSplitAtEveryCommaExactlyAsTyped)
     EXPECT_EQ(kind->availableFixs(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Typing, AllowedFixesText,
-    ::testing::Values(AllowedText{"CommaAndSpaceKeepTheSpace",
-                                  QStringLiteral("Dr, Mr"),
-                                  {QStringLiteral("Dr"), QStringLiteral(" Mr")}},
-                      AllowedText{"EmptyTextIsOneEmptyEntry", QString(), {QString()}},
-                      AllowedText{"DoubleCommaIsAnEmptyEntry",
-                                  QStringLiteral("Dr,,Prof"),
-                                  {QStringLiteral("Dr"), QString(), QStringLiteral("Prof")}},
-                      AllowedText{"AccentsAndScriptsStay",
-                                  QStringLiteral("Mme,Hr.,閣下"),
-                                  {QStringLiteral("Mme"), QStringLiteral("Hr."), QStringLiteral("閣下")}}),
-    [](const ::testing::TestParamInfo<AllowedText>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Typing, AllowedFixesText,
+                         ::testing::Values(AllowedText{"CommaAndSpaceKeepTheSpace",
+                                                       QStringLiteral("Dr, Mr"),
+                                                       {QStringLiteral("Dr"), QStringLiteral(" Mr")}},
+                                           AllowedText{"EmptyTextIsOneEmptyEntry", QString(), {QString()}},
+                                           AllowedText{"DoubleCommaIsAnEmptyEntry",
+                                                       QStringLiteral("Dr,,Prof"),
+                                                       {QStringLiteral("Dr"), QString(), QStringLiteral("Prof")}},
+                                           AllowedText{
+                                               "AccentsAndScriptsStay",
+                                               QStringLiteral("Mme,Hr.,閣下"),
+                                               {QStringLiteral("Mme"), QStringLiteral("Hr."), QStringLiteral("閣下")}}),
+                         [](const ::testing::TestParamInfo<AllowedText>& row) { return std::string(row.param.name); });
 
 TEST_F(ConflictSheets, AllowedSuffixesOkSavesAnEditAndResetBringsTheDefaults)
 {

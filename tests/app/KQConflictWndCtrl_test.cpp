@@ -243,8 +243,9 @@ TEST_F(ConflictWindow, FixAllFixesEachGroupAndComparesWithNextWhereTheSolutionIs
             EXPECT_EQ(next->isEnabled(), !window->editViewCtrl()->isLastItem());
             clickAndWait(next->isEnabled() ? next : button(QStringLiteral("okButton")));
         }
-        if (window->isVisible() && window->reviewViewCtrl()->currentConflictGroup() == group)
+        if (window->isVisible() && window->reviewViewCtrl()->currentConflictGroup() == group) {
             EXPECT_LT(group->countOfConflictItems(), before);
+        }
     }
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(result->empty());

@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -85,7 +86,8 @@ TEST_F(DetailEditor, ShowsGeneralAndTagsAndOnlyTheCategoriesWithValues)
     for (const auto* p : view->contactPropertyViewCtrls())
         shown.append(p->categoryName());
     // A stored contact's note is present even when empty, so the note panel may follow.
-    EXPECT_EQ(shown.mid(0, 3), (QStringList{QStringLiteral("General"), QStringLiteral("Tags"), QStringLiteral("Email")}));
+    EXPECT_EQ(shown.mid(0, 3),
+              (QStringList{QStringLiteral("General"), QStringLiteral("Tags"), QStringLiteral("Email")}));
     for (const char* absent : {"PhoneNumbers", "Phonetic Name", "Birthday", "Lunar Birthday", "URL", "Address"})
         EXPECT_FALSE(shown.contains(QLatin1String(absent))) << absent;
     EXPECT_EQ(child<QLabel>(panel(QStringLiteral("General")), QStringLiteral("fullNameText"))->text(),
@@ -330,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(BadFiles, DetailEditorPicture,
                                                           return path;
                                                       },
                                                       "The file"}),
-                         [](const ::testing::TestParamInfo<BadPicture>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<BadPicture>& row) { return std::string(row.param.name); });
 
 TEST_F(DetailEditor, APictureWithinTheLimitBecomesTheContactsPicture)
 {
@@ -402,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BirthdayEntry{"Day32", "dayEdit", QStringLiteral("32"), false},
                       BirthdayEntry{"Year1900", "yearEdit", QStringLiteral("1900"), true},
                       BirthdayEntry{"Day31InJune", "dayEdit", QStringLiteral("31"), true}),
-    [](const ::testing::TestParamInfo<BirthdayEntry>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BirthdayEntry>& row) { return std::string(row.param.name); });
 
 TEST_F(DetailEditor, ADayThatDoesNotExistShowsInvalidDateAndIsNotSaved)
 {

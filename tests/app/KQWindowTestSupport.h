@@ -9,6 +9,7 @@
 #include "store/KQContactStoreHelper.h"
 #include "store/KQContainerHelper.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <functional>
@@ -29,8 +30,9 @@ inline KQContainerHelperPtr cleanAccount()
     CNContactFetchRequest all({CNContactIdentifierKey});
     cn()->enumerateContactsWithFetchRequest(all, nullptr,
                                             [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-    if (!cleanup.isEmpty())
+    if (!cleanup.isEmpty()) {
         EXPECT_TRUE(cn()->executeSaveRequest(cleanup));
+    }
     KQContactManager::sharedContactManager();
     KQContactStoreHelper* store = KQContactStoreHelper::shared();
     EXPECT_TRUE(kqWaitUntil([store] { return !store->updatingStore(); }, 20000));
