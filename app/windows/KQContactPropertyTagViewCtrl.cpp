@@ -135,11 +135,13 @@ void KQContactPropertyTagViewCtrl::buildRows(QVBoxLayout* body)
         edit->setAccessibleName(tr("Tag name"));
         QPointer<QLineEdit> guard(edit);
         connect(edit, &QLineEdit::editingFinished, this, [this, tag, guard] {
-            if (!guard)
+            if (!guard || m_inRename)
                 return;
+            m_inRename = true;
             const QString name = guard->text().trimmed();
             if (name.isEmpty() || !renameTag(tag, name))
                 guard->setText(tag->name());
+            m_inRename = false;
         });
         auto* remove = new QToolButton;
         remove->setObjectName(QStringLiteral("removeTagButton"));

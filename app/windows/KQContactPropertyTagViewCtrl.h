@@ -28,4 +28,5 @@ protected:
 private:
     void saveTags();
     std::shared_ptr<KQTag> m_renaming;
+    bool m_inRename = false; // the refusal alert takes the focus, which must not rename again
 };
