@@ -121,7 +121,7 @@ TEST_P(AllowedFixesText, IsSplitAtEveryCommaExactlyAsTyped)
     EXPECT_EQ(edit->text(), QStringLiteral("&Done"));
     text->selectAll();
     text->clear();
-    QTest::keyClicks(text, GetParam().typed);
+    typeText(text, GetParam().typed);
     edit->click();
     EXPECT_EQ(kind->availableFixs(), GetParam().entries);
     EXPECT_EQ(child<QListWidget>(sheet, QStringLiteral("fixList"))->count(), GetParam().entries.size());
@@ -165,7 +165,7 @@ TEST_F(ConflictSheets, AllowedSuffixesOkSavesAnEditAndResetBringsTheDefaults)
     auto* text = child<QPlainTextEdit>(sheet, QStringLiteral("fixText"));
     text->selectAll();
     text->clear();
-    QTest::keyClicks(text, QStringLiteral("Jr,Sr"));
+    typeText(text, QStringLiteral("Jr,Sr"));
     edit->click();
     child<QPushButton>(sheet, QStringLiteral("okButton"))->click();
     EXPECT_EQ(answer, true);

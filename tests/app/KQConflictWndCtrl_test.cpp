@@ -72,7 +72,7 @@ std::vector<Fill> messyBook()
                [](CNMutableContact& c) { c.setPhoneNumbers(phones({"call me maybe"})); }),
         person(QStringLiteral("Ivy"), QStringLiteral("Tam"),
                [](CNMutableContact& c) {
-                   c.setPhoneNumbers(phones({"555-0155", "555-0155"}));
+                   c.setPhoneNumbers(phones({"+1 415 555 2671", "+1 415 555 2671"}));
                }),
         person(QStringLiteral("Jo"), QStringLiteral("Uhl"),
                [](CNMutableContact& c) {

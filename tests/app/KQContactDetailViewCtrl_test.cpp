@@ -62,7 +62,7 @@ protected:
         edit->setFocus();
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
+        typeText(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
         kqSpin(5);
     }
@@ -147,7 +147,7 @@ TEST_F(DetailEditor, EditingEveryFieldKindAndSavingReachesTheStore)
     auto* note = child<QPlainTextEdit>(panel(QStringLiteral("Note")), QStringLiteral("noteEdit"));
     note->setFocus();
     note->selectAll();
-    QTest::keyClicks(note, QStringLiteral("Rencontrée à Lyon"));
+    typeText(note, QStringLiteral("Rencontrée à Lyon"));
 
     EXPECT_TRUE(view->endEditProperty());
     EXPECT_FALSE(view->editable());
@@ -216,7 +216,7 @@ TEST_F(DetailEditor, ACustomLabelSurvivesASaveAndAReload)
     auto* edit = child<QLineEdit>(sheet, QStringLiteral("customLabelEdit"));
     EXPECT_EQ(edit->text(), QStringLiteral("home"));
     edit->selectAll();
-    QTest::keyClicks(edit, QStringLiteral("船の電話"));
+    typeText(edit, QStringLiteral("船の電話"));
     child<QPushButton>(sheet, QStringLiteral("okButton"))->click();
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(child<QToolButton>(panel(QStringLiteral("PhoneNumbers")), QStringLiteral("labelButton"))->text(),
@@ -242,7 +242,7 @@ TEST_F(DetailEditor, ALabelOfOnlySpacesCannotBeChosen)
     auto* edit = child<QLineEdit>(sheet, QStringLiteral("customLabelEdit"));
     auto* ok = child<QPushButton>(sheet, QStringLiteral("okButton"));
     edit->selectAll();
-    QTest::keyClicks(edit, QStringLiteral("    "));
+    typeText(edit, QStringLiteral("    "));
     EXPECT_FALSE(ok->isEnabled());
     EXPECT_FALSE(child<QLabel>(sheet, QStringLiteral("customLabelHint"))->text().isEmpty());
     sheet->okCustom(); // even called directly, a blank label is not taken
@@ -308,7 +308,7 @@ TEST_P(DetailEditorPicture, IsRefusedWithItsMessageAndNothingChanges)
     EXPECT_TRUE(contact->iconData().isEmpty());
     EXPECT_FALSE(contact->propertyEdited());
     ASSERT_TRUE(view->endEditProperty());
-    EXPECT_TRUE(stored(contact->identifier())->data().imageData.isEmpty());
+    EXPECT_TRUE(stored(contact->identifier())->imageData().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, DetailEditorPicture,
@@ -344,7 +344,7 @@ TEST_F(DetailEditor, APictureWithinTheLimitBecomesTheContactsPicture)
     const QString path = pngOfSize(dir.path(), KQContactHelper::maxIconDataBytes);
     EXPECT_TRUE(general->loadImageFile(path));
     ASSERT_TRUE(view->endEditProperty());
-    EXPECT_EQ(stored(contact->identifier())->data().imageData.size(), KQContactHelper::maxIconDataBytes);
+    EXPECT_EQ(stored(contact->identifier())->imageData().size(), KQContactHelper::maxIconDataBytes);
 }
 
 namespace {

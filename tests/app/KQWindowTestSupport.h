@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -104,6 +105,15 @@ inline std::pair<QString, QString> answerAlert(QMessageBox::StandardButton butto
         b->click();
     kqSpin(10);
     return texts;
+}
+
+// Types text into widget key by key, any script (the test library's key clicks know ASCII only).
+inline void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 template <typename T> T* child(QWidget* parent, const QString& name)
