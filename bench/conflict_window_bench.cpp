@@ -82,6 +82,7 @@ CNContactStore* cn()
 // phone numbers) and returns the scan result of the default account.
 KQConflictResultPtr book(int pairs, bool exact)
 {
+    KQContactManager::sharedContactManager();
     CNSaveRequest cleanup;
     cn()->enumerateContactsWithFetchRequest(CNContactFetchRequest({CNContactIdentifierKey}), nullptr,
                                             [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });

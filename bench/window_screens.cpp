@@ -95,6 +95,7 @@ using Fill = std::function<void(CNMutableContact&)>;
 
 KQContactHelperList addBook(const std::vector<Fill>& fills)
 {
+    KQContactManager::sharedContactManager();
     CNSaveRequest request;
     QStringList ids;
     for (const auto& fill : fills) {
