@@ -158,7 +158,7 @@ std::vector<Fill> realisticBook()
             a.isoCountryCode = QStringLiteral("fr");
             c.setPostalAddresses({{CNLabelWork, a}});
             c.setBirthday(CNDateComponents{1984, 3, 21, {}, {}, {}});
-            CNDateComponents lunar{4681, 2, 19, {}, {}, CNCalendarIdentifierChinese};
+            CNDateComponents lunar{4621, 2, 19, {}, {}, CNCalendarIdentifierChinese}; // 1984
             c.setNonGregorianBirthday(lunar);
             c.setUrlAddresses({{CNLabelURLAddressHomePage, QStringLiteral("https://zoe.example.fr")}});
             c.setNote(QStringLiteral("Rencontrée au congrès de Lyon — préfère le thé vert. 喜欢绿茶。"));

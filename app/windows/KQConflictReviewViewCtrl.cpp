@@ -189,7 +189,7 @@ void KQConflictReviewViewCtrl::fillItemRow(QTreeWidgetItem* row, const KQConflic
 void KQConflictReviewViewCtrl::updateGroupTitle(const KQConflictGroupPtr& group)
 {
     if (QTreeWidgetItem* header = groupRow(group.get())) {
-        header->setText(0, QStringLiteral("%1 (%2)").arg(group->title()).arg(group->countOfConflictItems()));
+        header->setText(0, group->title()); // the title counts the items
     }
 }
 

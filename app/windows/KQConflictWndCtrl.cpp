@@ -2,8 +2,11 @@
 
 #include "app/windows/KQAlert.h"
 #include "app/windows/KQProgressWndCtrl.h"
+#include "platform/KQDispatch.h"
 #include "problems/KQConflictMetaPrefix.h"
+#include "store/KQContainerRecyle.h"
 #include "store/KQPreferences.h"
+#include "store/KQStorage.h"
 
 #include <QCloseEvent>
 #include <QScreen>
@@ -54,7 +57,10 @@ std::shared_ptr<KQConflictFixer> KQConflictWndCtrl::fixer()
     if (!m_fixer || m_fixer->result() != m_result) {
         if (m_fixer)
             m_fixer->setDelegate(nullptr);
-        m_fixer = KQConflictFixer::create(m_result, fixEnvironment());
+        // The fixer leaves the Trash file to the window, which writes it off the main thread.
+        KQConflictFixEnvironment environment = fixEnvironment();
+        environment.storage = nullptr;
+        m_fixer = KQConflictFixer::create(m_result, environment);
         m_fixer->setDelegate(this);
     }
     return m_fixer;
@@ -137,6 +143,7 @@ void KQConflictWndCtrl::conflictReviewViewCtrlRequireFix(KQConflictReviewViewCtr
         if (!self)
             return;
         self->m_busy = false;
+        self->saveTrashInBackground();
         Q_EMIT self->fixFinished();
     });
     if (compare)
@@ -200,6 +207,7 @@ void KQConflictWndCtrl::saveCompared(bool closeAfter)
         if (!self)
             return;
         self->m_busy = false;
+        self->saveTrashInBackground();
         // Plain Fix compares without a group, so the merge leaves the item to the window.
         group->removeConflictItemsObject(item.get());
         self->finishSave(group, item, former, closeAfter, wasAll);
@@ -294,6 +302,20 @@ void KQConflictWndCtrl::closeEvent(QCloseEvent* event)
     }
     event->accept();
     afterCloseWindow();
+}
+
+void KQConflictWndCtrl::saveTrashInBackground()
+{
+    const KQConflictFixEnvironment& environment = fixEnvironment();
+    if (environment.storage == nullptr || !environment.recyle)
+        return;
+    KQStorage* storage = environment.storage;
+    const std::vector<KQContactRecylePtr> entries = environment.recyle->recyleEntries();
+    KQDispatch::globalAsync([storage, entries] {
+        KQContainerRecyle snapshot;
+        snapshot.addContactRecyles(entries);
+        storage->saveDefaultContainerRecyle(&snapshot);
+    });
 }
 
 void KQConflictWndCtrl::afterCloseWindow()

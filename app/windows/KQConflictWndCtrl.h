@@ -73,6 +73,9 @@ protected:
 private:
     void showReview();
     void afterCloseWindow();
+    // Writes the Trash from a worker, from a copy of its entry list taken now, so that a Trash of
+    // thousands of entries never stops the window.
+    void saveTrashInBackground();
     std::shared_ptr<KQConflictFixer> fixer();
     // Saves the compared item (edits, or the merge) and then runs next with the item's former index.
     void saveCompared(bool closeAfter);
