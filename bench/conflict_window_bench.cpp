@@ -124,10 +124,20 @@ KQConflictResultPtr book(int pairs, bool exact)
     return task->scan({});
 }
 
+// Contacts in the store: what the job left.
+int storedContacts()
+{
+    int count = 0;
+    cn()->enumerateContactsWithFetchRequest(CNContactFetchRequest({CNContactIdentifierKey}), nullptr,
+                                            [&count](const CNContactPtr&, bool*) { ++count; });
+    return count;
+}
+
 void report(const char* job, int items, const GapMeter& meter, bool finished)
 {
-    std::printf("%-28s %5d items  %8.0f ms in all  longest gap %6.1f ms at %.0f ms  (goal <= 50 ms)%s\n", job,
-                items, meter.elapsedMs(), meter.longestMs(), meter.longestAtMs(), finished ? "" : "  NOT FINISHED");
+    std::printf("%-28s %5d items  %8.0f ms in all  longest gap %6.1f ms at %.0f ms  (goal <= 50 ms)%s\n", job, items,
+                meter.elapsedMs(), meter.longestMs(), meter.longestAtMs(), finished ? "" : "  NOT FINISHED");
+    std::printf("%-28s contacts left in the store: %d (one per item)\n", "", storedContacts());
 }
 
 } // namespace
