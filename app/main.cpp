@@ -2,6 +2,7 @@
 #include "app/AppLogHelper.h"
 #include "app/KQSingleInstance.h"
 #include "platform/KQDispatch.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
             // Let running loads finish and join their threads while the application still exists,
             // so that no worker outlives main.
             KQDispatch::shutdown();
+            // Written back and released, so that the next start finds the store in order.
+            KQContactStoreHelper::closeSharedStore();
         }
     }
 
