@@ -281,6 +281,12 @@ bool KQContainerHelper::restoreFromContacts(const KQContactHelperList& contacts,
 {
     // R1
     syncLoadContactsIfNecessary();
+    // With part of the account unread, contacts that are there would be taken for missing ones.
+    if (hasLoadError()) {
+        logRestore(QStringLiteral("the account's contacts could not all be read, nothing was changed: %1")
+                       .arg(loadErrorMessage()));
+        return false;
+    }
     if (postProcessMessage(KQBackupMessage::Progress, 0.55, handler)) {
         logRestore(QStringLiteral("stopped"));
         return false;
@@ -471,7 +477,9 @@ void KQContainerHelper::storeUpdateContactHelper(const KQContactHelperPtr& resto
     if (!current)
         return;
     current->copyFromContact(*restored->effectiveContact());
-    if (const CNMutableContactPtr edited = current->mutableContact())
+    const CNMutableContactPtr edited = current->mutableContact();
+    // A contact that reads the same as its backed-up copy is not written again.
+    if (edited && !(current->contact() && *edited == *current->contact()))
         request.updateContact(*edited);
 }
 
