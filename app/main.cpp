@@ -50,7 +50,12 @@ void quitOnTerminationSignals(QApplication& app)
         while (::read(s_signalPipe[0], &byte, 1) > 0) {
         }
         qCDebug(kqAppLog, "quit requested by a signal");
-        QApplication::quit();
+        // quit() asks the windows to close, which an open alert refuses: with one open, every
+        // event loop is ended at once instead.
+        if (QApplication::activeModalWidget() != nullptr)
+            QCoreApplication::exit(0);
+        else
+            QApplication::quit();
     });
 }
 
