@@ -252,8 +252,9 @@ protected:
     {
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
             QFile::remove(to + suffix);
-            if (QFile::exists(from + suffix))
+            if (QFile::exists(from + suffix)) {
                 ASSERT_TRUE(QFile::copy(from + suffix, to + suffix));
+            }
         }
     }
 
