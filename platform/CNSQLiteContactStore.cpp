@@ -100,19 +100,17 @@ class CNSQLiteContactStore::ImageReader
 public:
     explicit ImageReader(QString path) : m_path(std::move(path)) {}
 
-    // Contacts fetched earlier may outlive the store; their images then read as none.
+    // Releases the connection; contacts fetched earlier may outlive the store, and a later read
+    // opens it again for them.
     void close()
     {
         std::lock_guard lock(m_mutex);
-        m_closed = true;
         m_db.close();
     }
 
     QByteArray image(qint64 contactId)
     {
         std::lock_guard lock(m_mutex);
-        if (m_closed)
-            return {};
         if (!m_db.isOpen()) {
             CNError why;
             if (!m_db.open(m_path, false, &why) || !m_db.exec("PRAGMA query_only=ON")) {
@@ -133,7 +131,6 @@ private:
     const QString m_path;
     std::mutex m_mutex;
     CNSQLiteConnection m_db;
-    bool m_closed = false;
 };
 
 CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler onChange)
