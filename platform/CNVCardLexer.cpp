@@ -195,6 +195,7 @@ bool CNVCardLexer::next(CNVCardProperty& property)
 void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
 {
     property.parameters.clear();
+    property.parameterText = {};
     property.group = {};
     property.value = {};
     property.hasValue = false;
@@ -211,6 +212,7 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
         ++i;
     }
     property.name = text.sliced(nameStart, i - nameStart);
+    const qsizetype parametersStart = i;
 
     while (i < n && s[i] == ';') {
         const qsizetype nameBegin = ++i;
@@ -248,6 +250,7 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
             break;
         }
     }
+    property.parameterText = text.sliced(parametersStart, i - parametersStart);
     if (i < n && s[i] == ':') {
         property.hasValue = true;
         property.value = text.sliced(i + 1);
