@@ -1,5 +1,6 @@
 #include "platform/CNSQLiteContactStore.h"
 
+#include "platform/CNContactValueCodec.h"
 #include "platform/CNSQLiteContactColumns.h"
 #include "platform/CNSQLiteSaveTransaction.h"
 #include "platform/CNSQLiteSchema.h"
@@ -454,7 +455,8 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     int rc;
     while ((rc = query->step()) == SQLITE_ROW) {
         CNContactData data;
-        data.identifier = query->text(0);
+        data.identifier = CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
+                                                            sqlite3_column_bytes(row, 0));
         CNKeySet available = keys;
         for (size_t i = 0; i < columns.size(); ++i) {
             if (!columns[i]->read(row, static_cast<int>(i) + 1, data)) {
