@@ -108,11 +108,14 @@ public:
 
     void varint(quint64 v)
     {
+        char bytes[10];
+        qsizetype n = 0;
         while (v >= 0x80) {
-            m_bytes.append(static_cast<char>((v & 0x7F) | 0x80));
+            bytes[n++] = static_cast<char>((v & 0x7F) | 0x80);
             v >>= 7;
         }
-        m_bytes.append(static_cast<char>(v));
+        bytes[n++] = static_cast<char>(v);
+        m_bytes.append(bytes, n);
     }
     void signedVarint(qint64 v) { varint((static_cast<quint64>(v) << 1) ^ static_cast<quint64>(v >> 63)); }
 
