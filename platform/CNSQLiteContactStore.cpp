@@ -209,6 +209,14 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
     }
     returnReader(std::move(reader));
 
+    // Saves of thousands of contacts dirty more pages than the default cache holds (the
+    // identifier index is touched all over): the writer keeps them rather than spilling and
+    // re-reading them, and checkpoints less often, so that a page written by several saves in a
+    // row is copied into the database once. Readers keep the default cache.
+    if (!m_readOnly) {
+        m_writer.exec("PRAGMA cache_size=-16384");
+        m_writer.exec("PRAGMA wal_autocheckpoint=4000");
+    }
     m_open = true;
     m_watcher = std::make_unique<CNSQLiteChangeWatcher>(path, std::move(onChange));
 }
