@@ -65,7 +65,9 @@ const IdentifierCase identifierCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Identifiers, EntryIdentifierText, ::testing::ValuesIn(identifierCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<IdentifierCase>& testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
 
 TEST(EntryIdentifier, TextIdentifiersCompareByTextNotByCopy)
 {
