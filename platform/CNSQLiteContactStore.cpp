@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
@@ -35,6 +36,56 @@ void setError(CNError* error, int code, const QString& text)
     if (error)
         *error = CNError::make(code, text);
 }
+
+// The fields whose texts repeat across the contacts of a store (names, companies, titles): a
+// fetch gives equal texts one shared string. nullptr for any other key.
+QString CNContactData::*sharedTextField(CNKeyId key)
+{
+    switch (key) {
+    case CNKeyId::NamePrefix:
+        return &CNContactData::namePrefix;
+    case CNKeyId::GivenName:
+        return &CNContactData::givenName;
+    case CNKeyId::MiddleName:
+        return &CNContactData::middleName;
+    case CNKeyId::FamilyName:
+        return &CNContactData::familyName;
+    case CNKeyId::NameSuffix:
+        return &CNContactData::nameSuffix;
+    case CNKeyId::OrganizationName:
+        return &CNContactData::organizationName;
+    case CNKeyId::DepartmentName:
+        return &CNContactData::departmentName;
+    case CNKeyId::JobTitle:
+        return &CNContactData::jobTitle;
+    default:
+        return nullptr;
+    }
+}
+
+// Equal short texts of one fetch, shared. Stops adding after a while, so that a store of unique
+// texts costs a bounded table.
+class SharedTexts
+{
+public:
+    QString text(const char* utf8, qsizetype size)
+    {
+        constexpr qsizetype Longest = 40;
+        constexpr qsizetype MostTexts = 1 << 16;
+        if (size <= 0 || size > Longest)
+            return CNContactValueCodec::textFromUtf8(utf8, size);
+        const auto found = m_texts.constFind(QByteArray::fromRawData(utf8, size));
+        if (found != m_texts.constEnd())
+            return *found;
+        QString text = CNContactValueCodec::textFromUtf8(utf8, size);
+        if (m_texts.size() < MostTexts)
+            m_texts.insert(QByteArray(utf8, size), text);
+        return text;
+    }
+
+private:
+    QHash<QByteArray, QString> m_texts;
+};
 
 CNContainerType containerType(qint64 value)
 {
@@ -461,6 +512,11 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     else if (!parameter.isNull())
         query->bindUtf8(1, parameter);
 
+    std::vector<QString CNContactData::*> sharedFields;
+    for (const CNSQLiteContactColumn* column : columns)
+        sharedFields.push_back(sharedTextField(column->key));
+    SharedTexts sharedTexts;
+
     sqlite3_stmt* row = query->handle();
     int rc;
     while ((rc = query->step()) == SQLITE_ROW) {
@@ -471,7 +527,13 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
             data.cardUID = query->text(1);
         CNKeySet available = keys;
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (!columns[i]->read(row, static_cast<int>(i) + firstColumn, data)) {
+            const int at = static_cast<int>(i) + firstColumn;
+            if (QString CNContactData::*field = sharedFields[i]) {
+                if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
+                    data.*field = sharedTexts.text(text, sqlite3_column_bytes(row, at));
+                continue;
+            }
+            if (!columns[i]->read(row, at, data)) {
                 // A damaged field stays unfetched, and so is never written back over: the rest of
                 // the contact remains usable.
                 available.reset(static_cast<size_t>(columns[i]->key));

@@ -1,5 +1,7 @@
 #include "platform/CNVCardLexer.h"
 
+#include "platform/CNContactValueCodec.h"
+
 #include <QVarLengthArray>
 #include <array>
 #include <cstring>
@@ -351,7 +353,7 @@ QString CNVCardCodec::unescapeText(QByteArrayView utf8)
     if (n == 0)
         return {};
     if (!std::memchr(s, '\\', static_cast<size_t>(n)))
-        return QString::fromUtf8(utf8);
+        return CNContactValueCodec::textFromUtf8(s, n);
     QVarLengthArray<char, 512> out(n);
     char* w = out.data();
     for (qsizetype i = 0; i < n; ++i) {
@@ -377,7 +379,7 @@ QString CNVCardCodec::unescapeText(QByteArrayView utf8)
             *w++ = e;
         }
     }
-    return QString::fromUtf8(out.data(), w - out.data());
+    return CNContactValueCodec::textFromUtf8(out.data(), w - out.data());
 }
 
 void CNVCardCodec::splitComponents(QByteArrayView value, std::vector<QByteArrayView>& out)
