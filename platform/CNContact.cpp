@@ -4,121 +4,296 @@
 #include "platform/CNUuidText.h"
 
 #include <QRandomGenerator>
+#include <QtEndian>
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <type_traits>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
 // Version 4 UUIDs without a system call for each one: a xoshiro256** generator per thread,
-// seeded once from the system's random source.
-class UuidGenerator
+// seeded on its first use from the system's random source. Plain thread-local data (no
+// constructor), so that using it costs no initialisation check beyond the seeded flag.
+struct UuidState
 {
-public:
-    UuidGenerator()
-    {
-        for (quint64& word : m_state)
-            word = QRandomGenerator::system()->generate64();
-    }
-
-    // The 16 bytes of a version 4 UUID, most significant first.
-    void next(unsigned char* bytes)
-    {
-        quint64 hi = step();
-        quint64 lo = step();
-        hi = (hi & ~0xF000ULL) | 0x4000ULL;
-        lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
-        for (int i = 0; i < 8; ++i) {
-            bytes[i] = static_cast<unsigned char>(hi >> (56 - 8 * i));
-            bytes[8 + i] = static_cast<unsigned char>(lo >> (56 - 8 * i));
-        }
-    }
-
-private:
-    static quint64 rotl(quint64 x, int k) { return (x << k) | (x >> (64 - k)); }
-    quint64 step()
-    {
-        const quint64 result = rotl(m_state[1] * 5, 7) * 9;
-        const quint64 t = m_state[1] << 17;
-        m_state[2] ^= m_state[0];
-        m_state[3] ^= m_state[1];
-        m_state[1] ^= m_state[2];
-        m_state[0] ^= m_state[3];
-        m_state[2] ^= t;
-        m_state[3] = rotl(m_state[3], 45);
-        return result;
-    }
-
-    quint64 m_state[4];
+    quint64 words[4];
+    bool seeded;
 };
 
-void makeUuid(unsigned char* bytes)
+thread_local UuidState t_uuidState{};
+
+quint64 rotl(quint64 x, int k)
 {
-    thread_local UuidGenerator generator;
-    generator.next(bytes);
+    return (x << k) | (x >> (64 - k));
 }
 
-QUuid uuidFromBytes(const unsigned char* b)
+quint64 nextRandom(quint64* s)
 {
-    return QUuid(uint(b[0]) << 24 | uint(b[1]) << 16 | uint(b[2]) << 8 | b[3], ushort(b[4] << 8 | b[5]),
-                 ushort(b[6] << 8 | b[7]), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+    const quint64 result = rotl(s[1] * 5, 7) * 9;
+    const quint64 t = s[1] << 17;
+    s[2] ^= s[0];
+    s[3] ^= s[1];
+    s[1] ^= s[2];
+    s[0] ^= s[3];
+    s[2] ^= t;
+    s[3] = rotl(s[3], 45);
+    return result;
+}
+
+// The two halves of a version 4 UUID, most significant byte first in each.
+void makeUuidWords(quint64& high, quint64& low)
+{
+    UuidState& state = t_uuidState;
+    if (!state.seeded) {
+        for (quint64& word : state.words)
+            word = QRandomGenerator::system()->generate64();
+        state.seeded = true;
+    }
+    high = (nextRandom(state.words) & ~0xF000ULL) | 0x4000ULL;
+    low = (nextRandom(state.words) & ~(0xC0ULL << 56)) | (0x80ULL << 56);
+}
+
+struct LabelHash
+{
+    size_t operator()(const QString& text) const { return qHash(text); }
+};
+
+quint64 wordFromBytes(const unsigned char* b)
+{
+    return qFromBigEndian<quint64>(b);
+}
+
+void wordToBytes(quint64 word, unsigned char* out)
+{
+    qToBigEndian(word, out);
 }
 
 } // namespace
 
 QString CNMakeIdentifier()
 {
+    quint64 high = 0;
+    quint64 low = 0;
+    makeUuidWords(high, low);
     unsigned char bytes[16];
-    makeUuid(bytes);
+    wordToBytes(high, bytes);
+    wordToBytes(low, bytes + 8);
     return CNUuidTextFromBytes(bytes);
 }
 
+// The text of an identifier that is no canonical UUID, shared by its copies.
+struct CNEntryIdentifier::Text
+{
+    explicit Text(const QString& t) : text(t) {}
+    std::atomic<int> references{1};
+    QString text;
+};
+
 CNEntryIdentifier::CNEntryIdentifier()
 {
-    unsigned char bytes[16];
-    makeUuid(bytes);
-    m_uuid = uuidFromBytes(bytes);
+    // The version bits keep the first half from ever being the text marker.
+    makeUuidWords(m_high, m_low);
 }
 
 CNEntryIdentifier::CNEntryIdentifier(const QString& text)
 {
     unsigned char bytes[16];
-    if (CNUuidBytesFromText(text, bytes)) {
-        m_uuid = uuidFromBytes(bytes);
-    } else {
-        m_other = new Other;
-        m_other->text = text;
+    if (CNUuidBytesFromText(text, bytes) && wordFromBytes(bytes) != TextMarker) {
+        m_high = wordFromBytes(bytes);
+        m_low = wordFromBytes(bytes + 8);
+    } else if (!text.isEmpty()) {
+        m_high = TextMarker;
+        m_low = reinterpret_cast<quintptr>(new Text(text));
     }
 }
 
 CNEntryIdentifier CNEntryIdentifier::fromBytes(const unsigned char* bytes)
 {
-    return CNEntryIdentifier(uuidFromBytes(bytes));
+    if (wordFromBytes(bytes) == TextMarker)
+        return CNEntryIdentifier(CNUuidTextFromBytes(bytes));
+    return CNEntryIdentifier(wordFromBytes(bytes), wordFromBytes(bytes + 8));
+}
+
+CNEntryIdentifier::CNEntryIdentifier(const CNEntryIdentifier& other) : m_high(other.m_high), m_low(other.m_low)
+{
+    if (isText())
+        reinterpret_cast<Text*>(m_low)->references.fetch_add(1, std::memory_order_relaxed);
+}
+
+CNEntryIdentifier& CNEntryIdentifier::operator=(const CNEntryIdentifier& other)
+{
+    if (this != &other) {
+        CNEntryIdentifier copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CNEntryIdentifier& CNEntryIdentifier::operator=(CNEntryIdentifier&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_high = std::exchange(other.m_high, 0);
+        m_low = std::exchange(other.m_low, 0);
+    }
+    return *this;
+}
+
+CNEntryIdentifier::~CNEntryIdentifier()
+{
+    release();
+}
+
+void CNEntryIdentifier::release()
+{
+    if (!isText())
+        return;
+    auto* shared = reinterpret_cast<Text*>(m_low);
+    if (shared->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete shared;
+    m_high = m_low = 0;
+}
+
+const QString& CNEntryIdentifier::sharedText() const
+{
+    return reinterpret_cast<const Text*>(m_low)->text;
 }
 
 bool CNEntryIdentifier::bytes(unsigned char* out) const
 {
-    if (m_other || m_uuid.isNull())
+    if (isText() || (m_high == 0 && m_low == 0))
         return false;
-    // Big-endian, as in the text.
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<unsigned char>(m_uuid.data1 >> (24 - 8 * i));
-    out[4] = static_cast<unsigned char>(m_uuid.data2 >> 8);
-    out[5] = static_cast<unsigned char>(m_uuid.data2);
-    out[6] = static_cast<unsigned char>(m_uuid.data3 >> 8);
-    out[7] = static_cast<unsigned char>(m_uuid.data3);
-    std::memcpy(out + 8, m_uuid.data4, 8);
+    wordToBytes(m_high, out);
+    wordToBytes(m_low, out + 8);
     return true;
 }
 
 QString CNEntryIdentifier::text() const
 {
-    if (m_other)
-        return m_other->text;
-    if (m_uuid.isNull())
+    if (isText())
+        return sharedText();
+    unsigned char packed[16];
+    if (!bytes(packed))
         return {};
-    return m_uuid.toString(QUuid::WithoutBraces).toUpper();
+    return CNUuidTextFromBytes(packed);
+}
+
+const QString& CNLabelText::empty()
+{
+    // Never destroyed: workers may still read labels while the program exits.
+    static const QString* const text = new QString;
+    return *text;
+}
+
+const QString* CNLabelText::intern(const QString& text)
+{
+    if (text.isEmpty())
+        return nullptr;
+    // A text that shares the buffer of a kept label is that label: kept labels live as long as
+    // the program, so their buffers are never reused. Most labels are copies of the constants.
+    constexpr int CacheSize = 8;
+    thread_local std::array<const QString*, CacheSize> recent{};
+    thread_local int next = 0;
+    for (const QString* kept : recent) {
+        if (kept && kept->constData() == text.constData() && kept->size() == text.size())
+            return kept;
+    }
+    // Never destroyed, for the same reason as empty().
+    static auto* const mutex = new std::mutex;
+    static auto* const labels = new std::unordered_set<QString, LabelHash>;
+    const QString* kept;
+    {
+        std::lock_guard lock(*mutex);
+        kept = &*labels->insert(text).first;
+    }
+    recent[static_cast<size_t>(next)] = kept;
+    next = (next + 1) % CacheSize;
+    return kept;
+}
+
+// The count of copies sharing the block, the length, then the UTF-8 bytes.
+struct CNCompactText::Block
+{
+    std::atomic<int> references{1};
+    int size = 0;
+
+    const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+};
+
+CNCompactText::CNCompactText(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const auto make = [this](qsizetype size) {
+        void* memory = ::operator new(sizeof(Block) + static_cast<size_t>(size));
+        m_block = new (memory) Block;
+        m_block->size = static_cast<int>(size);
+        return m_block->bytes();
+    };
+    // Most such texts are ASCII: copied without a UTF-8 copy in between.
+    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    if (std::all_of(units, units + n, [](char16_t u) { return u < 0x80; })) {
+        char* out = make(n);
+        for (qsizetype i = 0; i < n; ++i)
+            out[i] = static_cast<char>(units[i]);
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    std::memcpy(make(utf8.size()), utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+CNCompactText::CNCompactText(const CNCompactText& other) : m_block(other.m_block)
+{
+    if (m_block)
+        m_block->references.fetch_add(1, std::memory_order_relaxed);
+}
+
+CNCompactText& CNCompactText::operator=(const CNCompactText& other)
+{
+    if (this != &other) {
+        CNCompactText copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CNCompactText& CNCompactText::operator=(CNCompactText&& other) noexcept
+{
+    if (this != &other) {
+        CNCompactText old(std::move(*this));
+        m_block = std::exchange(other.m_block, nullptr);
+    }
+    return *this;
+}
+
+CNCompactText::~CNCompactText()
+{
+    if (m_block && m_block->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_block->~Block();
+        ::operator delete(m_block);
+    }
+}
+
+QString CNCompactText::toString() const
+{
+    return m_block ? QString::fromUtf8(m_block->bytes(), m_block->size) : QString();
+}
+
+bool operator==(const CNCompactText& a, const CNCompactText& b)
+{
+    if (a.m_block == b.m_block)
+        return true;
+    if (!a.m_block || !b.m_block || a.m_block->size != b.m_block->size)
+        return false;
+    return std::memcmp(a.m_block->bytes(), b.m_block->bytes(), static_cast<size_t>(a.m_block->size)) == 0;
 }
 
 CNKeySet CNKeySetFromKeys(const QStringList& keys)

@@ -23,6 +23,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CNMutableContact;
@@ -40,6 +41,29 @@ using CNDateList = std::vector<CNLabeledValue<CNDateComponents>>;
 using CNRelationList = std::vector<CNLabeledValue<CNContactRelation>>;
 using CNSocialProfileList = std::vector<CNLabeledValue<CNSocialProfile>>;
 using CNInstantMessageList = std::vector<CNLabeledValue<CNInstantMessageAddress>>;
+
+// A short text kept as UTF-8 in one block that its copies share: one pointer where it is empty,
+// as for most contacts, and little more where it is not.
+class CNCompactText
+{
+public:
+    CNCompactText() = default;
+    CNCompactText(const QString& text); // NOLINT: stands for the text, so converts like it
+    CNCompactText(const CNCompactText& other);
+    CNCompactText(CNCompactText&& other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
+    CNCompactText& operator=(const CNCompactText& other);
+    CNCompactText& operator=(CNCompactText&& other) noexcept;
+    ~CNCompactText();
+
+    bool isEmpty() const { return m_block == nullptr; }
+    QString toString() const;
+
+    friend bool operator==(const CNCompactText& a, const CNCompactText& b);
+
+private:
+    struct Block;
+    Block* m_block = nullptr;
+};
 
 // Every field of a contact as plain data. The store, the archiver and the vCard reader build
 // contacts from it; the program reads contacts through CNContact.
@@ -77,7 +101,7 @@ struct CNContactData
     // The UID of the vCard the contact was read from, kept so that an export or a later
     // synchronisation can name the same card; empty for a contact that came from no card. It is
     // an identity, not content: content comparisons leave it out.
-    QString cardUID;
+    CNCompactText cardUID;
 
     friend bool operator==(const CNContactData&, const CNContactData&) = default;
 };
@@ -129,7 +153,7 @@ public:
     const CNSocialProfileList& socialProfiles() const;
     const CNInstantMessageList& instantMessageAddresses() const;
     // The UID of the card this contact was read from; empty when it came from no card.
-    const QString& cardUID() const { return d.cardUID; }
+    QString cardUID() const { return d.cardUID.toString(); }
 
     bool isKeyAvailable(const QString& key) const;
     bool isKeyAvailable(CNKeyId key) const { return m_available.test(static_cast<size_t>(key)); }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -107,11 +108,14 @@ public:
 
     void varint(quint64 v)
     {
+        char bytes[10];
+        qsizetype n = 0;
         while (v >= 0x80) {
-            m_bytes.append(static_cast<char>((v & 0x7F) | 0x80));
+            bytes[n++] = static_cast<char>((v & 0x7F) | 0x80);
             v >>= 7;
         }
-        m_bytes.append(static_cast<char>(v));
+        bytes[n++] = static_cast<char>(v);
+        m_bytes.append(bytes, n);
     }
     void signedVarint(qint64 v) { varint((static_cast<quint64>(v) << 1) ^ static_cast<quint64>(v >> 63)); }
 
@@ -214,7 +218,8 @@ public:
         const quint64 length = header >> 2;
         if (length > static_cast<quint64>(remaining()))
             return fail();
-        QString s = QString::fromUtf8(reinterpret_cast<const char*>(m_p), static_cast<qsizetype>(length));
+        QString s =
+            CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(m_p), static_cast<qsizetype>(length));
         m_p += length;
         return s;
     }
@@ -463,6 +468,26 @@ bool CNContactValueCodec::decode(const char* data, qsizetype size, CNSocialProfi
 bool CNContactValueCodec::decode(const char* data, qsizetype size, CNInstantMessageList& out)
 {
     return decodeList(data, size, out);
+}
+
+QString CNContactValueCodec::textFromUtf8(const char* data, qsizetype size)
+{
+    if (size <= 0)
+        return {};
+    // ASCII is its own Latin-1, which Qt widens faster than it decodes UTF-8. Checked eight
+    // bytes at a time.
+    quint64 high = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, data + i, 8);
+        high |= word;
+    }
+    for (; i < size; ++i)
+        high |= static_cast<unsigned char>(data[i]);
+    if (high & 0x8080808080808080ULL)
+        return QString::fromUtf8(data, size);
+    return QString::fromLatin1(data, size);
 }
 
 bool CNContactValueCodec::decode(const char* data, qsizetype size, std::optional<CNDateComponents>& out)

@@ -34,4 +34,8 @@ public:
     static bool decode(const char* data, qsizetype size, CNSocialProfileList& out);
     static bool decode(const char* data, qsizetype size, CNInstantMessageList& out);
     static bool decode(const char* data, qsizetype size, std::optional<CNDateComponents>& out);
+
+    // Stored UTF-8 text as a QString; ASCII text, the most common, is widened without the
+    // general decoder. Null for no bytes.
+    static QString textFromUtf8(const char* data, qsizetype size);
 };

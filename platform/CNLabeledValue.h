@@ -12,7 +12,8 @@
 QString CNMakeIdentifier();
 
 // An entry identifier. Identifiers made by this program are upper-case UUID texts; they are kept
-// as 16 bytes (a contact list holds hundreds of thousands of them) and any other text as is.
+// as 16 bytes (a contact list holds hundreds of thousands of them) and any other text as a
+// pointer to a shared copy, in the same 16 bytes.
 class CNEntryIdentifier
 {
 public:
@@ -20,6 +21,14 @@ public:
     explicit CNEntryIdentifier(const QString& text);
     // The identifier whose canonical text these 16 bytes stand for.
     static CNEntryIdentifier fromBytes(const unsigned char* bytes);
+    CNEntryIdentifier(const CNEntryIdentifier& other);
+    CNEntryIdentifier(CNEntryIdentifier&& other) noexcept : m_high(other.m_high), m_low(other.m_low)
+    {
+        other.m_high = other.m_low = 0;
+    }
+    CNEntryIdentifier& operator=(const CNEntryIdentifier& other);
+    CNEntryIdentifier& operator=(CNEntryIdentifier&& other) noexcept;
+    ~CNEntryIdentifier();
 
     QString text() const;
     // The 16 bytes of an identifier with a canonical UUID text; false for any other identifier.
@@ -27,31 +36,53 @@ public:
 
     friend bool operator==(const CNEntryIdentifier& a, const CNEntryIdentifier& b)
     {
-        if (a.m_other || b.m_other)
-            return a.m_other && b.m_other && a.m_other->text == b.m_other->text;
-        return a.m_uuid == b.m_uuid;
+        if (a.isText() || b.isText())
+            return a.isText() && b.isText() && a.sharedText() == b.sharedText();
+        return a.m_high == b.m_high && a.m_low == b.m_low;
     }
 
 private:
-    explicit CNEntryIdentifier(QUuid uuid) : m_uuid(uuid) {}
+    struct Text;
+    // The first half of an identifier that is any other text; a UUID text with this first half is
+    // kept as text too, so that no UUID is mistaken for a pointer.
+    static constexpr quint64 TextMarker = ~quint64(0);
 
-    struct Other : QSharedData
-    {
-        QString text;
-    };
+    CNEntryIdentifier(quint64 high, quint64 low) : m_high(high), m_low(low) {}
+    bool isText() const { return m_high == TextMarker; }
+    const QString& sharedText() const;
+    void release();
 
-    QUuid m_uuid;
-    // Set only for identifiers that are not canonical UUID texts; a pointer keeps the common case small.
-    QExplicitlySharedDataPointer<Other> m_other;
+    // The UUID's bytes, most significant first (all zero: no identifier); or TextMarker and a Text*.
+    quint64 m_high = 0;
+    quint64 m_low = 0;
+};
+
+// A label text. Every distinct text is kept once for the life of the program and a value holds
+// a pointer to it: lists hold hundreds of thousands of values and only a few distinct labels.
+class CNLabelText
+{
+public:
+    CNLabelText() = default;
+    CNLabelText(const QString& text) : m_text(intern(text)) {} // NOLINT: converts like the text it stands for
+
+    const QString& text() const { return m_text ? *m_text : empty(); }
+
+    friend bool operator==(const CNLabelText&, const CNLabelText&) = default;
+
+private:
+    static const QString* intern(const QString& text);
+    static const QString& empty();
+
+    const QString* m_text = nullptr; // nullptr: the empty label
 };
 
 template <typename T> class CNLabeledValue
 {
 public:
     CNLabeledValue() = default;
-    CNLabeledValue(QString label, T value) : m_label(std::move(label)), m_value(std::move(value)) {}
-    CNLabeledValue(const QString& identifier, QString label, T value)
-        : m_identifier(identifier), m_label(std::move(label)), m_value(std::move(value))
+    CNLabeledValue(const QString& label, T value) : m_label(label), m_value(std::move(value)) {}
+    CNLabeledValue(const QString& identifier, const QString& label, T value)
+        : m_identifier(identifier), m_label(label), m_value(std::move(value))
     {
     }
 
@@ -59,11 +90,14 @@ public:
 
     QString identifier() const { return m_identifier.text(); }
     const CNEntryIdentifier& entryIdentifier() const { return m_identifier; }
-    const QString& label() const { return m_label; }
+    const QString& label() const { return m_label.text(); }
     const T& value() const { return m_value; }
 
     CNLabeledValue labeledValueBySettingLabel(const QString& label) const { return {m_identifier, label, m_value}; }
-    CNLabeledValue labeledValueBySettingValue(const T& value) const { return {m_identifier, m_label, value}; }
+    CNLabeledValue labeledValueBySettingValue(const T& value) const
+    {
+        return CNLabeledValue(m_identifier, m_label, value);
+    }
     CNLabeledValue labeledValueBySettingLabelValue(const QString& label, const T& value) const
     {
         return {m_identifier, label, value};
@@ -73,14 +107,18 @@ public:
 
     friend bool operator==(const CNLabeledValue&, const CNLabeledValue&) = default;
 
-    CNLabeledValue(CNEntryIdentifier identifier, QString label, T value)
-        : m_identifier(std::move(identifier)), m_label(std::move(label)), m_value(std::move(value))
+    CNLabeledValue(CNEntryIdentifier identifier, const QString& label, T value)
+        : m_identifier(std::move(identifier)), m_label(label), m_value(std::move(value))
     {
     }
 
 private:
+    CNLabeledValue(const CNEntryIdentifier& identifier, const CNLabelText& label, const T& value)
+        : m_identifier(identifier), m_label(label), m_value(value)
+    {
+    }
 
     CNEntryIdentifier m_identifier;
-    QString m_label;
+    CNLabelText m_label;
     T m_value;
 };

@@ -9,7 +9,7 @@ namespace {
 template <QString CNContactData::*Field> bool readText(sqlite3_stmt* s, int column, CNContactData& d)
 {
     if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column)))
-        d.*Field = QString::fromUtf8(text, sqlite3_column_bytes(s, column));
+        d.*Field = CNContactValueCodec::textFromUtf8(text, sqlite3_column_bytes(s, column));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/CNSQLiteContactStore.h"
 
+#include "platform/CNContactValueCodec.h"
 #include "platform/CNSQLiteContactColumns.h"
 #include "platform/CNSQLiteSaveTransaction.h"
 #include "platform/CNSQLiteSchema.h"
@@ -7,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
@@ -62,6 +64,56 @@ bool openInAnotherProcess(const QString& path)
     }
     return false;
 }
+
+// The fields whose texts repeat across the contacts of a store (names, companies, titles): a
+// fetch gives equal texts one shared string. nullptr for any other key.
+QString CNContactData::*sharedTextField(CNKeyId key)
+{
+    switch (key) {
+    case CNKeyId::NamePrefix:
+        return &CNContactData::namePrefix;
+    case CNKeyId::GivenName:
+        return &CNContactData::givenName;
+    case CNKeyId::MiddleName:
+        return &CNContactData::middleName;
+    case CNKeyId::FamilyName:
+        return &CNContactData::familyName;
+    case CNKeyId::NameSuffix:
+        return &CNContactData::nameSuffix;
+    case CNKeyId::OrganizationName:
+        return &CNContactData::organizationName;
+    case CNKeyId::DepartmentName:
+        return &CNContactData::departmentName;
+    case CNKeyId::JobTitle:
+        return &CNContactData::jobTitle;
+    default:
+        return nullptr;
+    }
+}
+
+// Equal short texts of one fetch, shared. Stops adding after a while, so that a store of unique
+// texts costs a bounded table.
+class SharedTexts
+{
+public:
+    QString text(const char* utf8, qsizetype size)
+    {
+        constexpr qsizetype Longest = 40;
+        constexpr qsizetype MostTexts = 1 << 16;
+        if (size <= 0 || size > Longest)
+            return CNContactValueCodec::textFromUtf8(utf8, size);
+        const auto found = m_texts.constFind(QByteArray::fromRawData(utf8, size));
+        if (found != m_texts.constEnd())
+            return *found;
+        QString text = CNContactValueCodec::textFromUtf8(utf8, size);
+        if (m_texts.size() < MostTexts)
+            m_texts.insert(QByteArray(utf8, size), text);
+        return text;
+    }
+
+private:
+    QHash<QByteArray, QString> m_texts;
+};
 
 CNContainerType containerType(qint64 value)
 {
@@ -244,6 +296,14 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
     }
     returnReader(std::move(reader));
 
+    // Saves of thousands of contacts dirty more pages than the default cache holds (the
+    // identifier index is touched all over): the writer keeps them rather than spilling and
+    // re-reading them, and checkpoints less often, so that a page written by several saves in a
+    // row is copied into the database once. Readers keep the default cache.
+    if (!m_readOnly) {
+        m_writer.exec("PRAGMA cache_size=-16384");
+        m_writer.exec("PRAGMA wal_autocheckpoint=4000");
+    }
     m_open = true;
     m_watcher = std::make_unique<CNSQLiteChangeWatcher>(path, std::move(onChange));
 }
@@ -526,16 +586,28 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     else if (!parameter.isNull())
         query->bindUtf8(1, parameter);
 
+    std::vector<QString CNContactData::*> sharedFields;
+    for (const CNSQLiteContactColumn* column : columns)
+        sharedFields.push_back(sharedTextField(column->key));
+    SharedTexts sharedTexts;
+
     sqlite3_stmt* row = query->handle();
     int rc;
     while ((rc = query->step()) == SQLITE_ROW) {
         CNContactData data;
-        data.identifier = query->text(0);
+        data.identifier = CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
+                                                            sqlite3_column_bytes(row, 0));
         if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
             data.cardUID = query->text(1);
         CNKeySet available = keys;
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (!columns[i]->read(row, static_cast<int>(i) + firstColumn, data)) {
+            const int at = static_cast<int>(i) + firstColumn;
+            if (QString CNContactData::*field = sharedFields[i]) {
+                if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
+                    data.*field = sharedTexts.text(text, sqlite3_column_bytes(row, at));
+                continue;
+            }
+            if (!columns[i]->read(row, at, data)) {
                 // A damaged field stays unfetched, and so is never written back over: the rest of
                 // the contact remains usable.
                 available.reset(static_cast<size_t>(columns[i]->key));

@@ -206,26 +206,38 @@ CNError CNSQLiteSaveTransaction::addContact(const CNContact& contact, const QStr
         m_lastContainer.emplace(containerIdentifier, container);
     }
 
-    auto insert = m_db.cached(view(insertContactSql()));
-    if (!insert)
-        return sqliteFailure();
-    insert->bind(1, contact.identifier());
-    insert->bind(2, m_lastContainer->second);
-    insert->bind(3, contact.cardUID());
+    // The insert's text is long to look up: once per save, not once per contact.
+    if (!m_insertContact) {
+        auto lease = m_db.cached(view(insertContactSql()));
+        if (!lease)
+            return sqliteFailure();
+        m_insertContact = &*lease;
+    } else {
+        m_insertContact->reset();
+    }
+    CNSQLiteStatement& insert = *m_insertContact;
+    insert.bind(1, contact.identifier());
+    insert.bind(2, m_lastContainer->second);
+    insert.bind(3, contact.cardUID());
     int index = 4;
     for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
         if (available(contact, column->key))
-            column->bind(*insert, index, contact.data());
+            column->bind(insert, index, contact.data());
         else if (column->key == CNKeyId::Type)
-            insert->bind(index, static_cast<qint64>(CNContactType::Person));
+            insert.bind(index, static_cast<qint64>(CNContactType::Person));
         ++index;
     }
-    if (!insert->run()) {
-        if (m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE)
-            return CNError{CNError::InsertedRecordAlreadyExists,
-                           QStringLiteral("a contact with this identifier already exists")};
-        return sqliteFailure();
-    }
+    const bool inserted = insert.run();
+    CNError failure;
+    if (!inserted)
+        failure = m_db.extendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE
+                      ? CNError{CNError::InsertedRecordAlreadyExists,
+                                QStringLiteral("a contact with this identifier already exists")}
+                      : sqliteFailure();
+    // As a lease would: a statement left unfinished would keep a snapshot open.
+    sqlite3_reset(insert.handle());
+    if (!inserted)
+        return failure;
     return writeImages(sqlite3_last_insert_rowid(m_db.handle()), contact, true);
 }
 

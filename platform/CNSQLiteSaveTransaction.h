@@ -62,4 +62,6 @@ private:
     CNSQLiteConnection& m_db;
     // The container the last contact was added to, and its row.
     std::optional<std::pair<QString, qint64>> m_lastContainer;
+    // The connection's statement that adds a contact, once the save has used it.
+    CNSQLiteStatement* m_insertContact = nullptr;
 };

@@ -16,7 +16,8 @@ CNSQLiteStatement::~CNSQLiteStatement()
 }
 
 CNSQLiteStatement::CNSQLiteStatement(CNSQLiteStatement&& other) noexcept
-    : m_stmt(std::exchange(other.m_stmt, nullptr)), m_held(std::move(other.m_held))
+    : m_stmt(std::exchange(other.m_stmt, nullptr)), m_held(std::move(other.m_held)), m_texts(std::move(other.m_texts)),
+      m_textsUsed(std::exchange(other.m_textsUsed, 0))
 {
 }
 
@@ -26,6 +27,8 @@ CNSQLiteStatement& CNSQLiteStatement::operator=(CNSQLiteStatement&& other) noexc
         sqlite3_finalize(m_stmt);
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_held = std::move(other.m_held);
+        m_texts = std::move(other.m_texts);
+        m_textsUsed = std::exchange(other.m_textsUsed, 0);
     }
     return *this;
 }
@@ -42,10 +45,27 @@ void CNSQLiteStatement::bind(int index, qint64 value)
 
 void CNSQLiteStatement::bind(int index, const QString& text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         sqlite3_bind_null(m_stmt, index);
-    else
-        bindUtf8(index, text.toUtf8());
+        return;
+    }
+    // Into a buffer kept from the previous rows: a batch of inserts allocates nothing here.
+    if (m_textsUsed == m_texts.size())
+        m_texts.emplace_back();
+    std::string& utf8 = m_texts[m_textsUsed++];
+    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    utf8.resize(static_cast<size_t>(n));
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i) {
+        ascii = units[i] < 0x80;
+        utf8[static_cast<size_t>(i)] = static_cast<char>(units[i]);
+    }
+    if (!ascii) {
+        const QByteArray converted = text.toUtf8();
+        utf8.assign(converted.constData(), static_cast<size_t>(converted.size()));
+    }
+    sqlite3_bind_text(m_stmt, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
 }
 
 const QByteArray& CNSQLiteStatement::hold(const QByteArray& bytes)
@@ -89,6 +109,7 @@ void CNSQLiteStatement::reset()
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
     m_held.clear();
+    m_textsUsed = 0;
 }
 
 QString CNSQLiteStatement::text(int column) const

@@ -1,11 +1,14 @@
 #pragma once
 // One prepared SQLite statement, finalized when it goes out of scope. Empty texts and blobs are
 // bound as NULL, and NULL reads back as an empty value, so that sparse contacts stay small. Bound
-// texts and blobs are kept by the statement until reset() (the bindings go with them).
+// texts and blobs are kept by the statement until reset() (the bindings go with them); the UTF-8
+// of bound texts goes into buffers the statement reuses from one row to the next.
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 #include <sqlite3.h>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -48,4 +51,8 @@ private:
 
     sqlite3_stmt* m_stmt = nullptr;
     std::vector<QByteArray> m_held;
+    // The UTF-8 of the bound texts, the first m_textsUsed of them bound now. A deque: adding one
+    // moves none of the others, whose bytes SQLite points to.
+    std::deque<std::string> m_texts;
+    size_t m_textsUsed = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/CNVCardLexer.h"
 
+#include "platform/CNContactValueCodec.h"
+
 #include <QVarLengthArray>
 #include <array>
 #include <cstring>
@@ -195,6 +197,7 @@ bool CNVCardLexer::next(CNVCardProperty& property)
 void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
 {
     property.parameters.clear();
+    property.parameterText = {};
     property.group = {};
     property.value = {};
     property.hasValue = false;
@@ -211,6 +214,7 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
         ++i;
     }
     property.name = text.sliced(nameStart, i - nameStart);
+    const qsizetype parametersStart = i;
 
     while (i < n && s[i] == ';') {
         const qsizetype nameBegin = ++i;
@@ -248,6 +252,7 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
             break;
         }
     }
+    property.parameterText = text.sliced(parametersStart, i - parametersStart);
     if (i < n && s[i] == ':') {
         property.hasValue = true;
         property.value = text.sliced(i + 1);
@@ -348,7 +353,7 @@ QString CNVCardCodec::unescapeText(QByteArrayView utf8)
     if (n == 0)
         return {};
     if (!std::memchr(s, '\\', static_cast<size_t>(n)))
-        return QString::fromUtf8(utf8);
+        return CNContactValueCodec::textFromUtf8(s, n);
     QVarLengthArray<char, 512> out(n);
     char* w = out.data();
     for (qsizetype i = 0; i < n; ++i) {
@@ -374,7 +379,7 @@ QString CNVCardCodec::unescapeText(QByteArrayView utf8)
             *w++ = e;
         }
     }
-    return QString::fromUtf8(out.data(), w - out.data());
+    return CNContactValueCodec::textFromUtf8(out.data(), w - out.data());
 }
 
 void CNVCardCodec::splitComponents(QByteArrayView value, std::vector<QByteArrayView>& out)

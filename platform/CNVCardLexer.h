@@ -21,6 +21,7 @@ struct CNVCardProperty
     QByteArrayView group; // "item1" of "item1.TEL"
     QByteArrayView name;
     std::vector<CNVCardParameter> parameters;
+    QByteArrayView parameterText; // everything between the name and the colon, as written
     QByteArrayView value;
     bool hasValue = false; // false for a line without a colon
 
@@ -69,13 +70,13 @@ inline bool equalsNoCase(QByteArrayView a, QByteArrayView b)
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y + 32);
-        if (x != y)
+        const char x = a[i];
+        const char y = b[i];
+        if (x == y)
+            continue;
+        // Only letters differ in case, and only by the 0x20 bit.
+        const char lower = static_cast<char>(x | 0x20);
+        if ((x ^ y) != 0x20 || lower < 'a' || lower > 'z')
             return false;
     }
     return true;

@@ -286,6 +286,15 @@ private:
     std::vector<QByteArrayView> m_types;
     std::vector<QString> m_components;
     QHash<QByteArray, QString> m_shared;
+    struct RecentLabel
+    {
+        bool used = false;
+        CNVCardValueKind kind{};
+        QByteArray parameters;
+        QString label;
+    };
+    std::array<RecentLabel, 16> m_recentLabels;
+    size_t m_nextRecentLabel = 0;
 };
 
 CNVCardReader::Result Reader::run(const QByteArray& input)
@@ -388,8 +397,18 @@ QString Reader::shared(QByteArrayView utf8)
 
 QString Reader::typeLabel(const CNVCardProperty& p, CNVCardValueKind kind)
 {
+    // The cards of a file use a few parameter texts over and over ("TYPE=CELL"): the label of
+    // each recent one is kept rather than worked out again.
+    for (const RecentLabel& recent : m_recentLabels) {
+        if (recent.used && recent.kind == kind && recent.parameters == p.parameterText)
+            return recent.label;
+    }
     p.types(m_types);
-    return CNVCardLabelForTypes(kind, m_types);
+    QString label = CNVCardLabelForTypes(kind, m_types);
+    RecentLabel& slot = m_recentLabels[m_nextRecentLabel];
+    m_nextRecentLabel = (m_nextRecentLabel + 1) % m_recentLabels.size();
+    slot = {true, kind, p.parameterText.toByteArray(), label};
+    return label;
 }
 
 void Reader::photo(const CNVCardProperty& p)
