@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, CliPackageFormats,
                          ::testing::Values(Format{"xlsx", "xl/sharedStrings.xml"}, Format{"docx", "word/document.xml"},
                                            Format{"pages", "index.xml"}, Format{"numbers", "index.xml"},
                                            Format{"html", "-"}),
-                         [](const ::testing::TestParamInfo<Format>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Format>& p) { return std::string(p.param.name); });
 
 TEST_F(CliPackageExport, PrintedPagesHoldEachContactsLinesInOrder)
 {

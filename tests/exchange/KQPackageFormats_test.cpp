@@ -28,7 +28,11 @@ KQContactHelperList contactsWithColumns(int columns, int count)
     return records;
 }
 
-const QStringList kPhones{CNContactPhoneNumbersKey};
+// A function: the key constants live in another translation unit.
+QStringList phoneKey()
+{
+    return {CNContactPhoneNumbersKey};
+}
 
 class PackageFormats : public ::testing::Test
 {
@@ -48,7 +52,7 @@ protected:
     QJsonObject table(qint32 type, int columns, int count)
     {
         const bool pages = type == KQContactFormat::Pages;
-        const QString path = write(type, pages ? "pages" : "numbers", contactsWithColumns(columns, count), kPhones);
+        const QString path = write(type, pages ? "pages" : "numbers", contactsWithColumns(columns, count), phoneKey());
         return readWith(kTableReader,
                         {path, pages ? QStringLiteral("pages") : QStringLiteral("numbers"), QString::number(columns)});
     }
@@ -80,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(Columns, ExcelColumnLetters,
                          ::testing::Values(Reference{1, "A"}, Reference{26, "Z"}, Reference{27, "AA"},
                                            Reference{52, "AZ"}, Reference{53, "BA"}, Reference{702, "ZZ"},
                                            Reference{703, "AAA"}),
-                         [](const ::testing::TestParamInfo<Reference>& info) {
-                             return std::string("Column") + std::to_string(info.param.column);
+                         [](const ::testing::TestParamInfo<Reference>& p) {
+                             return std::string("Column") + std::to_string(p.param.column);
                          });
 
 TEST_F(PackageFormats, ExcelThreeTitlesAndTwoContactsGiveNineSharedStrings)
@@ -92,7 +96,7 @@ TEST_F(PackageFormats, ExcelThreeTitlesAndTwoContactsGiveNineSharedStrings)
     blank->setPhoneNumbers({{QStringLiteral("L1"), CNPhoneNumber(QStringLiteral("1-1"))},
                             {QStringLiteral("L2"), CNPhoneNumber(QStringLiteral("1-2"))}});
     contacts[1] = KQContactHelper::create(blank, true);
-    const QJsonObject book = readWith(kXlsxReader, {write(KQContactFormat::Excel, "xlsx", contacts, kPhones)});
+    const QJsonObject book = readWith(kXlsxReader, {write(KQContactFormat::Excel, "xlsx", contacts, phoneKey())});
     EXPECT_EQ(book.value(QStringLiteral("count")).toString(), QStringLiteral("9"));
     EXPECT_EQ(book.value(QStringLiteral("unique")).toString(), QStringLiteral("9"));
     EXPECT_EQ(book.value(QStringLiteral("strings")).toInt(), 9);
@@ -118,7 +122,7 @@ TEST_F(PackageFormats, ExcelThreeTitlesAndTwoContactsGiveNineSharedStrings)
 TEST_F(PackageFormats, DocxShowsTheFirst28ColumnsAndGainsTwoImageTypes)
 {
     const QJsonObject doc =
-        readWith(kDocxReader, {write(KQContactFormat::Docx, "docx", contactsWithColumns(30, 2), kPhones)});
+        readWith(kDocxReader, {write(KQContactFormat::Docx, "docx", contactsWithColumns(30, 2), phoneKey())});
     for (const QStringList& row : rowsFromJson(doc.value(QStringLiteral("rows")).toArray())) {
         ASSERT_EQ(row.size(), 28);
         EXPECT_TRUE(row.last().endsWith(QStringLiteral("28"))) << row.last().toStdString();
@@ -186,9 +190,9 @@ INSTANTIATE_TEST_SUITE_P(Pages, PagesPageSize,
                          ::testing::Values(PageCase{12, 20, "1123.889771", "1045.275635"},
                                            PageCase{9, 11, "841.889771", "595.275574"},
                                            PageCase{10, 12, "935.889771", "645.275574"}),
-                         [](const ::testing::TestParamInfo<PageCase>& info) {
-                             return std::to_string(info.param.columns) + "ColumnsAnd" +
-                                    std::to_string(info.param.contacts) + "Contacts";
+                         [](const ::testing::TestParamInfo<PageCase>& p) {
+                             return std::to_string(p.param.columns) + "ColumnsAnd" +
+                                    std::to_string(p.param.contacts) + "Contacts";
                          });
 
 TEST_F(PackageFormats, PagesRowsListGrowsFromTwoContacts)
@@ -250,7 +254,7 @@ TEST_P(EveryPackage, ReplacesAnExistingFileAndLeavesNoCacheFolder)
 {
     const QString path = dir.filePath(QStringLiteral("out.") + QString::fromLatin1(GetParam().extension));
     ASSERT_TRUE(exchangetest::writeFile(path, "old content"));
-    write(GetParam().type, GetParam().extension, contactsWithColumns(2, 3), kPhones);
+    write(GetParam().type, GetParam().extension, contactsWithColumns(2, 3), phoneKey());
     const QString check = GetParam().type == KQContactFormat::HTML ? kHtmlReader : kZipCheck;
     EXPECT_FALSE(runPython(check, {path}).startsWith(QStringLiteral("FAILED")));
     EXPECT_FALSE(QFileInfo::exists(KQPackageSerialization::packageCacheFolder()));
@@ -262,7 +266,7 @@ TEST_P(EveryPackage, CancelledExportWritesNothing)
 {
     const QString path = dir.filePath(QStringLiteral("out.") + QString::fromLatin1(GetParam().extension));
     auto writer =
-        KQContactSerialization::contactSerializationWithFormat(GetParam().type, contactsWithColumns(2, 5), kPhones);
+        KQContactSerialization::contactSerializationWithFormat(GetParam().type, contactsWithColumns(2, 5), phoneKey());
     int calls = 0;
     EXPECT_FALSE(writer->exportWithFile(path, [&calls](double, bool* stop) { *stop = ++calls == 2; }));
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -273,7 +277,7 @@ TEST_P(EveryPackage, UnwritableDestinationFailsWithAReason)
     const QString path =
         dir.filePath(QStringLiteral("missing/folder/out.") + QString::fromLatin1(GetParam().extension));
     auto writer =
-        KQContactSerialization::contactSerializationWithFormat(GetParam().type, contactsWithColumns(2, 2), kPhones);
+        KQContactSerialization::contactSerializationWithFormat(GetParam().type, contactsWithColumns(2, 2), phoneKey());
     EXPECT_FALSE(writer->exportWithFile(path, nullptr));
     EXPECT_FALSE(writer->errorString().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -282,7 +286,7 @@ TEST_P(EveryPackage, UnwritableDestinationFailsWithAReason)
 TEST_P(EveryPackage, NoContactsStillGiveAValidFile)
 {
     const QString path = dir.filePath(QStringLiteral("empty.") + QString::fromLatin1(GetParam().extension));
-    auto writer = KQContactSerialization::contactSerializationWithFormat(GetParam().type, {}, kPhones);
+    auto writer = KQContactSerialization::contactSerializationWithFormat(GetParam().type, {}, phoneKey());
     EXPECT_TRUE(writer->exportWithFile(path, nullptr)) << writer->errorString().toStdString();
     const QString check = GetParam().type == KQContactFormat::HTML ? kHtmlReader : kZipCheck;
     const QString out = runPython(check, {path});
@@ -294,6 +298,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PackageKind{KQContactFormat::Excel, "xlsx"}, PackageKind{KQContactFormat::Docx, "docx"},
                       PackageKind{KQContactFormat::Pages, "pages"}, PackageKind{KQContactFormat::Numbers, "numbers"},
                       PackageKind{KQContactFormat::HTML, "html"}),
-    [](const ::testing::TestParamInfo<PackageKind>& info) { return std::string(info.param.extension); });
+    [](const ::testing::TestParamInfo<PackageKind>& p) { return std::string(p.param.extension); });
 
 } // namespace

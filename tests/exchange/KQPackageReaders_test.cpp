@@ -102,8 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         WrittenFormat{KQContactFormat::Pages, "pages", 3}, WrittenFormat{KQContactFormat::Pages, "pages", 500},
         WrittenFormat{KQContactFormat::Numbers, "numbers", 3}, WrittenFormat{KQContactFormat::Numbers, "numbers", 500},
         WrittenFormat{KQContactFormat::HTML, "html", 3}, WrittenFormat{KQContactFormat::HTML, "html", 500}),
-    [](const ::testing::TestParamInfo<WrittenFormat>& info) {
-        return std::string(info.param.extension) + "With" + std::to_string(info.param.contacts) + "Contacts";
+    [](const ::testing::TestParamInfo<WrittenFormat>& p) {
+        return std::string(p.param.extension) + "With" + std::to_string(p.param.contacts) + "Contacts";
     });
 
 // --- LibreOffice

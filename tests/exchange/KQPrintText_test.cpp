@@ -25,14 +25,18 @@ KQContactHelperPtr person(const QString& given, const QString& family, const QSt
     return KQContactHelper::create(c, true);
 }
 
-const QStringList kKeys{KQPropertyKeyName, CNContactPhoneNumbersKey, CNContactJobTitleKey, KQPropertyKeyTags};
+// A function: the key constants live in another translation unit.
+QStringList recordKeys()
+{
+    return {KQPropertyKeyName, CNContactPhoneNumbersKey, CNContactJobTitleKey, KQPropertyKeyTags};
+}
 
 TEST(PrintText, PrintedRecordsHoldBareValuesFirstPhoneOnlyAndAnEmptyTagLine)
 {
     const KQContactHelperList contacts{person(QStringLiteral("Ada"), QStringLiteral("Lovelace"),
                                               {QStringLiteral("111"), QStringLiteral("222"), QStringLiteral("333")}),
                                        person(QStringLiteral("Grace"), QStringLiteral("Hopper"), {})};
-    const QString text = KQContactPrintSerialization::stringContacts(contacts, kKeys, nullptr);
+    const QString text = KQContactPrintSerialization::stringContacts(contacts, recordKeys(), nullptr);
     // Ada: name, first phone, empty job title, empty tags; Grace has no phone line.
     EXPECT_EQ(text, QStringLiteral("Ada Lovelace\r\n111\r\n\r\n\r\n\r\n\r\nGrace Hopper\r\n\r\n"));
 }
@@ -44,7 +48,7 @@ TEST(PrintText, TextRecordsHoldTitledLinesWithTheSameRules)
         person(QStringLiteral("Grace"), QStringLiteral("Hopper"), {})};
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.txt"));
-    ASSERT_TRUE(KQContactTextSerialization::exportContacts(contacts, kKeys, path, nullptr));
+    ASSERT_TRUE(KQContactTextSerialization::exportContacts(contacts, recordKeys(), path, nullptr));
     const QString text = QString::fromUtf8(exchangetest::readFile(path));
     const QStringList records = text.split(QStringLiteral("\r\n\r\n\r\n"));
     ASSERT_EQ(records.size(), 2);

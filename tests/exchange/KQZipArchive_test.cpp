@@ -127,8 +127,8 @@ INSTANTIATE_TEST_SUITE_P(ZipSlip, HostileEntries,
                                            HostileName{"DriveLetterWithSlash", "c:/x", "file"},
                                            HostileName{"BackslashParentFolder", "..\\escape", "file"},
                                            HostileName{"SymbolicLink", "link", "link"}),
-                         [](const ::testing::TestParamInfo<HostileName>& info) {
-                             return std::string(info.param.description);
+                         [](const ::testing::TestParamInfo<HostileName>& p) {
+                             return std::string(p.param.description);
                          });
 
 TEST_F(ZipArchiveTest, BackslashNamesLandInTheirSubfolder)
