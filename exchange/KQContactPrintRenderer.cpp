@@ -2,7 +2,6 @@
 
 #include "platform/KQLog.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
@@ -19,6 +18,9 @@ bool KQContactPrintRenderer::renderText(const QString& text, QPagedPaintDevice* 
     QTextDocument document;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(10);
+    // No ligatures: "fi" stays two letters, so text copied or extracted from the pages reads
+    // as it was typed (any letter spacing turns shaping ligatures off).
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.01);
     document.setDefaultFont(font);
     QTextOption option = document.defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
