@@ -57,6 +57,10 @@ KQContactHelperPtr contact(int i)
     c->setFamilyName(QString::fromUtf8(family[i % 6]));
     c->setOrganizationName(QStringLiteral("Firm %1").arg(i % 13));
     c->setJobTitle(QStringLiteral("Agent"));
+    c->setMiddleName(i % 3 == 0 ? QStringLiteral("Lee") : QString());
+    c->setNickname(QStringLiteral("nick%1").arg(i));
+    c->setPhoneticGivenName(QStringLiteral("ahn-na"));
+    c->setPhoneticFamilyName(QStringLiteral("smith"));
     c->setDepartmentName(QStringLiteral("Sales"));
     c->setNote(QStringLiteral("Met at the fair, line one;\nline two \"quoted\" & more"));
     CNDateComponents birthday;
@@ -65,8 +69,20 @@ KQContactHelperPtr contact(int i)
     birthday.day = 1 + i % 28;
     c->setBirthday(birthday);
     c->setPhoneNumbers({{CNLabelPhoneNumberMobile, CNPhoneNumber(QStringLiteral("+1 555 %1").arg(1000 + i))},
-                        {CNLabelHome, CNPhoneNumber(QStringLiteral("030 %1").arg(200000 + i))}});
-    c->setEmailAddresses({{CNLabelWork, QStringLiteral("user%1@example.org").arg(i)}});
+                        {CNLabelHome, CNPhoneNumber(QStringLiteral("030 %1").arg(200000 + i))},
+                        {CNLabelWork, CNPhoneNumber(QStringLiteral("+44 20 %1").arg(7000 + i))}});
+    c->setEmailAddresses({{CNLabelWork, QStringLiteral("user%1@example.org").arg(i)},
+                          {CNLabelHome, QStringLiteral("home%1@example.net").arg(i)}});
+    CNDateComponents anniversary;
+    anniversary.year = 2001;
+    anniversary.month = 6;
+    anniversary.day = 15;
+    c->setDates({{CNLabelDateAnniversary, anniversary}});
+    c->setSocialProfiles(
+        {{CNLabelHome, CNSocialProfile(QStringLiteral("https://social.example/u%1").arg(i),
+                                       QStringLiteral("u%1").arg(i), QString(), CNSocialProfileServiceTwitter)}});
+    c->setInstantMessageAddresses(
+        {{CNLabelHome, CNInstantMessageAddress(QStringLiteral("im%1").arg(i), CNInstantMessageServiceSkype)}});
     c->setUrlAddresses({{CNLabelURLAddressHomePage, QStringLiteral("https://example.org/%1").arg(i)}});
     CNPostalAddress address;
     address.street = QStringLiteral("%1 Main Street").arg(i);
@@ -82,6 +98,13 @@ KQContactHelperPtr contact(int i)
 
 int main(int argc, char** argv)
 {
+    // A private home: the contacts' tags are looked up through the contact manager, which must
+    // not open the user's own store.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
     const long base = kilobytes("VmRSS:");
