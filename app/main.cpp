@@ -2,6 +2,7 @@
 #include "app/AppLogHelper.h"
 #include "app/KQSingleInstance.h"
 #include "platform/KQDispatch.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -49,7 +50,12 @@ void quitOnTerminationSignals(QApplication& app)
         while (::read(s_signalPipe[0], &byte, 1) > 0) {
         }
         qCDebug(kqAppLog, "quit requested by a signal");
-        QApplication::quit();
+        // quit() asks the windows to close, which an open alert refuses: with one open, every
+        // event loop is ended at once instead.
+        if (QApplication::activeModalWidget() != nullptr)
+            QCoreApplication::exit(0);
+        else
+            QApplication::quit();
     });
 }
 
@@ -84,6 +90,8 @@ int main(int argc, char** argv)
             // Let running loads finish and join their threads while the application still exists,
             // so that no worker outlives main.
             KQDispatch::shutdown();
+            // Written back and released, so that the next start finds the store in order.
+            KQContactStoreHelper::closeSharedStore();
         }
     }
 

@@ -96,6 +96,8 @@ int kqCliBackup(KQCliContext& context, const QStringList& arguments)
     const qint64 result = runToEnd(context, QStringLiteral("Backing up"), [&](KQBackupProcessHandler handler) {
         account->backupToPath(folder, std::move(handler));
     });
+    if (result != KQBackupMessage::Finished && account->hasLoadError())
+        throw KQCliFailure{account->loadErrorMessage()};
     if (result != KQBackupMessage::Finished)
         throw KQCliFailure{
             QStringLiteral("the backup of \"%1\" failed (see the lines above)").arg(account->groupName())};
@@ -201,6 +203,8 @@ int kqCliRestore(KQCliContext& context, const QStringList& arguments)
         context.err(QStringLiteral("restore cancelled; nothing was changed\n"));
         return 1;
     }
+    if (result != KQBackupMessage::Finished && account->hasLoadError())
+        throw KQCliFailure{account->loadErrorMessage() + QStringLiteral(" The restore changed nothing.")};
     if (result != KQBackupMessage::Finished)
         throw KQCliFailure{QStringLiteral("the restore of \"%1\" failed; nothing was changed (see the lines above)")
                                .arg(account->groupName())};

@@ -117,6 +117,8 @@ void KQCliContext::loadAccounts()
                                    .arg(CNContactStore::defaultDatabasePath(), error.description())};
     }
     manager->storeHelper()->loadContainerHelpers();
+    if (const QString failure = manager->storeHelper()->loadErrorMessage(); !failure.isEmpty())
+        throw KQCliFailure{failure};
     m_accountsLoaded = true;
 }
 
@@ -146,6 +148,9 @@ KQContactHelperList KQCliContext::loadAllContacts(KQGroupTreeNode& node)
     // One store fetch for the whole node rather than one per record.
     CNError error;
     node.syncLoadAllKeysOfContacts(&error);
+    // Nothing is worked on from a partial list.
+    if (KQContainerHelper* account = node.containerHelper(); account != nullptr && account->hasLoadError())
+        throw KQCliFailure{account->loadErrorMessage()};
     if (error.isError())
         throw KQCliFailure{
             QStringLiteral("cannot read the contacts of \"%1\": %2").arg(node.groupName(), error.localizedDescription)};

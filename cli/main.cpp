@@ -3,6 +3,7 @@
 #include "cli/KQCliCommands.h"
 #include "cli/KQCliContext.h"
 #include "platform/KQDispatch.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -97,6 +98,8 @@ int main(int argc, char** argv)
     delete worker;
     // No pool thread may outlive main.
     KQDispatch::shutdown();
+    // Written back and released, so that the next start finds the store in order.
+    KQContactStoreHelper::closeSharedStore();
     std::fflush(stdout);
     return status;
 }

@@ -5,6 +5,7 @@
 #include "exchange/KQImportExportMgrReporter.h"
 #include "platform/KQDispatch.h"
 #include "platform/KQLog.h"
+#include "store/KQContainerHelper.h"
 #include "store/KQPreferences.h"
 
 #include <QFileInfo>
@@ -222,6 +223,15 @@ bool KQImportExportMgr::runExport(const KQContactHelperList& contacts, const QSt
                                   const KQContactFormat& format, const std::optional<QStringList>& chosenKeys)
 {
     beginJob(false);
+    // A partial list must not pass for the whole account.
+    QString failure;
+    KQDispatch::mainSync([&] { failure = KQContainerHelper::loadErrorForContacts(contacts); });
+    if (!failure.isEmpty()) {
+        KQLog(QStringLiteral("error: export to %1 refused: %2").arg(path, failure));
+        addError(failure);
+        endJob();
+        return false;
+    }
     KQLog(QStringLiteral("info: export %1 contacts to %2 as %3").arg(contacts.size()).arg(path, format.name()));
     bool written = false;
     if (format.type() == KQContactFormat::VCard) {

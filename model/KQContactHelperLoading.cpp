@@ -8,7 +8,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QLoggingCategory>
 #include <condition_variable>
+
+Q_LOGGING_CATEGORY(kqRecordLoadLog, "kq.model.loading")
 
 KQDispatchQueuePtr KQContactHelper::loadAllKeyQueue()
 {
@@ -31,6 +34,11 @@ CNContactPtr KQContactHelper::fetchAllKeys(const QString& identifier)
             found = contact;
             *stop = true;
         });
+    if (error.isError()) {
+        qCWarning(kqRecordLoadLog).noquote()
+            << "loading the contact" << identifier << "failed:" << error.localizedDescription;
+        return nullptr;
+    }
     return found;
 }
 
@@ -161,6 +169,9 @@ int KQContactHelper::syncLoadAllKeysOfContactHelpers(const std::vector<KQContact
             if (it != waiting.constEnd() && (*it)->setPendingContact(contact))
                 fetched->push_back(*it);
         });
+    if (fetchError.isError())
+        qCWarning(kqRecordLoadLog).noquote()
+            << "loading the details of" << waiting.size() << "contacts failed:" << fetchError.localizedDescription;
     if (error != nullptr)
         *error = fetchError;
     if (fetched->empty())

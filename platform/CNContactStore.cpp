@@ -39,6 +39,11 @@ CNContactStore::~CNContactStore()
     m_backend.reset();
 }
 
+void CNContactStore::close()
+{
+    m_backend->close();
+}
+
 QString CNContactStore::defaultDatabasePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

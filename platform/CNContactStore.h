@@ -80,6 +80,11 @@ public:
     bool removeContainer(const QString& identifier, CNError* error = nullptr);
     bool setDefaultContainerIdentifier(const QString& identifier, CNError* error = nullptr);
 
+    // Closes the store at the end of the process, after every thread that used it has ended: what
+    // the database holds in its journal is written into the store file and the file is released,
+    // so that the next start knows the store was left in order. Later calls fail.
+    void close();
+
 Q_SIGNALS:
     void didChange();
 

@@ -31,6 +31,9 @@ public:
     // False when the data cannot be reached; openError() says why. The store then refuses access.
     virtual bool isOpen() const = 0;
     virtual CNError openError() const = 0;
+    // Ends the use of the data for this process: pending work is written out and every connection
+    // is released. Every later call fails as for a store that could not be opened.
+    virtual void close() = 0;
 
     virtual std::vector<CNContainer> containers(const std::optional<CNContainerPredicate>& predicate,
                                                 CNError* error) = 0;

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +35,32 @@ void setError(CNError* error, int code, const QString& text)
 {
     if (error)
         *error = CNError::make(code, text);
+}
+
+// Whether another process has the store open now. Every open connection holds a read lock on one
+// byte (128) of the store's shared-memory file; the kernel's list of locks is read rather than the
+// file locked, since closing a descriptor of that file would drop this process's own locks on it.
+bool openInAnotherProcess(const QString& path)
+{
+    struct stat shm = {};
+    if (::stat(QFile::encodeName(path + QStringLiteral("-shm")).constData(), &shm) != 0)
+        return false;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray file = QByteArray::number(static_cast<quint64>(shm.st_ino));
+    const QByteArray device = QString::asprintf(":%02x:%02x:", major(shm.st_dev), minor(shm.st_dev)).toLatin1();
+    const QByteArray self = QByteArray::number(static_cast<qint64>(::getpid()));
+    // "1: POSIX  ADVISORY  READ  5433 08:01:1234 128 128"
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 8 || fields[1] != "POSIX" || fields[4] == self || fields[6] != "128")
+            continue;
+        const QByteArray& where = fields[5];
+        if (where.endsWith(':' + file) && (':' + where).startsWith(device))
+            return true;
+    }
+    return false;
 }
 
 CNContainerType containerType(qint64 value)
@@ -71,6 +99,14 @@ class CNSQLiteContactStore::ImageReader
 {
 public:
     explicit ImageReader(QString path) : m_path(std::move(path)) {}
+
+    // Releases the connection; contacts fetched earlier may outlive the store, and a later read
+    // opens it again for them.
+    void close()
+    {
+        std::lock_guard lock(m_mutex);
+        m_db.close();
+    }
 
     QByteArray image(qint64 contactId)
     {
@@ -137,7 +173,7 @@ CNSQLiteContactStore::CNSQLiteContactStore(const QString& path, ChangeHandler on
     m_readOnly = info.exists() && ::access(QFile::encodeName(path).constData(), W_OK) != 0;
     // The write-ahead log outlives only a run that did not close the store (or one still running).
     const QFileInfo wal(path + QStringLiteral("-wal"));
-    const bool uncleanShutdown = wal.exists() && wal.size() > 0;
+    const bool uncleanShutdown = wal.exists() && wal.size() > 0 && !openInAnotherProcess(path);
 
     CNError openFailure;
     // A full disk is SQLITE_FULL; a file-size limit or a failing disk shows as a failed write.
@@ -237,11 +273,49 @@ void CNSQLiteContactStore::checkAfterUncleanShutdown()
 
 CNSQLiteContactStore::~CNSQLiteContactStore()
 {
+    close();
+}
+
+CNError CNSQLiteContactStore::openError() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_openError;
+}
+
+void CNSQLiteContactStore::close()
+{
+    {
+        std::lock_guard lock(m_errorMutex);
+        if (m_closed.exchange(true))
+            return;
+        // A store that never opened keeps the reason it did not.
+        if (!m_open.exchange(false))
+            return;
+        m_openError =
+            CNError::make(CNError::StoreFailure, QStringLiteral("The contact store %1 is closed").arg(m_path));
+    }
+    // No handler call starts after this.
     m_watcher.reset();
+    {
+        std::lock_guard lock(m_readersMutex);
+        m_idleReaders.clear();
+    }
+    m_images->close();
+    std::lock_guard lock(m_writeMutex);
+    if (!m_readOnly && m_writer.isOpen() && !m_writer.exec("PRAGMA wal_checkpoint(PASSIVE)"))
+        qCWarning(kqStoreLog).noquote() << "the contact store" << m_path
+                                        << "could not write its journal back at close:" << m_writer.errorMessage();
+    // The last connection of all processes to close also removes the write-ahead log.
+    m_writer.close();
 }
 
 std::unique_ptr<CNSQLiteConnection> CNSQLiteContactStore::takeReader(CNError* error)
 {
+    if (m_closed.load()) {
+        if (error)
+            *error = openError();
+        return nullptr;
+    }
     {
         std::lock_guard lock(m_readersMutex);
         if (!m_idleReaders.empty()) {
@@ -263,7 +337,7 @@ std::unique_ptr<CNSQLiteConnection> CNSQLiteContactStore::takeReader(CNError* er
 void CNSQLiteContactStore::returnReader(std::unique_ptr<CNSQLiteConnection> connection)
 {
     std::lock_guard lock(m_readersMutex);
-    if (m_idleReaders.size() < MaxIdleReaders)
+    if (!m_closed.load() && m_idleReaders.size() < MaxIdleReaders)
         m_idleReaders.push_back(std::move(connection));
 }
 
@@ -492,6 +566,11 @@ bool CNSQLiteContactStore::executeSaveRequest(const CNSaveRequest& request, CNEr
         return false;
     }
     std::lock_guard lock(m_writeMutex);
+    if (!m_writer.isOpen()) {
+        if (error)
+            *error = openError();
+        return false;
+    }
     CNSQLiteConnection::BusyWaitLimit wait(m_writer, CNSQLiteConnection::busyWaitLimitOnThisThread());
     const bool saved = CNSQLiteSaveTransaction(m_writer).apply(request, error);
     if (!saved && wait.gaveUp())
@@ -510,6 +589,11 @@ bool CNSQLiteContactStore::writeTransaction(CNError* error,
         return false;
     }
     std::lock_guard lock(m_writeMutex);
+    if (!m_writer.isOpen()) {
+        if (error)
+            *error = openError();
+        return false;
+    }
     CNSQLiteTransaction transaction(m_writer);
     if (!transaction.isActive())
         return CNReportError(error, transaction.beginError());

@@ -7,6 +7,7 @@
 #include "platform/CNSQLiteChangeWatcher.h"
 #include "platform/CNSQLiteConnection.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,8 +20,12 @@ public:
     ~CNSQLiteContactStore() override;
 
     QString location() const override { return m_path; }
-    bool isOpen() const override { return m_open; }
-    CNError openError() const override { return m_openError; }
+    bool isOpen() const override { return m_open.load(std::memory_order_acquire); }
+    CNError openError() const override;
+    // Stops the watcher, closes the read connections and, last, the write connection, which
+    // checkpoints the write-ahead log into the store file and removes it when no other process
+    // has the store open. Called by the destructor; later calls fail.
+    void close() override;
 
     std::vector<CNContainer> containers(const std::optional<CNContainerPredicate>& predicate, CNError* error) override;
     std::vector<CNGroup> groups(const std::optional<CNGroupPredicate>& predicate, CNError* error) override;
@@ -50,8 +55,10 @@ private:
     bool writeTransaction(CNError* error, const std::function<bool(CNSQLiteConnection& db, CNError* error)>& work);
 
     const QString m_path;
-    bool m_open = false;
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_closed{false};
     bool m_readOnly = false;
+    mutable std::mutex m_errorMutex; // guards m_openError, which close() changes
     CNError m_openError;
     QString m_damageFound;
 

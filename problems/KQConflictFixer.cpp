@@ -9,7 +9,10 @@
 #include "store/KQPreferences.h"
 #include "store/KQStorage.h"
 
+#include <QLoggingCategory>
 #include <QSet>
+
+Q_LOGGING_CATEGORY(kqFixerLog, "kq.problems.fixer")
 
 namespace {
 
@@ -175,6 +178,20 @@ void KQConflictFixer::fixConflictItems(const std::vector<KQConflictItemPtr>& ite
 {
     if (!group || items.empty())
         return;
+    // An account that could not be read completely is not changed by a fix or a merge.
+    m_refusal.clear();
+    KQContactHelperList involved;
+    for (const KQConflictItemPtr& item : items) {
+        const KQContactHelperList contacts = item->contactHelpers();
+        involved.insert(involved.end(), contacts.begin(), contacts.end());
+    }
+    if (const QString failure = KQContainerHelper::loadErrorForContacts(involved); !failure.isEmpty()) {
+        qCWarning(kqFixerLog).noquote() << "fix refused:" << failure;
+        m_refusal = failure;
+        if (m_delegate)
+            m_delegate->conflictFixerCloseProgress();
+        return;
+    }
     auto request = std::make_shared<CNSaveRequest>();
     const int first = std::max(0, group->indexOfConflictItem(items.front().get()));
     auto self = shared_from_this();
@@ -295,6 +312,17 @@ void KQConflictFixer::mergeConflitItems(const std::vector<KQConflictItemPtr>& fu
     KQContainerHelper* target = first ? first->containerHelper() : nullptr;
     if (target == nullptr)
         return;
+    m_refusal.clear();
+    KQContactHelperList involved;
+    for (const KQConflictItemPtr& item : work) {
+        const KQContactHelperList contacts = item->contactHelpers();
+        involved.insert(involved.end(), contacts.begin(), contacts.end());
+    }
+    if (const QString failure = KQContainerHelper::loadErrorForContacts(involved); !failure.isEmpty()) {
+        qCWarning(kqFixerLog).noquote() << "merge refused:" << failure;
+        m_refusal = failure;
+        return;
+    }
     auto self = shared_from_this();
     KQDispatch::globalAsync([self, work, compare, target, done] {
         const QString label = QStringLiteral("Merge...");

@@ -89,6 +89,9 @@ public:
     // for the items done so far); then re-selection, and done on the main thread.
     void fixConflictItems(const std::vector<KQConflictItemPtr>& items, const KQConflictGroupPtr& group,
                           KQConflictSolutionType type, ProcessBlock processBlock, std::function<void()> done = {});
+    // Why the last fix was refused without changing anything (an account of its contacts could not
+    // be read completely); empty when it was not.
+    QString refusal() const { return m_refusal; }
 
     // Removes later values whose text repeats an earlier one's; the first keeps its label.
     static void removeDuplicateInLabeledValueProperty(KQLabeledValueProperty* property);
@@ -114,4 +117,5 @@ private:
     KQConflictResultPtr m_result;
     KQConflictFixEnvironment m_env;
     KQConflictFixerDelegate* m_delegate = nullptr;
+    QString m_refusal;
 };

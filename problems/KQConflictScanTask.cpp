@@ -165,9 +165,19 @@ bool KQConflictScanTask::loadContacts(KQContactHelperList& working, Progress& pr
         working = m_contacts;
         return true;
     }
+    {
+        std::lock_guard lock(m_failureMutex);
+        m_failure.clear();
+    }
     for (const KQContainerHelperPtr& container : m_containers) {
         // One fetch for the whole account; the per-record loads below then find everything loaded.
         container->syncLoadAllKeysOfContacts();
+        // A partial list would make wrong duplicates and fixes: nothing is scanned.
+        if (container->hasLoadError()) {
+            std::lock_guard lock(m_failureMutex);
+            m_failure = container->loadErrorMessage();
+            return false;
+        }
         const KQContactHelperList contacts = container->contacts();
         working.insert(working.end(), contacts.begin(), contacts.end());
     }
@@ -178,6 +188,12 @@ bool KQConflictScanTask::loadContacts(KQContactHelperList& working, Progress& pr
             return false;
     }
     return true;
+}
+
+QString KQConflictScanTask::failureMessage() const
+{
+    std::lock_guard lock(m_failureMutex);
+    return m_failure;
 }
 
 bool KQConflictScanTask::findDuplicateInProperty(KQLabeledValueProperty* a, KQLabeledValueProperty* b)

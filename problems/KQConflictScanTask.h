@@ -11,6 +11,7 @@
 #include <QHash>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class KQPreferences;
 class KQConflictScanTask;
@@ -74,6 +75,9 @@ public:
     // The whole scan on the calling thread. queryCancel(progress) is asked at most every few
     // milliseconds (answering true cancels; none when cancelled). The kinds must be set.
     KQConflictResultPtr scan(const std::function<bool(double)>& queryCancel);
+    // Why the last scan gave no result though it was not cancelled (an account whose contacts
+    // could not all be read); empty otherwise.
+    QString failureMessage() const;
 
     // Some value of a's field equals (isEqualToValue) some value of b's.
     static bool findDuplicateInProperty(KQLabeledValueProperty* a, KQLabeledValueProperty* b);
@@ -95,5 +99,7 @@ private:
     bool m_fromContacts = false;
     KQConflictScanTaskDelegate* m_delegate = nullptr;
     std::optional<KQConflictScanKinds> m_kinds;
+    mutable std::mutex m_failureMutex;
+    QString m_failure;
 };
 using KQConflictScanTaskPtr = std::shared_ptr<KQConflictScanTask>;

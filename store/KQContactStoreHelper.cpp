@@ -27,15 +27,32 @@ KQContactStoreHelper::KQContactStoreHelper(std::shared_ptr<CNContactStore> store
 
 KQContactStoreHelper::~KQContactStoreHelper() = default;
 
+namespace {
+std::atomic<KQContactStoreHelper*> s_sharedHelper{nullptr};
+} // namespace
+
 KQContactStoreHelper* KQContactStoreHelper::shared()
 {
     static KQContactStoreHelper* helper = [] {
         KQContactStoreHelper* made = nullptr;
         // Timers and notifications of the helper belong to the main thread.
         KQDispatch::mainSync([&made] { made = new KQContactStoreHelper; });
+        s_sharedHelper.store(made);
         return made;
     }();
     return helper;
+}
+
+KQContactStoreHelper* KQContactStoreHelper::sharedIfMade()
+{
+    return s_sharedHelper.load();
+}
+
+void KQContactStoreHelper::closeSharedStore()
+{
+    // The helper itself stays: objects that outlive main may still point at it.
+    if (KQContactStoreHelper* helper = s_sharedHelper.load())
+        helper->contactStore()->close();
 }
 
 KQDispatchQueuePtr KQContactStoreHelper::execQueue()

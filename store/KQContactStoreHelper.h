@@ -17,6 +17,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class KQContactStoreHelper;
 class KQContainerHelper;
@@ -43,6 +44,11 @@ public:
 
     // The store interface of this process, made on first use.
     static KQContactStoreHelper* shared();
+    // Closes the shared interface's store, when one was made, at the end of the process: after
+    // the main loop and the dispatch pools have ended (KQDispatch::shutdown()).
+    static void closeSharedStore();
+    // The shared interface when it was made; never makes it.
+    static KQContactStoreHelper* sharedIfMade();
 
     CNContactStore* contactStore() const { return m_store.get(); }
     std::shared_ptr<CNContactStore> contactStoreShared() const { return m_store; }
@@ -118,15 +124,20 @@ public:
     QStringList availableContainerHelperNames() const;
     // The account of the store's default container; none when the store names none.
     KQContainerHelperPtr defaultContainerHelper() const;
+    // What the last failed reload of all accounts says to the user; empty when none failed.
+    QString loadErrorMessage() const;
     void setDelegate(KQContactStoreHelperDelegate* delegate) { m_delegate.store(delegate); }
     KQContactStoreHelperDelegate* delegate() const { return m_delegate.load(); }
 
 Q_SIGNALS:
     void allContainerHelpersInserted(const QList<int>& indexes);
     void allContainerHelpersRemoved(const QList<int>& indexes);
+    // The reload of all accounts could not read the store completely (loadErrorMessage()).
+    void loadErrorChanged();
 
 private:
     KQContainerHelperPtr createContainer(const CNContainer& container, const std::vector<CNGroup>& groups);
+    void reportReloadFailure(const CNError& error, const char* what);
 
     void contactStoreDidChanged();
     void scheduleDiscardStoreDidChangeNotifyInMainThread();
@@ -139,5 +150,7 @@ private:
     std::atomic<bool> m_updatingStore{false};
     int m_discardWindowMs = kDiscardWindowMs;
     std::vector<KQContainerHelperPtr> m_allContainerHelpers; // changed on the main thread only
+    mutable std::mutex m_loadErrorMutex;
+    QString m_loadErrorMessage;
     std::atomic<KQContactStoreHelperDelegate*> m_delegate{nullptr};
 };

@@ -8,12 +8,26 @@
 #include "store/KQListOps.h"
 
 #include <QHash>
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(kqStoreHelperLog)
 
 namespace {
 
 bool treeContains(const QString& identifier, const KQGroupTreeNodeList& nodes)
 {
     return KQContainerHelper::findGroupWithIdentifier(identifier, nodes) != nullptr;
+}
+
+CNError firstLoadError(const KQGroupTreeNodeList& nodes)
+{
+    for (const auto& node : nodes) {
+        if (const CNError error = node->loadError(); error.isError())
+            return error;
+        if (const CNError error = firstLoadError(node->subGroups()); error.isError())
+            return error;
+    }
+    return {};
 }
 
 void updateSubgroupsInGroupTreeNode(const KQGroupTreeNodePtr& node)
@@ -66,20 +80,41 @@ KQContainerHelperPtr KQContactStoreHelper::createContainer(const CNContainer& co
 
     KQContainerHelperPtr existing;
     KQDispatch::mainSync([&] { existing = containerHelperWithIdentifier(container.identifier()); });
+    KQContainerHelperPtr account = existing ? existing : std::make_shared<KQContainerHelper>(container, top);
     if (existing) {
+        existing->clearLoadError();
         existing->refetchGroupsWithNewGroups(top);
         existing->refetchContacts();
-        return existing;
     }
-    return std::make_shared<KQContainerHelper>(container, top);
+    // The subgroups were read before the groups belonged to the account.
+    if (const CNError failed = firstLoadError(top); failed.isError())
+        account->setLoadError(failed);
+    return account;
 }
 
 void KQContactStoreHelper::loadContainerHelpers()
 {
     m_updatingStore.store(true);
-    CNError error;
-    const std::vector<CNContainer> containers = m_store->containersMatchingPredicate(std::nullopt, &error);
-    const std::vector<CNGroup> groups = m_store->groupsMatchingPredicate(std::nullopt, &error);
+    CNError containersError;
+    const std::vector<CNContainer> containers = m_store->containersMatchingPredicate(std::nullopt, &containersError);
+    CNError groupsError;
+    const std::vector<CNGroup> groups = m_store->groupsMatchingPredicate(std::nullopt, &groupsError);
+    if (containersError.isError()) {
+        // Accounts already shown stay; none is taken away because the list could not be read.
+        reportReloadFailure(containersError, "accounts");
+        QPointer<KQContactStoreHelper> self(this);
+        KQDispatch::mainAsync([self] {
+            if (self)
+                self->m_updatingStore.store(false);
+        });
+        return;
+    }
+    if (groupsError.isError()) {
+        reportReloadFailure(groupsError, "groups");
+    } else {
+        std::lock_guard lock(m_loadErrorMutex);
+        m_loadErrorMessage.clear();
+    }
 
     QHash<QString, std::vector<CNGroup>> groupsByAccount;
     for (const CNGroup& group : groups) {
@@ -94,6 +129,9 @@ void KQContactStoreHelper::loadContainerHelpers()
         if (container.type() == CNContainerType::Exchange && container.identifier().contains(QLatin1String("ABGroup")))
             continue;
         helpers.push_back(createContainer(container, groupsByAccount.value(container.identifier())));
+        // Every account's group tree may lack groups.
+        if (groupsError.isError())
+            helpers.back()->setLoadError(groupsError);
     }
 
     KQDispatch::mainSync([this, &helpers] {
@@ -108,6 +146,30 @@ void KQContactStoreHelper::loadContainerHelpers()
             delegate->contactStoreHelperDidChanged(self.data());
         self->m_updatingStore.store(false);
     });
+}
+
+void KQContactStoreHelper::reportReloadFailure(const CNError& error, const char* what)
+{
+    qCWarning(kqStoreHelperLog).noquote()
+        << "reloading the" << what << "of the contact store failed:" << error.localizedDescription;
+    {
+        const QString message = KQContainerHelper::storeReadFailureMessage(error);
+        std::lock_guard lock(m_loadErrorMutex);
+        if (m_loadErrorMessage == message)
+            return;
+        m_loadErrorMessage = message;
+    }
+    QPointer<KQContactStoreHelper> self(this);
+    KQDispatch::mainAsync([self] {
+        if (self)
+            Q_EMIT self->loadErrorChanged();
+    });
+}
+
+QString KQContactStoreHelper::loadErrorMessage() const
+{
+    std::lock_guard lock(m_loadErrorMutex);
+    return m_loadErrorMessage;
 }
 
 KQContainerHelperPtr KQContactStoreHelper::containerHelperWithIdentifier(const QString& identifier) const

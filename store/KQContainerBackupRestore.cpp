@@ -11,12 +11,14 @@
 #include "store/KQStorage.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
 #include <future>
+#include <utility>
 
 namespace {
 
@@ -24,6 +26,7 @@ namespace {
 constexpr size_t kBatch = 512;
 // Records updated in one hop to the main thread (a few milliseconds).
 constexpr size_t kUpdateSlice = 64;
+constexpr qint64 kUpdateSliceMs = 8;
 
 void logRestore(const QString& line)
 {
@@ -281,6 +284,12 @@ bool KQContainerHelper::restoreFromContacts(const KQContactHelperList& contacts,
 {
     // R1
     syncLoadContactsIfNecessary();
+    // With part of the account unread, contacts that are there would be taken for missing ones.
+    if (hasLoadError()) {
+        logRestore(QStringLiteral("the account's contacts could not all be read, nothing was changed: %1")
+                       .arg(loadErrorMessage()));
+        return false;
+    }
     if (postProcessMessage(KQBackupMessage::Progress, 0.55, handler)) {
         logRestore(QStringLiteral("stopped"));
         return false;
@@ -423,13 +432,19 @@ bool KQContainerHelper::restoreAddContactsDic(const std::vector<std::pair<QStrin
     }
     KQContactHelper::syncLoadAllKeysOfContactHelpers(currents, loadPredicateForContacts());
     CNSaveRequest updateRequest;
-    for (size_t start = 0; start < updateContacts.size(); start += kUpdateSlice) {
-        const size_t end = std::min(updateContacts.size(), start + kUpdateSlice);
+    for (size_t start = 0; start < updateContacts.size();) {
+        // Each hop copies for at most a few milliseconds, however slow the machine is.
+        size_t end = start;
         KQDispatch::mainSync([&] {
-            for (size_t i = start; i < end; ++i)
-                storeUpdateContactHelper(updateContacts[i], updateRequest);
+            QElapsedTimer clock;
+            clock.start();
+            const size_t last = std::min(updateContacts.size(), start + kUpdateSlice);
+            do {
+                storeUpdateContactHelper(updateContacts[end], updateRequest);
+                ++end;
+            } while (end < last && clock.elapsed() < kUpdateSliceMs);
         });
-        for (size_t i = start; i < end; ++i) {
+        for (size_t i = std::exchange(start, end); i < end; ++i) {
             if (!step())
                 return false;
         }
@@ -471,7 +486,9 @@ void KQContainerHelper::storeUpdateContactHelper(const KQContactHelperPtr& resto
     if (!current)
         return;
     current->copyFromContact(*restored->effectiveContact());
-    if (const CNMutableContactPtr edited = current->mutableContact())
+    const CNMutableContactPtr edited = current->mutableContact();
+    // A contact that reads the same as its backed-up copy is not written again.
+    if (edited && !(current->contact() && *edited == *current->contact()))
         request.updateContact(*edited);
 }
 

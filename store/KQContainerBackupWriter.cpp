@@ -184,6 +184,14 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
 {
     KQContactBackupInfo::registerArchiveClass();
     syncLoadContactsIfNecessary();
+    const auto refused = [&]() -> KQContainerBackupPtr {
+        KQLog(QStringLiteral("error:backup of \"%1\" refused: %2").arg(groupName(), loadErrorMessage()));
+        postProcessMessage(KQBackupMessage::Failed, 0, handler);
+        return nullptr;
+    };
+    // A backup of part of the account would later restore as the whole of it.
+    if (hasLoadError())
+        return refused();
     const KQContainerBackupPtr backup = createBackupFileHandlerAtPath(folder);
     if (!backup) {
         postProcessMessage(KQBackupMessage::Failed, 0, handler);
@@ -214,6 +222,10 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
     // The account's records in list order; each half of a batch is archived on its own core, and the
     // archives are written in order.
     loadAllKeys(*this);
+    if (hasLoadError()) {
+        file.discard();
+        return refused();
+    }
     const KQContactHelperList records = currentContactHelpers();
     const size_t count = records.size();
     std::vector<KQContactBackupInfo> index;

@@ -3,7 +3,10 @@
 #include "store/KQContactStoreHelper.h"
 #include "store/KQGroupHelper.h"
 
+#include <QLoggingCategory>
 #include <QSet>
+
+Q_LOGGING_CATEGORY(kqStoreHelperLog, "kq.store.accounts")
 
 KQContainerHelper::KQContainerHelper(const CNContainer& container) : KQGroupTreeNode(false), m_container(container)
 {
@@ -19,6 +22,87 @@ KQContainerHelper::KQContainerHelper(const CNContainer& container, const KQGroup
         if (self)
             self->setSubGroups(groups);
     });
+}
+
+void KQContainerHelper::setLoadError(const CNError& error)
+{
+    bool first = false;
+    {
+        std::lock_guard lock(m_loadErrorMutex);
+        first = !m_accountLoadError.isError();
+        if (first)
+            m_accountLoadError = error;
+    }
+    if (!first)
+        return;
+    qCWarning(kqStoreHelperLog).noquote()
+        << "the account" << groupName() << "(" << identifier() << ") is shown incomplete:" << loadErrorMessage();
+    QPointer<KQContainerHelper> self(this);
+    KQDispatch::mainAsync([self] {
+        if (self)
+            Q_EMIT self->loadErrorChanged();
+    });
+}
+
+void KQContainerHelper::clearLoadError()
+{
+    {
+        std::lock_guard lock(m_loadErrorMutex);
+        if (!m_accountLoadError.isError())
+            return;
+        m_accountLoadError = CNError();
+    }
+    clearNodeLoadError();
+    QPointer<KQContainerHelper> self(this);
+    KQDispatch::mainAsync([self] {
+        if (self)
+            Q_EMIT self->loadErrorChanged();
+    });
+}
+
+bool KQContainerHelper::hasLoadError() const
+{
+    std::lock_guard lock(m_loadErrorMutex);
+    return m_accountLoadError.isError();
+}
+
+CNError KQContainerHelper::accountLoadError() const
+{
+    std::lock_guard lock(m_loadErrorMutex);
+    return m_accountLoadError;
+}
+
+QString KQContainerHelper::loadErrorMessage() const
+{
+    const CNError error = accountLoadError();
+    return error.isError() ? storeReadFailureMessage(error) : QString();
+}
+
+QString KQContainerHelper::storeReadFailureMessage(const CNError& error)
+{
+    const QString path = KQContactStoreHelper::shared()->contactStore()->databasePath();
+    return QStringLiteral("The contact store \u201c%1\u201d could not be read completely (%2), so contacts or groups "
+                          "may be missing from the list. Nothing is scanned, merged, backed up or exported until "
+                          "it is repaired: quit Peoplekeeper, move the file aside (keep it) and restore your latest "
+                          "backup into the new store that the next start creates.")
+        .arg(path, error.localizedDescription);
+}
+
+QString KQContainerHelper::loadErrorForContacts(const KQContactHelperList& contacts)
+{
+    KQContactStoreHelper* store = KQContactStoreHelper::sharedIfMade();
+    if (store == nullptr)
+        return {};
+    std::vector<KQContainerHelperPtr> failed;
+    for (const KQContainerHelperPtr& account : store->allContainerHelpers())
+        if (account->hasLoadError())
+            failed.push_back(account);
+    for (const KQContainerHelperPtr& account : failed) {
+        for (const KQContactHelperPtr& contact : contacts)
+            if (contact && account->contactExist(contact.get()))
+                return account->loadErrorMessage();
+    }
+    return {};
 }
 
 KQContainerHelper::Kind KQContainerHelper::kind() const

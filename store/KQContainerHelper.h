@@ -14,6 +14,8 @@
 class KQContainerHelper : public KQGroupTreeNode
 {
     Q_OBJECT
+    // Empty while every fetch for the account succeeded; otherwise what the user is told.
+    Q_PROPERTY(QString loadErrorMessage READ loadErrorMessage NOTIFY loadErrorChanged)
 public:
     explicit KQContainerHelper(const CNContainer& container);
     // With groups: they are installed on the main thread and count as loaded.
@@ -26,6 +28,23 @@ public:
     QString image() const override;
     QString bigImage() const;
     QString miniIcon() const;
+
+    // --- the error state: a fetch for the account or one of its groups failed, so its lists may
+    // be partial (a damaged store). Nothing is scanned, merged, backed up, restored or exported
+    // from it. Set from any thread; the signal comes on the main thread.
+    void setLoadError(const CNError& error);
+    // A reload of all accounts reads the account afresh: it leaves the error state until a fetch
+    // fails again.
+    void clearLoadError();
+    bool hasLoadError() const;
+    CNError accountLoadError() const;
+    // Names the store file, says what failed and what to do.
+    QString loadErrorMessage() const;
+    // The message for a store error, naming the store file; shared by the accounts and the reload.
+    static QString storeReadFailureMessage(const CNError& error);
+    // The error message of the first account in its error state that holds one of contacts; empty
+    // when there is none. Main thread.
+    static QString loadErrorForContacts(const KQContactHelperList& contacts);
 
     // A new record for contact, filed under its identifier (replacing an earlier one); none for a
     // contact without identifier.
@@ -123,6 +142,9 @@ public:
     static void storeAddContactHelper(const KQContactHelperPtr& contact, const KQGroupTreeNodePtr& group,
                                       CNSaveRequest& request);
 
+Q_SIGNALS:
+    void loadErrorChanged();
+
 protected:
     static bool storeGroupHasMember(const KQGroupTreeNode& group, const QString& contactIdentifier);
     void didInsertContacts(const KQContactHelperList& contacts) override;
@@ -139,6 +161,8 @@ private:
     Kind kind() const;
 
     CNContainer m_container;
+    mutable std::mutex m_loadErrorMutex;
+    CNError m_accountLoadError;
     mutable std::mutex m_recordsMutex;
     QHash<QString, KQContactHelperPtr> m_allContactHelpers;
     std::vector<KQRestoreRecyleObject> m_restoreObjects;

@@ -198,7 +198,14 @@ int KQGroupTreeNode::syncLoadAllKeysOfContacts(CNError* error)
 {
     Q_ASSERT(!KQDispatch::isMainThread());
     syncLoadContactsIfNecessary();
-    return KQContactHelper::syncLoadAllKeysOfContactHelpers(contacts(), loadPredicateForContacts(), error);
+    CNError fetchError;
+    const int installed =
+        KQContactHelper::syncLoadAllKeysOfContactHelpers(contacts(), loadPredicateForContacts(), &fetchError);
+    if (fetchError.isError())
+        reportLoadFailure(fetchError, "contact details");
+    if (error != nullptr)
+        *error = fetchError.isError() ? fetchError : loadError();
+    return installed;
 }
 
 void KQGroupTreeNode::loadAllKeysOfContactsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler)
@@ -266,12 +273,16 @@ KQContactHelperList KQGroupTreeNode::executeloadContacts()
     request.setUnifyResults(false);
     const QString node = identifier();
     qCDebug(kqNodeLog, "fetching contacts of node %s", qUtf8Printable(node));
+    CNError error;
     KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-        request, nullptr, [&list, account](const CNContactPtr& contact, bool*) {
+        request, &error, [&list, account](const CNContactPtr& contact, bool*) {
             if (auto record = account->makeContactHelperIfNecessaryWithContact(contact, false))
                 list.push_back(std::move(record));
         });
     qCDebug(kqNodeLog, "fetched %zu contacts of node %s", list.size(), qUtf8Printable(node));
+    // What was read is still shown; the account says that it is not all.
+    if (error.isError())
+        reportLoadFailure(error, "contacts");
     return list;
 }
 
@@ -287,7 +298,33 @@ KQGroupTreeNodeList KQGroupTreeNode::executeLoadSubGroups()
     for (const CNGroup& group : store->contactStore()->groupsMatchingPredicate(*predicate, &error))
         list.push_back(std::make_shared<KQGroupHelper>(group));
     store->endDiscardStoreDidChangedNotify();
+    if (error.isError())
+        reportLoadFailure(error, "subgroups");
     return list;
+}
+
+void KQGroupTreeNode::reportLoadFailure(const CNError& error, const char* what)
+{
+    qCWarning(kqNodeLog).noquote() << "loading the" << what << "of" << groupName() << "(" << identifier()
+                                   << ") failed:" << error.localizedDescription;
+    {
+        std::lock_guard lock(m_mutex);
+        m_loadError = error;
+    }
+    if (KQContainerHelper* account = containerHelper())
+        account->setLoadError(error);
+}
+
+void KQGroupTreeNode::clearNodeLoadError()
+{
+    std::lock_guard lock(m_mutex);
+    m_loadError = CNError();
+}
+
+CNError KQGroupTreeNode::loadError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_loadError;
 }
 
 void KQGroupTreeNode::refetchContacts()

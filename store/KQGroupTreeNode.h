@@ -67,6 +67,12 @@ public:
     // The same on the background queue; handler(node, success) runs on the main thread.
     void loadAllKeysOfContactsWithCompleteHandler(std::function<void(KQGroupTreeNode*, bool)> handler);
     KQGroupTreeNodeList executeLoadSubGroups();
+    // A fetch for this node failed: the lists may be partial. Logs at warning level, keeps the
+    // error on the node and puts the node's account into its error state. Any thread.
+    void reportLoadFailure(const CNError& error, const char* what);
+    // The last failed fetch of this node; no error when every fetch succeeded.
+    CNError loadError() const;
+    void clearNodeLoadError();
     virtual std::optional<CNContactPredicate> loadPredicateForContacts() const { return std::nullopt; }
     virtual std::optional<CNGroupPredicate> loadPredicateForSubGroups() const { return std::nullopt; }
     void refetchContacts();
@@ -163,6 +169,7 @@ private:
     std::atomic<bool> m_subGroupsLoaded{false};
     bool m_selected = false;
     bool m_editable = false;
+    CNError m_loadError; // guarded by m_mutex
     KQDispatchQueuePtr m_loadQueue;
     std::once_flag m_loadQueueOnce;
 };

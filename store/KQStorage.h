@@ -84,6 +84,9 @@ public:
     // Deletes the backup's file (errors ignored) and every equal entry of the account's list; an
     // emptied list loses its account. Nothing is saved when the account has no list.
     bool removeBackup(const KQContainerBackupPtr& backup, const QString& identifier);
+    // Reads the catalogue and saves what change (returning whether it changed anything) makes of
+    // it, under the file's lock and onto the file's present content.
+    bool changeBackupCatalogue(const std::function<bool(KQBackupCatalogue&)>& change);
 
     // The whole-file write behind every save (also for the backup catalogue). The data goes into
     // a temporary file beside path, which is flushed, synced and checked for its full size before

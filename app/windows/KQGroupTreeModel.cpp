@@ -92,7 +92,16 @@ QVariant KQGroupTreeModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return node->displayGroupName();
     case Qt::DecorationRole:
+        if (const auto* account = qobject_cast<const KQContainerHelper*>(node.get());
+            account != nullptr && account->hasLoadError())
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return iconForImageName(node->image());
+    case Qt::ToolTipRole:
+    case Qt::StatusTipRole:
+        // An account that could not be read completely says so where it is listed.
+        if (const auto* account = qobject_cast<const KQContainerHelper*>(node.get()))
+            return account->loadErrorMessage().isEmpty() ? QVariant() : QVariant(account->loadErrorMessage());
+        return {};
     case NodeRole:
         return QVariant::fromValue(node.get());
     case GroupNameRole:
@@ -201,6 +210,8 @@ void KQGroupTreeModel::bindNode(Item* item, const KQGroupTreeNodePtr& node)
             markDirty(live->parent->id);
     }));
     item->connections.push_back(connect(raw, &KQGroupTreeNode::selectedChanged, this, refreshRow));
+    if (auto* account = qobject_cast<KQContainerHelper*>(raw))
+        item->connections.push_back(connect(account, &KQContainerHelper::loadErrorChanged, this, refreshRow));
 }
 
 void KQGroupTreeModel::forgetItem(Item* item)
