@@ -2,6 +2,7 @@
 #include "exchange/KQImportExportMgrReporter.h"
 #include "platform/KQDispatch.h"
 #include "platform/KQLog.h"
+#include "store/KQContainerHelper.h"
 
 QStringList KQImportExportMgr::printKeys(const KQContactHelperList& contacts, bool isDefaultFields)
 {
@@ -22,6 +23,15 @@ void KQImportExportMgr::runPrint(const KQContactHelperList& contacts, bool isDef
                                  const KQPrintPresenter& presenter, const std::optional<QStringList>& keys)
 {
     beginJob(false);
+    // A partial list must not print as the whole account, as for exports.
+    QString failure;
+    KQDispatch::mainSync([&] { failure = KQContainerHelper::loadErrorForContacts(contacts); });
+    if (!failure.isEmpty()) {
+        KQLog(QStringLiteral("error: print refused: %1").arg(failure));
+        addError(failure);
+        endJob();
+        return;
+    }
     KQLog(QStringLiteral("info: print %1 contacts").arg(contacts.size()));
     for (const KQContactHelperPtr& contact : contacts)
         contact->syncLoadAllKeysIfNecessary();
