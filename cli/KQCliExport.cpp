@@ -201,6 +201,8 @@ int kqCliExport(KQCliContext& context, const QStringList& arguments)
             contacts, false,
             [&](const QString& text) { written = KQContactPrintRenderer::printToPdf(text, out, &error); }, keys);
         context.finishProgress();
+        if (!written && error.isEmpty() && !exporter.lastJobErrors().isEmpty())
+            error = exporter.lastJobErrors().join(QLatin1Char('\n'));
         if (!written)
             throw KQCliFailure{error.isEmpty() ? QStringLiteral("nothing was written to %1").arg(out) : error};
         context.out(QStringLiteral("printed %1 contacts to %2\n").arg(QString::number(contacts.size()), out));
