@@ -26,7 +26,7 @@ int kqCliRestore(KQCliContext& context, const QStringList& arguments);
 inline constexpr KQCliCommand kKQCliCommands[] = {
     {"scan", "scan [--account NAME] [--kinds default|all|NAME,NAME...] [--mask N] [--json] [FILE.vcf...]", &kqCliScan},
     {"import", "import FILE... [--account NAME [--group NAME]] [--map auto|FILE.json]", &kqCliImport},
-    {"export", "export --format vcard|csv|csv-outlook|txt [--account NAME] [--group NAME] [--tag NAME] [--fields KEY,KEY...] [--split-name] OUT", &kqCliExport},
+    {"export", "export --format vcard|csv|csv-outlook|txt|xlsx|docx|pages|numbers|html|pdf [--account NAME] [--group NAME] [--tag NAME] [--fields KEY,KEY...] [--split-name] OUT", &kqCliExport},
     {"backup", "backup [--account NAME] [--folder DIR]", &kqCliBackup},
     {"backups", "backups", &kqCliBackups},
     {"restore", "restore [--yes] [--account NAME] BACKUP", &kqCliRestore},

@@ -1,8 +1,9 @@
 // peoplekeeper-cli export: writes the contacts of the store (or of one account, group or tag) as
-// vCard, CSV, CSV with Outlook's column names, or plain text. The output file is written whole or
-// not at all.
+// vCard, CSV, CSV with Outlook's column names, plain text, XLSX, DOCX, Pages, Numbers, HTML, or as
+// the printed pages in a PDF file. The output file is written whole or not at all.
 #include "cli/KQCliCommands.h"
 #include "cli/KQCliContext.h"
+#include "exchange/KQContactPrintRenderer.h"
 #include "exchange/KQImportExportMgr.h"
 #include "store/KQContactManager.h"
 #include "store/KQExportField.h"
@@ -17,6 +18,10 @@
 
 namespace {
 
+// The printed pages are no export format of their own: they go through the print job.
+constexpr qint32 kPrintedPages = -1;
+const QString kFormatNames = QStringLiteral("vcard, csv, csv-outlook, txt, xlsx, docx, pages, numbers, html, pdf");
+
 qint32 formatType(const QString& name)
 {
     if (name == QLatin1String("vcard"))
@@ -27,7 +32,19 @@ qint32 formatType(const QString& name)
         return KQContactFormat::CSVOutlook;
     if (name == QLatin1String("txt"))
         return KQContactFormat::TXT;
-    throw KQCliFailure{QStringLiteral("unknown format \"%1\" (formats: vcard, csv, csv-outlook, txt)").arg(name), 2};
+    if (name == QLatin1String("xlsx"))
+        return KQContactFormat::Excel;
+    if (name == QLatin1String("docx"))
+        return KQContactFormat::Docx;
+    if (name == QLatin1String("pages"))
+        return KQContactFormat::Pages;
+    if (name == QLatin1String("numbers"))
+        return KQContactFormat::Numbers;
+    if (name == QLatin1String("html"))
+        return KQContactFormat::HTML;
+    if (name == QLatin1String("pdf"))
+        return kPrintedPages;
+    throw KQCliFailure{QStringLiteral("unknown format \"%1\" (formats: %2)").arg(name, kFormatNames), 2};
 }
 
 // A field given by key ("givenName"), by field name ("First name") or as "Name", "Phonetic Name",
@@ -87,8 +104,10 @@ int kqCliExport(KQCliContext& context, const QStringList& arguments)
                               {QStringLiteral("split-name")});
     const auto formatName = args.value(QStringLiteral("format"));
     if (!formatName)
-        throw KQCliFailure{QStringLiteral("--format is required (vcard, csv, csv-outlook, txt)"), 2};
-    KQContactFormat format(formatType(*formatName));
+        throw KQCliFailure{QStringLiteral("--format is required (%1)").arg(kFormatNames), 2};
+    const qint32 type = formatType(*formatName);
+    const bool printedPages = type == kPrintedPages;
+    KQContactFormat format(printedPages ? KQContactFormat::TXT : type);
     if (args.positional().size() != 1)
         throw KQCliFailure{QStringLiteral("give exactly one output file"), 2};
     const QString out = QFileInfo(args.positional().first()).absoluteFilePath();
@@ -108,6 +127,8 @@ int kqCliExport(KQCliContext& context, const QStringList& arguments)
             if (chosen.isEmpty())
                 throw KQCliFailure{QStringLiteral("--fields names no field"), 2};
             keys = chosen;
+        } else if (printedPages) {
+            // The print command's own choice: the fields the contacts have.
         } else {
             QStringList preferred;
             QMetaObject::invokeMethod(
@@ -116,9 +137,10 @@ int kqCliExport(KQCliContext& context, const QStringList& arguments)
                 Qt::BlockingQueuedConnection);
             keys = preferred;
         }
-        if (args.flag(QStringLiteral("split-name")) || format.type() == KQContactFormat::CSVOutlook)
+        if (keys && (args.flag(QStringLiteral("split-name")) || format.type() == KQContactFormat::CSVOutlook))
             keys = expandNames(*keys);
-        keys->removeAll(CNContactThumbnailImageDataKey);
+        if (keys)
+            keys->removeAll(CNContactThumbnailImageDataKey);
     }
 
     // The contacts: one account (or every account), narrowed to a group and to a tag.
@@ -172,7 +194,21 @@ int kqCliExport(KQCliContext& context, const QStringList& arguments)
     auto progress = std::make_shared<Progress>(context);
     KQImportExportMgr exporter;
     exporter.setDelegate(progress);
-    const bool written = exporter.runExport(contacts, out, format, keys);
+    bool written = false;
+    if (printedPages) {
+        QString error;
+        exporter.runPrint(
+            contacts, false,
+            [&](const QString& text) { written = KQContactPrintRenderer::printToPdf(text, out, &error); }, keys);
+        context.finishProgress();
+        if (!written && error.isEmpty() && !exporter.lastJobErrors().isEmpty())
+            error = exporter.lastJobErrors().join(QLatin1Char('\n'));
+        if (!written)
+            throw KQCliFailure{error.isEmpty() ? QStringLiteral("nothing was written to %1").arg(out) : error};
+        context.out(QStringLiteral("printed %1 contacts to %2\n").arg(QString::number(contacts.size()), out));
+        return 0;
+    }
+    written = exporter.runExport(contacts, out, format, keys);
     context.finishProgress();
     if (!written) {
         const QStringList errors = exporter.lastJobErrors();

@@ -6,9 +6,11 @@
 #include "store/KQContactStoreHelper.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QThread>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -20,6 +22,16 @@ void printUsage(const KQCliContext& context)
     context.err(text);
 }
 
+// Printed pages are laid out with fonts, which need a GUI application object.
+bool wantsPrintedPages(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--format=pdf") == 0 ||
+            (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "pdf") == 0))
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -29,7 +41,16 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(KQ_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Peoplekeeper"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("peoplekeeper.org"));
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (wantsPrintedPages(argc, argv)) {
+        // No display is needed: the offscreen platform serves fonts and painting.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
 
     KQCliContext context;
     QStringList arguments = QCoreApplication::arguments().mid(1);

@@ -1,7 +1,12 @@
 #include "exchange/KQContactSerialization.h"
 
 #include "exchange/KQContactCSVSerialization.h"
+#include "exchange/KQContactDocxSerialization.h"
+#include "exchange/KQContactExcelSerialization.h"
 #include "exchange/KQContactFormat.h"
+#include "exchange/KQContactHtmlSerialization.h"
+#include "exchange/KQContactNumbersSerialization.h"
+#include "exchange/KQContactPagesSerialization.h"
 #include "platform/KQLog.h"
 #include "store/KQTag.h"
 
@@ -59,6 +64,16 @@ std::unique_ptr<KQContactSerialization> KQContactSerialization::contactSerializa
     std::unique_ptr<KQContactSerialization> serialization;
     if (formatType == KQContactFormat::CSV || formatType == KQContactFormat::CSVOutlook)
         serialization = std::make_unique<KQContactCSVSerialization>();
+    else if (formatType == KQContactFormat::Docx)
+        serialization = std::make_unique<KQContactDocxSerialization>();
+    else if (formatType == KQContactFormat::Excel)
+        serialization = std::make_unique<KQContactExcelSerialization>();
+    else if (formatType == KQContactFormat::Numbers)
+        serialization = std::make_unique<KQContactNumbersSerialization>();
+    else if (formatType == KQContactFormat::Pages)
+        serialization = std::make_unique<KQContactPagesSerialization>();
+    else if (formatType == KQContactFormat::HTML)
+        serialization = std::make_unique<KQContactHtmlSerialization>();
     else
         serialization = std::make_unique<KQContactSerialization>();
     serialization->m_formatType = formatType;

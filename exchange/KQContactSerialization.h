@@ -29,8 +29,9 @@ public:
     KQContactSerialization(const KQContactSerialization&) = delete;
     KQContactSerialization& operator=(const KQContactSerialization&) = delete;
 
-    // The writer of the format type (CSV and CSV(Outlook) the CSV writer, any other type this
-    // class), with the columns of contacts under keys already computed.
+    // The writer of the format type (CSV and CSV(Outlook) the CSV writer, DOCX, XLSX, Numbers, Pages
+    // and HTML their writers, any other type this class), with the columns of contacts under keys
+    // already computed.
     static std::unique_ptr<KQContactSerialization>
     contactSerializationWithFormat(qint32 formatType, const std::vector<KQContactHelperPtr>& contacts,
                                    const QStringList& keys);

