@@ -106,6 +106,11 @@ KQMainWindowMenus::KQMainWindowMenus(KQMainWindow* window) : QObject(window), m_
     m_contactMenu->addSeparator();
     m_contactMenu->addAction(toolbar->scanAction());
     connect(m_contactMenu, &QMenu::aboutToShow, this, &KQMainWindowMenus::updateContactMenu);
+    // Shortcuts and triggers work while the menus are closed, so the items follow the selection.
+    connect(contacts, &KQContactsViewController::selectionChanged, this, [this] {
+        updateEditMenu();
+        updateContactEnabling();
+    });
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     add(view, QStringLiteral("Sort Ascending"), QStringLiteral("sortAscendingMenuAction"),
@@ -170,7 +175,7 @@ void KQMainWindowMenus::updateEditMenu()
     }
 }
 
-void KQMainWindowMenus::updateContactMenu()
+void KQMainWindowMenus::updateContactEnabling()
 {
     KQContactsViewController* contacts = m_window->contactsViewController();
     const KQContactHelperList selected = contacts->selectedContactHelpers();
@@ -180,6 +185,14 @@ void KQMainWindowMenus::updateContactMenu()
         email = email || contact->enableEmail();
     action(QStringLiteral("sendEmailMenuAction"))->setEnabled(email);
     action(QStringLiteral("putBackMenuAction"))->setEnabled(KQDropRules::isTrash(node.get()) && !selected.empty());
+}
+
+void KQMainWindowMenus::updateContactMenu()
+{
+    updateContactEnabling();
+    KQContactsViewController* contacts = m_window->contactsViewController();
+    const KQContactHelperList selected = contacts->selectedContactHelpers();
+    const KQGroupTreeNodePtr node = contacts->currentGroupTreeNode();
 
     m_moveTo->clear();
     m_moveTo->setEnabled(!selected.empty());

@@ -29,6 +29,7 @@ private:
     QAction* add(QMenu* menu, const QString& title, const QString& name, std::function<void()> run,
                  const QKeySequence& shortcut = {});
     void updateContactMenu();
+    void updateContactEnabling();
     void updateEditMenu();
 
     KQMainWindow* m_window;

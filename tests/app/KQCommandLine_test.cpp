@@ -23,6 +23,11 @@ class CommandLine : public ::testing::TestWithParam<LineCase>
 {
 };
 
+std::string lineName(const ::testing::TestParamInfo<LineCase>& param)
+{
+    return param.param.name;
+}
+
 } // namespace
 
 TEST_P(CommandLine, ParsesIntoTheActionAndTheAbsoluteFiles)
@@ -31,10 +36,12 @@ TEST_P(CommandLine, ParsesIntoTheActionAndTheAbsoluteFiles)
     arguments += GetParam().arguments;
     const KQCommandLine line = KQCommandLine::parse(arguments, QStringLiteral("/home/u/docs"));
     EXPECT_EQ(static_cast<int>(line.action), static_cast<int>(GetParam().action));
-    if (line.action == KQCommandLine::Action::Run)
+    if (line.action == KQCommandLine::Action::Run) {
         EXPECT_EQ(line.files, GetParam().files);
-    if (line.action == KQCommandLine::Action::Error)
+    }
+    if (line.action == KQCommandLine::Action::Error) {
         EXPECT_FALSE(line.errorText.isEmpty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                                KQCommandLine::Action::Run,
                                {QStringLiteral("/home/u/docs/a.vcf")}},
                       LineCase{"UnknownOption", {QStringLiteral("--frobnicate")}, KQCommandLine::Action::Error, {}}),
-    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+    lineName);
 
 TEST(Application, HelpAndVersionPrintAndEndWithoutOpeningAWindow)
 {

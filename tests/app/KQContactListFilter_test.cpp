@@ -57,6 +57,11 @@ class SearchFields : public ::testing::TestWithParam<SearchCase>
 {
 };
 
+std::string searchName(const ::testing::TestParamInfo<SearchCase>& param)
+{
+    return param.param.name;
+}
+
 } // namespace
 
 TEST_P(SearchFields, FindsTheContactByEachSearchedField)
@@ -75,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SearchCase{"PhoneNumberByItsDigits", "2079460018", true},
                       SearchCase{"EmailAddress", "example.org", true}, SearchCase{"NoteIgnoringCase", "royal", true},
                       SearchCase{"NobodyElse", "Babbage", false}, SearchCase{"EmptyTextFindsEveryone", "", true}),
-    [](const ::testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });
+    searchName);
 
 TEST(ContactListFilter, NoteIsLeftOutWhereThePopupSearches)
 {

@@ -4,6 +4,7 @@
 #include "app/windows/KQFieldMapWindow.h"
 #include "exchange/KQFieldMapWndCtrl.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QTableWidget>

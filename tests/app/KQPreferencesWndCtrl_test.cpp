@@ -77,7 +77,8 @@ TEST_F(PreferencesWindowTest, SelectAllSetsEveryCheckMarkOfItsListAndTheyPersist
         EXPECT_FALSE(meta->validate()) << meta->name().toStdString();
     all->click();
     EXPECT_TRUE(all->isChecked());
-    for (const auto& meta : KQPreferences::makeForTesting()->availableConflicts())
+    const auto rereadAgain = KQPreferences::makeForTesting();
+    for (const auto& meta : rereadAgain->availableConflicts())
         EXPECT_TRUE(meta->validate()) << meta->name().toStdString();
 }
 
