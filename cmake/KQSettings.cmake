@@ -24,7 +24,9 @@ endif()
 # kq_add_test(NAME name SOURCES ... LIBS ... [GUI] [LABEL layer] [SLOW filter])
 # One test executable, registered with ctest test by test. GUI tests run on the offscreen platform.
 # Every test carries the label of its layer (LABEL, by default the name without "_tests"); the
-# tests matching SLOW (a GoogleTest filter: patterns separated by ':') also carry the label "slow".
+# tests matching SLOW (a GoogleTest filter: patterns separated by ':') carry "<layer>-slow" instead,
+# which `ctest -L slow` and `-L <layer>` both match (labels are matched as regular expressions; a
+# list of two labels does not survive the discovery script's quoting).
 function(kq_add_test)
     cmake_parse_arguments(ARG "GUI" "NAME;LABEL;SLOW" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_LABEL)
@@ -48,7 +50,7 @@ function(kq_add_test)
         gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_SLOW}"
                              PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL}")
         gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_SLOW}"
-                             PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL};slow")
+                             PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL}-slow")
     else()
         gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABEL}")
     endif()

@@ -4,6 +4,7 @@
 #include "platform/KQLog.h"
 
 #include <QSaveFile>
+#include <QStringEncoder>
 
 void KQContactCSVSerialization::beginExport()
 {
@@ -55,9 +56,15 @@ void KQContactCSVSerialization::appendItem(const QString& text)
         m_exportString.append(',');
     m_tempIsFirstItem = false;
     // Quote characters inside a value are written as they are.
-    m_exportString.append('"');
-    m_exportString.append(text.toUtf8());
-    m_exportString.append('"');
+    // Encoded straight into the file's buffer: no temporary per cell.
+    const qsizetype start = m_exportString.size();
+    m_exportString.resize(start + 2 + text.size() * 3);
+    char* out = m_exportString.data() + start;
+    *out++ = '"';
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    out = encoder.appendToBuffer(out, text);
+    *out++ = '"';
+    m_exportString.truncate(out - m_exportString.constData());
 }
 
 void KQContactCSVSerialization::addTableHeaderItemWithTitle(const QString& title)

@@ -112,6 +112,7 @@ void KQContactSerialization::columnTitlesFromContacts(const std::vector<KQContac
                                                       const QStringList& keys)
 {
     m_colums.clear();
+    m_foldedColums.clear();
     m_columCount = 0;
     for (const QString& key : keys) {
         QStringList titles;
@@ -139,6 +140,11 @@ void KQContactSerialization::columnTitlesFromContacts(const std::vector<KQContac
             titles.append(KQExportKeys::keyText(key));
         }
         m_columCount += static_cast<int>(titles.size());
+        QStringList folded;
+        folded.reserve(titles.size());
+        for (const QString& title : std::as_const(titles))
+            folded.append(title.toLower());
+        m_foldedColums.insert(key, folded);
         m_colums.insert(key, titles);
     }
 }
@@ -146,15 +152,21 @@ void KQContactSerialization::columnTitlesFromContacts(const std::vector<KQContac
 QStringList KQContactSerialization::fieldValuesFromContact(const CNContact& contact, const QString& key,
                                                            const QStringList& titles) const
 {
+    QStringList folded;
+    folded.reserve(titles.size());
+    for (const QString& title : titles)
+        folded.append(title.toLower());
+    return fieldValuesFromContact(contact, key, titles, folded);
+}
+
+QStringList KQContactSerialization::fieldValuesFromContact(const CNContact& contact, const QString& key,
+                                                           const QStringList& titles, const QStringList& folded) const
+{
     const qsizetype count = titles.size();
     QStringList cells(count);
     if (count == 0)
         return cells;
     std::vector<bool> available(static_cast<size_t>(count), true);
-    QStringList folded;
-    folded.reserve(count);
-    for (const QString& title : titles)
-        folded.append(title.toLower());
     const bool postal = key == CNContactPostalAddressesKey;
 
     const auto firstMatch = [&](const QString& label) -> qsizetype {
@@ -208,7 +220,7 @@ QStringList KQContactSerialization::setupRowWithContact(KQContactHelper& record)
         else if (key == KQPropertyKeyPhoneticName)
             row.append(record.phoneticFullName());
         else if (KQExportKeys::isLabeledKey(key))
-            row.append(fieldValuesFromContact(*contact, key, colums(key)));
+            row.append(fieldValuesFromContact(*contact, key, colums(key), m_foldedColums.value(key)));
         else if (key == CNContactBirthdayKey)
             row.append(record.birthdayString().value_or(QString()));
         else if (key == KQPropertyKeyTags)

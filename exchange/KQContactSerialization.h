@@ -55,6 +55,8 @@ public:
     QStringList contactTitles(const CNContact& contact, const QString& key) const;
     // One cell per title of the key.
     QStringList fieldValuesFromContact(const CNContact& contact, const QString& key, const QStringList& titles) const;
+    QStringList fieldValuesFromContact(const CNContact& contact, const QString& key, const QStringList& titles,
+                                       const QStringList& foldedTitles) const;
     // The cells of one contact, key by key, in column order.
     QStringList setupRowWithContact(KQContactHelper& contact);
 
@@ -87,6 +89,7 @@ private:
     std::vector<KQContactHelperPtr> m_contacts;
     QStringList m_exportKeys;
     QHash<QString, QStringList> m_colums;
+    QHash<QString, QStringList> m_foldedColums; // the titles in lower case, matched per contact
     QString m_curenPropertytKey;
     KQProgressBlock m_progressBlk;
     QString m_errorString;

@@ -21,13 +21,18 @@ QString KQContactTextSerialization::titleForPropertyKey(const QString& key)
 
 QStringList KQContactTextSerialization::fieldValuesFromContact(KQContactHelper& contact, const QString& key)
 {
+    return fieldValuesFromContact(contact, *contact.effectiveContact(), key);
+}
+
+QStringList KQContactTextSerialization::fieldValuesFromContact(KQContactHelper& contact, const CNContact& effective,
+                                                               const QString& key)
+{
     if (key == KQPropertyKeyName)
         return {line(QStringLiteral("Name"), contact.fullName())};
     if (key == KQPropertyKeyPhoneticName)
         return {line(QStringLiteral("Phonetic Name"), contact.phoneticFullName())};
-    const CNContactPtr effective = contact.effectiveContact();
     if (KQExportKeys::isLabeledKey(key)) {
-        const std::vector<KQExportEntry> entries = KQExportKeys::labeledEntries(*effective, key);
+        const std::vector<KQExportEntry> entries = KQExportKeys::labeledEntries(effective, key);
         if (entries.empty())
             return {};
         const KQExportEntry& first = entries.front();
@@ -52,14 +57,15 @@ QStringList KQContactTextSerialization::fieldValuesFromContact(KQContactHelper& 
             text += QLatin1Char(' ') + tag->name();
         return {text + QLatin1Char('\'')};
     }
-    return {line(titleForPropertyKey(key), KQExportKeys::textValue(*effective, key))};
+    return {line(titleForPropertyKey(key), KQExportKeys::textValue(effective, key))};
 }
 
 QString KQContactTextSerialization::recordStringFromContact(KQContactHelper& contact, const QStringList& keys)
 {
     QStringList lines;
+    const CNContactPtr effective = contact.effectiveContact();
     for (const QString& key : keys)
-        lines += fieldValuesFromContact(contact, key);
+        lines += fieldValuesFromContact(contact, *effective, key);
     return lines.join(QStringLiteral("\r\n"));
 }
 

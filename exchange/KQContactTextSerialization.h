@@ -16,5 +16,7 @@ public:
                                const QString& path, const KQProgressBlock& progressBlock, QString* error = nullptr);
     static QString recordStringFromContact(KQContactHelper& contact, const QStringList& keys);
     static QStringList fieldValuesFromContact(KQContactHelper& contact, const QString& key);
+    // The same with the record's effective contact already at hand (read once per record).
+    static QStringList fieldValuesFromContact(KQContactHelper& contact, const CNContact& effective, const QString& key);
     static QString titleForPropertyKey(const QString& key);
 };

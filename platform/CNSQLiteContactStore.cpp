@@ -371,13 +371,15 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
         return false;
 
     // Only the columns of the requested keys are read and decoded.
-    QByteArray sql = "SELECT c.identifier";
+    // The card's UID comes with the identifier, whatever the keys: it is part of the contact's identity.
+    QByteArray sql = "SELECT c.identifier, c.card_uid";
+    constexpr int firstColumn = 2;
     std::vector<const CNSQLiteContactColumn*> columns;
     bool joinImages = false;
     // The image bytes are read on first use (see ImageReader); the fetch reads only whether there
     // is an image, which needs none of its bytes.
-    const bool wantsImage =
-        keys.test(static_cast<size_t>(CNKeyId::ImageData)) || keys.test(static_cast<size_t>(CNKeyId::ImageDataAvailable));
+    const bool wantsImage = keys.test(static_cast<size_t>(CNKeyId::ImageData)) ||
+                            keys.test(static_cast<size_t>(CNKeyId::ImageDataAvailable));
     for (int k = 0; k < CNKeyCount; ++k) {
         const auto key = static_cast<CNKeyId>(k);
         if (!keys.test(static_cast<size_t>(k)) || key == CNKeyId::ImageData || key == CNKeyId::ImageDataAvailable)
@@ -390,7 +392,7 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
         joinImages = joinImages || column->inImagesTable;
         columns.push_back(column);
     }
-    const int imageAt = static_cast<int>(columns.size()) + 1;
+    const int imageAt = static_cast<int>(columns.size()) + firstColumn;
     if (wantsImage) {
         sql += ", c.id, length(i.image)";
         joinImages = true;
@@ -455,9 +457,11 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     while ((rc = query->step()) == SQLITE_ROW) {
         CNContactData data;
         data.identifier = query->text(0);
+        if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
+            data.cardUID = query->text(1);
         CNKeySet available = keys;
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (!columns[i]->read(row, static_cast<int>(i) + 1, data)) {
+            if (!columns[i]->read(row, static_cast<int>(i) + firstColumn, data)) {
                 // A damaged field stays unfetched, and so is never written back over: the rest of
                 // the contact remains usable.
                 available.reset(static_cast<size_t>(columns[i]->key));

@@ -50,9 +50,9 @@ QString operationText(const CNSaveRequest::Operation& op)
 const QByteArray& insertContactSql()
 {
     static const QByteArray sql = [] {
-        QByteArray names = "identifier, container_id";
-        QByteArray values = "?1, ?2";
-        int index = 3;
+        QByteArray names = "identifier, container_id, card_uid";
+        QByteArray values = "?1, ?2, ?3";
+        int index = 4;
         for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
             names += ", ";
             names += column->name;
@@ -211,7 +211,8 @@ CNError CNSQLiteSaveTransaction::addContact(const CNContact& contact, const QStr
         return sqliteFailure();
     insert->bind(1, contact.identifier());
     insert->bind(2, m_lastContainer->second);
-    int index = 3;
+    insert->bind(3, contact.cardUID());
+    int index = 4;
     for (const auto* column : CNSQLiteContactColumns::contactsTableColumns()) {
         if (available(contact, column->key))
             column->bind(*insert, index, contact.data());
@@ -496,8 +497,7 @@ QByteArray CNSQLiteSaveTransaction::makeThumbnail(const QByteArray& imageData)
     source.open(QIODevice::ReadOnly);
     QImageReader reader(&source);
     const QSize size = reader.size();
-    if (reader.format() == "jpeg" && size.isValid() && size.width() <= ThumbnailSize &&
-        size.height() <= ThumbnailSize)
+    if (reader.format() == "jpeg" && size.isValid() && size.width() <= ThumbnailSize && size.height() <= ThumbnailSize)
         return imageData;
 
     QImage image;

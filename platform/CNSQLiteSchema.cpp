@@ -97,9 +97,16 @@ CREATE UNIQUE INDEX memberships_in_order ON memberships(group_id, position);
     return property->run();
 }
 
+// Version 2: the UID of the card a contact was imported from, so that exporting it again keeps
+// the identity another address book knows it by.
+bool addCardUID(CNSQLiteConnection& db)
+{
+    return db.exec("ALTER TABLE contacts ADD COLUMN card_uid TEXT");
+}
+
 using MigrationStep = bool (*)(CNSQLiteConnection&);
 // steps[n] migrates from version n to version n + 1.
-constexpr MigrationStep steps[] = {createVersion1};
+constexpr MigrationStep steps[] = {createVersion1, addCardUID};
 static_assert(std::size(steps) == CNSQLiteSchema::CurrentVersion);
 
 } // namespace

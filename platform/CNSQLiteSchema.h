@@ -9,7 +9,7 @@
 class CNSQLiteSchema
 {
 public:
-    static constexpr int CurrentVersion = 1;
+    static constexpr int CurrentVersion = 2;
 
     // Brings the database to CurrentVersion. Fails, leaving the database untouched, when a step
     // fails or when the database was written by a newer version of the program.

@@ -1,20 +1,23 @@
 #include "store/KQPreferences.h"
 
 #include "platform/CNContactKeys.h"
+#include "platform/KQCountryTable.h"
+#include "platform/KQLog.h"
 #include "problems/KQConflictMetaDuplicateName.h"
 #include "problems/KQConflictMetaPrefix.h"
 #include "store/KQContactStoreHelper.h"
 #include "store/KQStorage.h"
-#include "platform/KQCountryTable.h"
-#include "platform/KQLog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QSettings>
 #include <QThread>
 #include <algorithm>
+#include <unordered_map>
 
 Q_LOGGING_CATEGORY(kqPreferencesLog, "kq.store.preferences")
 
@@ -53,7 +56,44 @@ template <typename T> void storeList(const std::vector<std::shared_ptr<T>>& list
     if (!KQStorage::syncSettings(settings))
         qCWarning(kqPreferencesLog) << "writing" << key << "to the settings failed";
 }
+// The single values are read per contact by exports and name display (from any thread): each read
+// through a new QSettings costs a dozen file-system calls. Values are kept here for a second, so a
+// change made by another process (the command line) is still seen soon.
+struct SettingsCache
+{
+    QMutex mutex;
+    std::unordered_map<QString, QVariant> values;
+    QElapsedTimer age;
+};
+
+SettingsCache& settingsCache()
+{
+    static auto* cache = new SettingsCache; // never destroyed: workers may read it during exit
+    return *cache;
+}
+
+QVariant cachedSettingsValue(const QString& key)
+{
+    SettingsCache& cache = settingsCache();
+    QMutexLocker lock(&cache.mutex);
+    if (!cache.age.isValid() || cache.age.hasExpired(1000)) {
+        cache.values.clear();
+        cache.age.start();
+    }
+    auto found = cache.values.find(key);
+    if (found == cache.values.end())
+        found = cache.values.emplace(key, QSettings().value(key)).first;
+    return found->second;
+}
+
 } // namespace
+
+void KQPreferences::reloadSettings()
+{
+    SettingsCache& cache = settingsCache();
+    QMutexLocker lock(&cache.mutex);
+    cache.values.clear();
+}
 
 void KQPreferencesDelegate::preferencesExportCustomFieldsConfigDidChanged(KQPreferences*) {}
 
@@ -98,7 +138,7 @@ void KQPreferences::moveToMainThread()
 
 std::optional<QString> KQPreferences::stringValue(const QString& key)
 {
-    const QVariant value = QSettings().value(key);
+    const QVariant value = cachedSettingsValue(key);
     if (!value.isValid())
         return std::nullopt;
     return value.toString();
@@ -112,6 +152,7 @@ void KQPreferences::setStringValue(const QString& key, const std::optional<QStri
     else
         settings.remove(key);
     KQStorage::syncSettings(settings);
+    reloadSettings();
 }
 
 std::optional<QString> KQPreferences::backupSavePath() const
@@ -167,7 +208,8 @@ void KQPreferences::setDefaultAddressFormatContryRegionName(const std::optional<
 
 bool KQPreferences::showFirstNameFollowingLastName() const
 {
-    return QSettings().value(kShowFirstNameFollowingLastName, false).toBool();
+    const QVariant value = cachedSettingsValue(kShowFirstNameFollowingLastName);
+    return value.isValid() && value.toBool();
 }
 
 void KQPreferences::setShowFirstNameFollowingLastName(bool on)
@@ -175,6 +217,7 @@ void KQPreferences::setShowFirstNameFollowingLastName(bool on)
     if (on == showFirstNameFollowingLastName())
         return;
     QSettings().setValue(kShowFirstNameFollowingLastName, on);
+    reloadSettings();
     s_nameOrderGeneration.fetch_add(1, std::memory_order_relaxed);
     Q_EMIT showFirstNameFollowingLastNameChanged();
 }

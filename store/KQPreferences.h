@@ -41,6 +41,8 @@ public:
     // A separate object that reads the defaults store afresh, as the next start of the program
     // would. For tests; the program itself only uses sharePreferences().
     static std::unique_ptr<KQPreferences> makeForTesting();
+    // Forgets the settings values read so far (they are otherwise kept for up to a second).
+    static void reloadSettings();
     ~KQPreferences() override;
 
     // --- simple settings; setting none removes the key

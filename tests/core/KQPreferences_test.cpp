@@ -109,6 +109,7 @@ protected:
         settings.remove(kConflictsKey);
         settings.remove(QStringLiteral("backupSavePath"));
         settings.sync();
+        KQPreferences::reloadSettings();
     }
 };
 

@@ -1,4 +1,5 @@
 #include "CNContactStoreTestSupport.h"
+#include "platform/CNSQLiteSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,7 +80,7 @@ TEST_F(CNContactStoreTest, FreshStoreHasOneLocalDefaultContainer)
     EXPECT_EQ(containers[0].type(), CNContainerType::Local);
     EXPECT_FALSE(containers[0].name().isEmpty());
     EXPECT_EQ(containers[0].identifier(), m_local);
-    EXPECT_EQ(queryInt(m_path, "PRAGMA user_version"), 1);
+    EXPECT_EQ(queryInt(m_path, "PRAGMA user_version"), CNSQLiteSchema::CurrentVersion);
     EXPECT_EQ(queryInt(m_path, "SELECT count(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'"), 1);
 
     // Reopening keeps the same account rather than adding another.
@@ -106,6 +107,41 @@ TEST_F(CNContactStoreTest, EveryFieldRoundTripsWithAllKeys)
     EXPECT_EQ(fetched[0]->availableKeys(), CNAllKeysSet());
     EXPECT_TRUE(*fetched[0] == static_cast<const CNContact&>(*original));
     EXPECT_TRUE(fetched[0]->imageDataAvailable());
+}
+
+// The UID of the card a contact came from is its identity for other address books: it comes back
+// with every fetch, and a store written before it was kept gains the column and keeps its contacts.
+TEST_F(CNContactStoreTest, TheCardUIDComesBackWithAnyKeysAndAnOlderStoreGainsIt)
+{
+    CNMutableContact imported;
+    imported.setGivenName(QStringLiteral("Ann"));
+    imported.setCardUID(QStringLiteral("urn:uuid:0e6f4c52-5f0e-4d4c-9b1a-2a7f4f0d9c11"));
+    CNMutableContact typed;
+    typed.setGivenName(QStringLiteral("Bo"));
+    save([&](CNSaveRequest& r) {
+        r.addContact(imported, m_local);
+        r.addContact(typed, m_local);
+    });
+    const auto fetched = fetch(*m_store, {CNContactFamilyNameKey});
+    ASSERT_EQ(fetched.size(), 2u);
+    EXPECT_EQ(fetched[0]->cardUID(), imported.cardUID());
+    EXPECT_TRUE(fetched[1]->cardUID().isEmpty());
+
+    // An edit keeps it.
+    auto edited = fetched[0]->mutableCopy();
+    edited->setFamilyName(QStringLiteral("Lee"));
+    save([&](CNSaveRequest& r) { r.updateContact(*edited); });
+    EXPECT_EQ(fetch(*m_store, {CNContactGivenNameKey})[0]->cardUID(), imported.cardUID());
+
+    // The same store as the previous version wrote it.
+    m_store.reset();
+    ASSERT_TRUE(execSql(m_path, "ALTER TABLE contacts DROP COLUMN card_uid; PRAGMA user_version = 1"));
+    m_store = std::make_unique<CNContactStore>(m_path);
+    EXPECT_EQ(queryInt(m_path, "PRAGMA user_version"), CNSQLiteSchema::CurrentVersion);
+    const auto migrated = fetch(*m_store, {CNContactGivenNameKey});
+    ASSERT_EQ(migrated.size(), 2u);
+    EXPECT_EQ(migrated[0]->givenName(), QStringLiteral("Ann"));
+    EXPECT_TRUE(migrated[0]->cardUID().isEmpty());
 }
 
 TEST_F(CNContactStoreTest, EmptyContactRoundTripsAsEmpty)
