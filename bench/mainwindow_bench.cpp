@@ -150,6 +150,11 @@ int main(int argc, char** argv)
     // Select the account: first rows painted, and the longest block while it loads.
     PaintSpy spy(list->viewport(), list->model());
     QElapsedTimer clock;
+    double nodeLoaded = 0;
+    QObject::connect(account.get(), &KQGroupTreeNode::contactsLoadedChanged, [&] {
+        if (account->isContactsLoaded() && nodeLoaded == 0)
+            nodeLoaded = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    });
     watch.start();
     clock.start();
     window.selectGroupTreeNode(account.get());
@@ -202,7 +207,8 @@ int main(int argc, char** argv)
 
     std::printf("main window over %d contacts (offscreen)\n", count);
     std::printf("  select account -> first rows painted   %8.3f s   (goal <= 0.300)\n", firstRows);
-    std::printf("  select account -> whole list sorted    %8.3f s\n", loaded);
+    std::printf("  select account -> whole list sorted    %8.3f s   (of which the store fetch %.3f s)\n", loaded,
+                nodeLoaded);
     std::printf("  longest event-loop block: loading      %8.1f ms  (goal <= 50)\n", loadBlock);
     std::printf("  longest event-loop block: scrolling    %8.1f ms  (goal <= 50, %d pages in %.2f s)\n", scrollBlock,
                 pages, scrollTime);

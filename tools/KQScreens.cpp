@@ -7,6 +7,7 @@
 
 #include "app/windows/KQAppIcon.h"
 #include "app/windows/KQContactsViewController.h"
+#include "app/windows/KQGroupTreeView.h"
 #include "app/windows/KQGroupViewController.h"
 #include "app/windows/KQMainWindow.h"
 #include "app/windows/KQPopContactsViewCtrl.h"

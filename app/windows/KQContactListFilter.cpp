@@ -105,15 +105,22 @@ std::shared_ptr<const KQContactSearchIndex> KQContactSearchIndex::build(const KQ
     return index;
 }
 
-KQContactHelperList KQContactSearchIndex::filter(const KQContactListQuery& query,
-                                                 const std::function<bool()>& stop) const
+KQContactHelperList KQContactSearchIndex::filter(const KQContactListQuery& query, const std::function<bool()>& stop,
+                                                 const std::vector<int>* within, std::vector<int>* matched) const
 {
     const QString& text = query.searchText;
     const QString lower = text.toLower();
     std::vector<const Entry*> kept;
     kept.reserve(query.searchText.isEmpty() && !query.taggedIdentifiers ? m_sorted.size() : 256);
+    if (matched != nullptr)
+        matched->clear();
     size_t sinceCheck = 0;
-    for (const Entry& entry : m_sorted) {
+    const size_t count = within != nullptr ? within->size() : m_sorted.size();
+    for (size_t k = 0; k < count; ++k) {
+        const int place = within != nullptr ? (*within)[k] : static_cast<int>(k);
+        if (place < 0 || place >= static_cast<int>(m_sorted.size()))
+            continue;
+        const Entry& entry = m_sorted[static_cast<size_t>(place)];
         if (stop && ++sinceCheck == 4096) {
             sinceCheck = 0;
             if (stop())
@@ -121,8 +128,11 @@ KQContactHelperList KQContactSearchIndex::filter(const KQContactListQuery& query
         }
         if (query.taggedIdentifiers && !query.taggedIdentifiers->contains(entry.contact->identifier()))
             continue;
-        if (entry.matches(text, lower, m_searchNote))
+        if (entry.matches(text, lower, m_searchNote)) {
             kept.push_back(&entry);
+            if (matched != nullptr)
+                matched->push_back(place);
+        }
     }
     if (query.sortType == KQContactListFilter::Descending)
         std::reverse(kept.begin(), kept.end());

@@ -48,7 +48,10 @@ public:
                                                              const std::function<bool()>& stop = {});
     static Entry makeEntry(const KQContactHelperPtr& contact, int position, bool familyNameFirst, bool searchNote);
 
-    KQContactHelperList filter(const KQContactListQuery& query, const std::function<bool()>& stop = {}) const;
+    // within, when given, lists the only entries to look at (places in the index, ascending), as a
+    // previous answer left them; matched, when given, receives the places of the entries kept.
+    KQContactHelperList filter(const KQContactListQuery& query, const std::function<bool()>& stop = {},
+                               const std::vector<int>* within = nullptr, std::vector<int>* matched = nullptr) const;
     bool familyNameFirst() const { return m_familyNameFirst; }
     size_t size() const { return m_sorted.size(); }
 

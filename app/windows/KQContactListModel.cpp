@@ -2,6 +2,7 @@
 
 #include "store/KQContactPasteDataStore.h"
 
+#include <QHash>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
@@ -41,8 +42,12 @@ QPixmap KQContactListModel::iconForContact(const KQContactHelper& contact, int s
         if (!image.isNull())
             return roundIcon(image, size);
     }
-    static const QImage face = KQContactHelper::defaultFaceImage();
-    return roundIcon(face, size);
+    // Most rows show the default face: drawn once per size.
+    static QHash<int, QPixmap> faces;
+    auto found = faces.constFind(size);
+    if (found == faces.constEnd())
+        found = faces.insert(size, roundIcon(KQContactHelper::defaultFaceImage(), size));
+    return *found;
 }
 
 QVariant KQContactListModel::data(const QModelIndex& index, int role) const

@@ -72,10 +72,11 @@ KQContactSummaryView::KQContactSummaryView(QWidget* parent)
     names->addWidget(m_subtitle);
     names->addStretch();
     header->addLayout(names, 1);
-    pageLayout->addLayout(header);
+    pageLayout->addLayout(header, 0);
     pageLayout->addSpacing(12);
-    pageLayout->addWidget(m_details);
-    pageLayout->addStretch();
+    pageLayout->addWidget(m_details, 0);
+    pageLayout->addStretch(1);
+    m_details->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     m_scroll->setWidget(page);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);

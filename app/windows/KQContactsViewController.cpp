@@ -55,6 +55,9 @@ KQContactsViewController::KQContactsViewController(KQContactManager* manager, KQ
     m_list->setModel(m_model);
     m_list->setItemDelegate(new KQContactCellDelegate(m_list));
     m_list->setUniformItemSizes(true);
+    // Rows of a large node are laid out a batch at a time, between other events.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(2000);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setDragEnabled(true);
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
@@ -108,6 +111,7 @@ KQContactsViewController::KQContactsViewController(KQContactManager* manager, KQ
 
     // Tags of a record changed: the tag filter may now keep or drop it.
     connect(m_manager->tagsMgr().get(), &KQTagsManager::tagsForContactChanged, this, [this] {
+        m_narrowing = {};
         if (m_tag)
             scheduleRefilter();
     });
@@ -288,32 +292,44 @@ void KQContactsViewController::refilter()
     std::shared_ptr<const KQContactSearchIndex> index = m_index;
     if (index && index->familyNameFirst() != query.familyNameFirst)
         index.reset();
+    // Typing on narrows the last answer instead of the whole node.
+    std::shared_ptr<const std::vector<int>> within;
+    if (index && m_narrowing.index == index && m_narrowing.tag == m_tag && !m_narrowing.text.isEmpty() &&
+        query.searchText.contains(m_narrowing.text))
+        within = m_narrowing.matched;
+    const KQTagPtr tag = m_tag;
     if (static_cast<size_t>(m_node->countOfContacts()) <= kSyncFilterLimit) {
         if (!index)
             m_index = index = KQContactSearchIndex::build(m_node->contacts(), query.familyNameFirst);
-        applyFiltered(index->filter(query), generation);
+        auto matched = std::make_shared<std::vector<int>>();
+        KQContactHelperList filtered = index->filter(query, {}, within.get(), matched.get());
+        m_narrowing = {index, query.searchText, tag, matched};
+        applyFiltered(std::move(filtered), generation);
         return;
     }
     showLoadingMask(true);
     QPointer<KQContactsViewController> self(this);
     const auto latest = m_latest;
     KQContactHelperList contacts = index ? KQContactHelperList() : m_node->contacts();
-    KQDispatch::globalAsync([self, latest, generation, query, index, contacts = std::move(contacts)] {
+    KQDispatch::globalAsync([self, latest, generation, query, index, within, tag, contacts = std::move(contacts)] {
         const auto stop = [&latest, generation] { return latest->load() != generation; };
         std::shared_ptr<const KQContactSearchIndex> used =
             index ? index : KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop);
         if (!used)
             return;
-        KQContactHelperList filtered = used->filter(query, stop);
+        auto matched = std::make_shared<std::vector<int>>();
+        KQContactHelperList filtered = used->filter(query, stop, index ? within.get() : nullptr, matched.get());
         if (stop())
             return;
-        KQDispatch::mainAsync([self, generation, used, built = !index, filtered = std::move(filtered)]() mutable {
-            if (!self || generation != self->m_generation)
-                return;
-            if (built)
-                self->m_index = used;
-            self->applyFiltered(std::move(filtered), generation);
-        });
+        KQDispatch::mainAsync(
+            [self, generation, used, built = !index, matched, query, tag, filtered = std::move(filtered)]() mutable {
+                if (!self || generation != self->m_generation)
+                    return;
+                if (built)
+                    self->m_index = used;
+                self->m_narrowing = {used, query.searchText, tag, matched};
+                self->applyFiltered(std::move(filtered), generation);
+            });
     });
 }
 

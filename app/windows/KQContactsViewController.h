@@ -126,6 +126,15 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_latest;
     // The current node's records indexed for search and sort; dropped when the node's list changes.
     std::shared_ptr<const KQContactSearchIndex> m_index;
+    // The last answer, which a search text that extends the last one only needs to narrow.
+    struct Narrowing
+    {
+        std::shared_ptr<const KQContactSearchIndex> index;
+        QString text;
+        KQTagPtr tag;
+        std::shared_ptr<const std::vector<int>> matched;
+    };
+    Narrowing m_narrowing;
     std::vector<QMetaObject::Connection> m_nodeConnections;
     KQContactHelperList m_restoreSelection;
 

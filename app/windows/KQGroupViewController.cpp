@@ -103,6 +103,8 @@ bool KQGroupViewController::selectGroupTreeNode(const KQGroupTreeNode* node)
         m_tree->expand(up);
     m_tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_tree->scrollTo(index);
+    // Chosen on purpose: it stays selected when the accounts arrive.
+    m_firstRowSelectedByWindow = false;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -177,8 +178,9 @@ void KQPreferencesWndCtrl::reloadSettings()
         m_defaultAccount->setCurrentText(*name);
     m_addressFormat->clear();
     m_addressFormat->addItems(KQLabeledPostalAddress::availableCountryOrRegionNames());
-    if (const auto format = m_preferences->defaultAddressFormatContryRegionName())
-        m_addressFormat->setCurrentText(*format);
+    // Unset, addresses follow the user's own country.
+    const QString own = QLocale::territoryToString(QLocale().territory());
+    m_addressFormat->setCurrentText(m_preferences->defaultAddressFormatContryRegionName().value_or(own));
     m_nameOrder->setChecked(m_preferences->showFirstNameFollowingLastName());
 
     m_fields->clear();
