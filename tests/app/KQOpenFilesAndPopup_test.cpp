@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/windows/KQPopContactsViewCtrl.h"
 #include "app/windows/KQStatusItemCtrl.h"
+#include "app/windows/KQToolbarViewCtrl.h"
 #include "store/KQStorage.h"
 
 #include <QFile>
@@ -32,7 +33,8 @@ TEST(OpenFiles, FilesGivenBeforeLaunchAreImportedIntoLastImport)
     ASSERT_TRUE(
         kqWaitUntil([manager, before] { return manager->latestImport()->countOfContacts() == before + 2; }, 20000));
     EXPECT_EQ(delegate.mainWindow()->selectedGroupTreeNode(), manager->latestImport());
-    // Saved, so the next start finds them.
+    // Saved when the import ends, so the next start finds them.
+    ASSERT_TRUE(kqWaitUntil([&delegate] { return !delegate.mainWindow()->toolbarViewCtrl()->isBusy(); }, 20000));
     EXPECT_EQ(manager->storage()->loadDefaultContainerLatestImport()->countOfContacts(), before + 2);
 }
 
