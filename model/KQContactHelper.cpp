@@ -686,9 +686,11 @@ CNDateComponents KQContactHelper::makeCurrentDateComponentWithCalenderIdentifier
     std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(icu::Locale(localeId.c_str()), status));
     if (U_FAILURE(status) || !calendar)
         return parts;
-    parts.year = calendar->get(UCAL_YEAR, status);
+    // The running year count (the Chinese calendar's plain year restarts every sixty years).
+    parts.year = calendar->get(UCAL_EXTENDED_YEAR, status);
     parts.month = calendar->get(UCAL_MONTH, status) + 1;
     parts.day = calendar->get(UCAL_DATE, status);
+    parts.isLeapMonth = calendar->get(UCAL_IS_LEAP_MONTH, status) != 0;
     parts.calendarIdentifier = calendarIdentifier;
     if (U_FAILURE(status))
         return CNDateComponents();

@@ -118,6 +118,7 @@ template <> struct ValueTraits<CNDateComponents>
             F{QStringLiteral("minute"), &CNDateComponents::minute}};
     }
     static QString calendarKey() { return QStringLiteral("calendar"); }
+    static QString leapMonthKey() { return QStringLiteral("leapMonth"); }
     static void encode(const CNDateComponents& v, KQKeyedArchiver& c)
     {
         for (const auto& [key, member] : fields()) {
@@ -126,6 +127,8 @@ template <> struct ValueTraits<CNDateComponents>
         }
         if (!v.calendarIdentifier.isEmpty())
             c.encodeString(v.calendarIdentifier, calendarKey());
+        if (v.isLeapMonth)
+            c.encodeBool(true, leapMonthKey());
     }
     static CNDateComponents decode(KQKeyedUnarchiver& c)
     {
@@ -141,6 +144,8 @@ template <> struct ValueTraits<CNDateComponents>
             v.*member = static_cast<int>(number);
         }
         v.calendarIdentifier = text(c, calendarKey());
+        if (c.valueKindForKey(leapMonthKey()) != KQArchiveValueKind::None)
+            v.isLeapMonth = c.decodeBool(leapMonthKey());
         return v;
     }
 };

@@ -253,11 +253,13 @@ constexpr quint64 Day = 4;
 constexpr quint64 Hour = 8;
 constexpr quint64 Minute = 16;
 constexpr quint64 Calendar = 32;
+constexpr quint64 LeapMonth = 64;
 
 void writeValue(Writer& w, const CNDateComponents& d)
 {
     const quint64 mask = (d.year ? Year : 0) | (d.month ? Month : 0) | (d.day ? Day : 0) | (d.hour ? Hour : 0) |
-                         (d.minute ? Minute : 0) | (d.calendarIdentifier.isEmpty() ? 0 : Calendar);
+                         (d.minute ? Minute : 0) | (d.calendarIdentifier.isEmpty() ? 0 : Calendar) |
+                         (d.isLeapMonth ? LeapMonth : 0);
     w.varint(mask);
     for (const auto* part : {&d.year, &d.month, &d.day, &d.hour, &d.minute}) {
         if (*part)
@@ -270,7 +272,7 @@ void writeValue(Writer& w, const CNDateComponents& d)
 void readValue(Reader& r, CNDateComponents& d)
 {
     const quint64 mask = r.varint();
-    if (mask > (Year | Month | Day | Hour | Minute | Calendar))
+    if (mask > (Year | Month | Day | Hour | Minute | Calendar | LeapMonth))
         r.invalidate();
     quint64 bit = Year;
     for (auto* part : {&d.year, &d.month, &d.day, &d.hour, &d.minute}) {
@@ -284,6 +286,7 @@ void readValue(Reader& r, CNDateComponents& d)
     }
     if (mask & Calendar)
         d.calendarIdentifier = r.string();
+    d.isLeapMonth = (mask & LeapMonth) != 0;
 }
 
 void writeValue(Writer& w, const CNPhoneNumber& v)

@@ -21,6 +21,8 @@ public:
     std::optional<int> minute;
     // Empty for a date without a calendar (read as Gregorian).
     QString calendarIdentifier;
+    // The month is the leap (intercalary) month of that number, as in the Chinese calendar.
+    bool isLeapMonth = false;
 
     bool isEmpty() const { return !year && !month && !day && !hour && !minute; }
     // True when year, month and day are present and form a real Gregorian date.

@@ -52,6 +52,16 @@ TEST(CNContactValueCodec, IdentifiersAndLabelsKeepTheirExactText)
     EXPECT_LT(bytes.size(), 4 * 36 + 40) << "the canonical identifier and the constant label are stored compactly";
 }
 
+namespace {
+
+std::optional<CNDateComponents> leapMonth(std::optional<CNDateComponents> d)
+{
+    d->isLeapMonth = true;
+    return d;
+}
+
+} // namespace
+
 TEST(CNContactValueCodec, DatesRoundTripAndRejectDamage)
 {
     const std::optional<CNDateComponents> rows[] = {
@@ -59,6 +69,7 @@ TEST(CNContactValueCodec, DatesRoundTripAndRejectDamage)
         date(std::nullopt, 12, 24),
         date(-500, 1, 1, CNCalendarIdentifierChinese),
         date(2024, std::nullopt, std::nullopt, QStringLiteral("custom-calendar")),
+        leapMonth(date(4660, 2, 10, CNCalendarIdentifierChinese)),
     };
     for (const auto& row : rows) {
         const QByteArray bytes = CNContactValueCodec::encode(row);
@@ -68,9 +79,10 @@ TEST(CNContactValueCodec, DatesRoundTripAndRejectDamage)
         for (qsizetype cut = 1; cut < bytes.size(); ++cut)
             EXPECT_FALSE(CNContactValueCodec::decode(bytes.constData(), cut, decoded));
     }
-    const char unknownParts[] = {char(0x40)};
+    // A presence bit past the leap-month flag.
+    const char unknownParts[] = {char(0x80), char(0x01)};
     std::optional<CNDateComponents> decoded;
-    EXPECT_FALSE(CNContactValueCodec::decode(unknownParts, 1, decoded));
+    EXPECT_FALSE(CNContactValueCodec::decode(unknownParts, 2, decoded));
     EXPECT_FALSE(decoded.has_value());
 }
 

@@ -1,0 +1,54 @@
+#pragma once
+// The duplicate-name sheet: which name parts two contacts must share to count as a duplicate name.
+// It edits one "Duplicate name" kind of the preferences' list; OK refuses when no part is chosen.
+
+#include "problems/KQConflictMetaDuplicateName.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+
+class KQConflictDupNameCfgWndCtrl : public QDialog
+{
+    Q_OBJECT
+public:
+    static KQConflictDupNameCfgWndCtrl* shareConflictDupNameCfgWndCtrl();
+
+    const std::shared_ptr<KQConflictMetaDuplicateName>& conflictDupName() const { return m_kind; }
+    void setConflictDupName(const std::shared_ptr<KQConflictMetaDuplicateName>& kind);
+
+    // Opens window-modal on window with the kind's five switches. handler(true) after OK, when the
+    // switches were written into the kind and the preferences' kind list was saved.
+    void beginSheetForModalWindow(QWidget* window, std::function<void(bool)> handler);
+
+    // The working switches.
+    bool dupGivenName() const;
+    bool dupFamilyName() const;
+    bool dupMiddleName() const;
+    bool dupNamePrefix() const;
+    bool dupNameSuffix() const;
+    bool dupFullName() const;
+    void setDupFullName(bool on);
+
+public Q_SLOTS:
+    void okAction();
+    void cancelAction();
+
+protected:
+    void reject() override { cancelAction(); }
+
+private:
+    explicit KQConflictDupNameCfgWndCtrl(QWidget* parent);
+    void syncFullName();
+    void end(int code);
+
+    std::shared_ptr<KQConflictMetaDuplicateName> m_kind;
+    std::function<void(bool)> m_handler;
+    QCheckBox* m_given;
+    QCheckBox* m_family;
+    QCheckBox* m_middle;
+    QCheckBox* m_prefix;
+    QCheckBox* m_suffix;
+    QCheckBox* m_full;
+};
