@@ -1,6 +1,15 @@
 #include "app/AppDelegate.h"
 
-#include "app/windows/KQMainTreeWindow.h"
+#include "app/windows/KQAboutWndCtr.h"
+#include "app/windows/KQBackupPaneCtrl.h"
+#include "app/windows/KQContactsViewController.h"
+#include "app/windows/KQFieldMapWindow.h"
+#include "app/windows/KQGroupViewController.h"
+#include "app/windows/KQMainWindow.h"
+#include "app/windows/KQMainWindowMenus.h"
+#include "app/windows/KQPreferencesWndCtrl.h"
+#include "app/windows/KQStatusItemCtrl.h"
+#include "app/windows/KQToolbarViewCtrl.h"
 #include "platform/CNError.h"
 #include "platform/KQLog.h"
 #include "store/KQContactManager.h"
@@ -12,8 +21,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QScreen>
 #include <cstdio>
+#include <utility>
 
 AppDelegate::AppDelegate(KQContactStoreHelper* storeHelper, QObject* parent)
     : QObject(parent), m_storeHelper(storeHelper), m_presentAlert(&AppDelegate::defaultAlertPresenter),
@@ -23,10 +32,14 @@ AppDelegate::AppDelegate(KQContactStoreHelper* storeHelper, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    delete m_statusItem;
+    delete m_preferences.data();
+    if (m_mainWindow)
+        m_mainWindow->saveWindowState();
     delete m_mainWindow.data();
 }
 
-KQMainTreeWindow* AppDelegate::mainWindow() const
+KQMainWindow* AppDelegate::mainWindow() const
 {
     return m_mainWindow.data();
 }
@@ -153,13 +166,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // The manager loads the private data and starts the reload of every account.
     KQContactManager* manager = KQContactManager::sharedContactManager();
     if (!m_mainWindow) {
-        m_mainWindow = new KQMainTreeWindow(manager);
-        m_mainWindow->resize(990, 650);
-        if (const QScreen* screen = m_mainWindow->screen()) {
-            QRect frame = m_mainWindow->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            m_mainWindow->move(frame.topLeft());
-        }
+        m_mainWindow = new KQMainWindow(manager);
+        setUpShell();
     }
     m_mainWindow->show();
     // Private files that could not be read were started empty; the user hears of it once.
@@ -170,7 +178,67 @@ void AppDelegate::applicationDidFinishLaunching()
                         problems.join(QStringLiteral("\n\n")),
                         {QStringLiteral("OK")}});
     }
+    if (!m_pendingFiles.isEmpty())
+        openFiles(std::exchange(m_pendingFiles, {}));
     Q_EMIT didFinishLaunching();
+}
+
+void AppDelegate::setUpShell()
+{
+    KQMainWindow* window = m_mainWindow.data();
+    KQFieldMapWindow::installPresenter(window);
+    m_statusItem = new KQStatusItemCtrl(KQContactManager::sharedContactManager(), window);
+    window->menus()->setContactsPopupOpener([this] { m_statusItem->showPopover(); });
+    window->menus()->setAboutOpener([this] { clickAbout(); });
+    window->setPreferencesOpener([this] { showPreferences(); });
+}
+
+KQPreferencesWndCtrl* AppDelegate::preferencesWindow()
+{
+    if (!m_preferences && m_mainWindow) {
+        m_preferences = new KQPreferencesWndCtrl(KQContactManager::sharedContactManager(), m_mainWindow);
+        m_preferences->setWindowFlag(Qt::Window);
+        KQMainWindow* window = m_mainWindow.data();
+        KQBackupPaneCtrl* backup = m_preferences->backupPane();
+        // A restore rewrites the account: the list stops following it, then the account is
+        // selected again with its new contacts and groups.
+        connect(backup, &KQBackupPaneCtrl::restoreStarted, window,
+                [window] { window->contactsViewController()->setNotRespondGroupContactsChanged(true); });
+        connect(backup, &KQBackupPaneCtrl::restoreEnded, window, [window] {
+            window->contactsViewController()->setNotRespondGroupContactsChanged(false);
+            window->groupsViewController()->refreshContactsStore();
+        });
+    }
+    return m_preferences.data();
+}
+
+void AppDelegate::showPreferences()
+{
+    if (KQPreferencesWndCtrl* preferences = preferencesWindow()) {
+        preferences->show();
+        preferences->raise();
+        preferences->activateWindow();
+    }
+}
+
+void AppDelegate::clickAbout()
+{
+    KQAboutWndCtr about(m_mainWindow);
+    about.exec();
+}
+
+void AppDelegate::openFiles(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    if (!m_mainWindow) {
+        m_pendingFiles += paths;
+        return;
+    }
+    m_mainWindow->showContact(nullptr);
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    m_mainWindow->selectGroupTreeNode(manager->latestImport().get());
+    m_mainWindow->toolbarViewCtrl()->importFiles(paths, manager->latestImport(), true);
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
@@ -182,16 +250,6 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 void AppDelegate::showMainWindowWithContactHelper(const KQContactHelperPtr& contact)
 {
-    if (!m_mainWindow)
-        return;
-    m_mainWindow->show();
-    m_mainWindow->raise();
-    m_mainWindow->activateWindow();
-    if (!contact)
-        return;
-    // Picking the contact itself is the contact list's job; the sidebar switches to its account.
-    KQContainerHelperPtr account =
-        KQContactManager::sharedContactManager()->containerHelperWithContactIdentifier(contact->identifier());
-    if (account && account != m_mainWindow->selectedGroupTreeNode())
-        m_mainWindow->selectGroupTreeNode(account.get());
+    if (m_mainWindow)
+        m_mainWindow->showContact(contact);
 }

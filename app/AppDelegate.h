@@ -11,7 +11,10 @@
 #include <functional>
 
 class KQContactStoreHelper;
-class KQMainTreeWindow;
+class KQAboutWndCtr;
+class KQMainWindow;
+class KQPreferencesWndCtrl;
+class KQStatusItemCtrl;
 struct CNError;
 
 // An alert the delegate wants shown; the presenter answers the index of the button pressed.
@@ -50,7 +53,15 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     void showMainWindowWithContactHelper(const KQContactHelperPtr& contact);
 
-    KQMainTreeWindow* mainWindow() const;
+    KQMainWindow* mainWindow() const;
+    // Made on first use, with the main window as parent.
+    KQPreferencesWndCtrl* preferencesWindow();
+    KQStatusItemCtrl* statusItemCtrl() const { return m_statusItem; }
+    void showPreferences();
+    void clickAbout();
+    // Files given on the command line (or by a later launch) are imported into Last Import once
+    // the window is up.
+    void openFiles(const QStringList& paths);
     static int defaultAlertPresenter(const KQAlert& alert);
 
 Q_SIGNALS:
@@ -65,5 +76,11 @@ private:
     KQContactStoreHelper* m_storeHelper;
     KQAlertPresenter m_presentAlert;
     std::function<void(int)> m_quit;
-    QPointer<KQMainTreeWindow> m_mainWindow;
+    // Wires the menus, the tray, the field-map window and the preferences to the main window.
+    void setUpShell();
+
+    QPointer<KQMainWindow> m_mainWindow;
+    QPointer<KQPreferencesWndCtrl> m_preferences;
+    KQStatusItemCtrl* m_statusItem = nullptr;
+    QStringList m_pendingFiles;
 };

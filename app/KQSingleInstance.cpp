@@ -4,12 +4,15 @@
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QStandardPaths>
+#include <memory>
 
 Q_LOGGING_CATEGORY(kqInstanceLog, "kq.app.instance")
 
 namespace {
 
 const QByteArray kActivate = "activate\n";
+// Each file a later launch was given follows the activation as one line "open <absolute path>".
+const QByteArray kOpenPrefix = "open ";
 constexpr int kHandOverWaitMs = 2000;
 
 QString runtimeFolder(const QString& folder)
@@ -28,10 +31,22 @@ KQSingleInstance::KQSingleInstance(const QString& folder, QObject* parent)
     m_lock.setStaleLockTime(0);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains(kActivate))
-                    Q_EMIT activationRequested();
+            auto received = std::make_shared<QByteArray>();
+            connect(socket, &QLocalSocket::readyRead, this,
+                    [socket, received] { received->append(socket->readAll()); });
+            connect(socket, &QLocalSocket::disconnected, this, [this, socket, received] {
+                received->append(socket->readAll());
+                socket->deleteLater();
+                if (!received->startsWith(kActivate))
+                    return;
+                Q_EMIT activationRequested();
+                QStringList files;
+                for (const QByteArray& line : received->mid(kActivate.size()).split('\n')) {
+                    if (line.startsWith(kOpenPrefix))
+                        files.append(QString::fromUtf8(line.mid(kOpenPrefix.size())));
+                }
+                if (!files.isEmpty())
+                    Q_EMIT filesOpened(files);
             });
         }
     });
@@ -42,7 +57,7 @@ KQSingleInstance::~KQSingleInstance()
     m_server.close();
 }
 
-bool KQSingleInstance::start()
+bool KQSingleInstance::start(const QStringList& files)
 {
     if (m_lock.tryLock(0)) {
         // Ours now: a socket left by a crashed copy is in the way.
@@ -59,7 +74,10 @@ bool KQSingleInstance::start()
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (socket.waitForConnected(kHandOverWaitMs)) {
-        socket.write(kActivate);
+        QByteArray message = kActivate;
+        for (const QString& file : files)
+            message += kOpenPrefix + file.toUtf8() + '\n';
+        socket.write(message);
         socket.waitForBytesWritten(kHandOverWaitMs);
         socket.disconnectFromServer();
     } else {

@@ -7,6 +7,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class KQSingleInstance : public QObject
 {
@@ -17,8 +18,9 @@ public:
     ~KQSingleInstance() override;
 
     // True when this process is the running copy (it then listens for later launches). False when
-    // another copy runs: it has been asked to show its window and this process should end.
-    bool start();
+    // another copy runs: it has been asked to show its window (and to open files, given as
+    // absolute paths) and this process should end.
+    bool start(const QStringList& files = {});
 
     QString lockFilePath() const { return m_folder + QStringLiteral("/Peoplekeeper.lock"); }
     QString socketPath() const { return m_folder + QStringLiteral("/Peoplekeeper.socket"); }
@@ -26,6 +28,8 @@ public:
 Q_SIGNALS:
     // A later launch asked this copy to show its window.
     void activationRequested();
+    // A later launch was given these files.
+    void filesOpened(const QStringList& paths);
 
 private:
     QString m_folder;

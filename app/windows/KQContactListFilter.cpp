@@ -1,0 +1,177 @@
+#include "app/windows/KQContactListFilter.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+// Between the fields of a search text, so that a match never spans two of them.
+constexpr QChar kFieldBreak(0x1F);
+
+void appendDigits(QString& to, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            to.append(c);
+    }
+}
+
+// Ascending by key with an empty key greater than any other.
+bool keyLess(const QString& x, const QString& y)
+{
+    if (x.isEmpty() != y.isEmpty())
+        return y.isEmpty();
+    return QString::compare(x, y, Qt::CaseSensitive) < 0;
+}
+
+} // namespace
+
+QString KQContactListFilter::fullName(const KQContactHelper& contact, bool familyNameFirst)
+{
+    QString text;
+    const auto append = [&text](const std::optional<QString>& part) -> bool {
+        if (!part)
+            return false; // a part that was not fetched ends the name built so far
+        if (!part->isEmpty()) {
+            if (!text.isEmpty())
+                text.append(QLatin1Char(' '));
+            text.append(*part);
+        }
+        return true;
+    };
+    append(contact.namePrefix()) && append(familyNameFirst ? contact.familyName() : contact.givenName()) &&
+        append(contact.middleName()) && append(familyNameFirst ? contact.givenName() : contact.familyName()) &&
+        append(contact.nameSuffix());
+    return text;
+}
+
+QString KQContactListFilter::sortName(const KQContactHelper& contact, bool familyNameFirst)
+{
+    return (contact.companyContact() ? contact.jobFullName() : fullName(contact, familyNameFirst)).toLower();
+}
+
+KQContactSearchIndex::Entry KQContactSearchIndex::makeEntry(const KQContactHelperPtr& contact, int position,
+                                                            bool familyNameFirst, bool searchNote)
+{
+    Entry entry;
+    entry.contact = contact;
+    entry.position = position;
+    const QString name = KQContactListFilter::fullName(*contact, familyNameFirst);
+    const QString job = contact->jobFullName();
+    entry.sortKey = (contact->companyContact() ? job : name).toLower();
+    entry.folded = name.toLower() + kFieldBreak + job.toLower();
+    if (searchNote) {
+        if (const std::optional<QString> note = contact->note(); note && !note->isEmpty())
+            entry.folded += kFieldBreak + note->toLower();
+    }
+    const CNContactPtr record = contact->effectiveContact();
+    if (record->isKeyAvailable(CNKeyId::PhoneNumbers)) {
+        for (const auto& phone : record->phoneNumbers()) {
+            entry.exact += phone.value().stringValue() + kFieldBreak;
+            appendDigits(entry.exact, phone.value().stringValue());
+            entry.exact += kFieldBreak;
+        }
+    }
+    if (record->isKeyAvailable(CNKeyId::EmailAddresses)) {
+        for (const auto& email : record->emailAddresses())
+            entry.exact += email.value() + kFieldBreak;
+    }
+    return entry;
+}
+
+bool KQContactSearchIndex::Entry::matches(const QString& text, const QString& lowerText, bool) const
+{
+    if (text.isEmpty())
+        return true;
+    return folded.contains(lowerText) || exact.contains(text);
+}
+
+std::shared_ptr<const KQContactSearchIndex> KQContactSearchIndex::build(const KQContactHelperList& contacts,
+                                                                        bool familyNameFirst, bool searchNote,
+                                                                        const std::function<bool()>& stop)
+{
+    auto index = std::make_shared<KQContactSearchIndex>();
+    index->m_familyNameFirst = familyNameFirst;
+    index->m_searchNote = searchNote;
+    index->m_sorted.reserve(contacts.size());
+    int position = 0;
+    for (const auto& contact : contacts) {
+        if (stop && position % 1024 == 0 && stop())
+            return nullptr;
+        index->m_sorted.push_back(makeEntry(contact, position++, familyNameFirst, searchNote));
+    }
+    std::stable_sort(index->m_sorted.begin(), index->m_sorted.end(),
+                     [](const Entry& a, const Entry& b) { return keyLess(a.sortKey, b.sortKey); });
+    return index;
+}
+
+KQContactHelperList KQContactSearchIndex::filter(const KQContactListQuery& query, const std::function<bool()>& stop,
+                                                 const std::vector<int>* within, std::vector<int>* matched) const
+{
+    const QString& text = query.searchText;
+    const QString lower = text.toLower();
+    std::vector<const Entry*> kept;
+    kept.reserve(query.searchText.isEmpty() && !query.taggedIdentifiers ? m_sorted.size() : 256);
+    if (matched != nullptr)
+        matched->clear();
+    size_t sinceCheck = 0;
+    const size_t count = within != nullptr ? within->size() : m_sorted.size();
+    for (size_t k = 0; k < count; ++k) {
+        const int place = within != nullptr ? (*within)[k] : static_cast<int>(k);
+        if (place < 0 || place >= static_cast<int>(m_sorted.size()))
+            continue;
+        const Entry& entry = m_sorted[static_cast<size_t>(place)];
+        if (stop && ++sinceCheck == 4096) {
+            sinceCheck = 0;
+            if (stop())
+                return {};
+        }
+        if (query.taggedIdentifiers && !query.taggedIdentifiers->contains(entry.contact->identifier()))
+            continue;
+        if (entry.matches(text, lower, m_searchNote)) {
+            kept.push_back(&entry);
+            if (matched != nullptr)
+                matched->push_back(place);
+        }
+    }
+    if (query.sortType == KQContactListFilter::Descending)
+        std::reverse(kept.begin(), kept.end());
+    else if (query.sortType == KQContactListFilter::Unsorted)
+        std::sort(kept.begin(), kept.end(), [](const Entry* a, const Entry* b) { return a->position < b->position; });
+    KQContactHelperList listed;
+    listed.reserve(kept.size());
+    for (const Entry* entry : kept)
+        listed.push_back(entry->contact);
+    return listed;
+}
+
+bool KQContactListFilter::matchesSearch(const KQContactHelper& contact, const QString& text, bool familyNameFirst,
+                                        bool searchNote)
+{
+    if (text.isEmpty())
+        return true;
+    // The same test the index makes.
+    const KQContactHelperPtr shared = std::const_pointer_cast<KQContactHelper>(contact.shared_from_this());
+    return KQContactSearchIndex::makeEntry(shared, 0, familyNameFirst, searchNote)
+        .matches(text, text.toLower(), searchNote);
+}
+
+KQContactHelperList KQContactListFilter::sortContactHelpers(const KQContactHelperList& contacts, int type,
+                                                            bool familyNameFirst)
+{
+    if (type != Ascending && type != Descending)
+        return contacts;
+    KQContactListQuery query;
+    query.sortType = type;
+    const auto index = KQContactSearchIndex::build(contacts, familyNameFirst, false);
+    return index->filter(query);
+}
+
+KQContactHelperList KQContactListFilter::filter(const KQContactHelperList& contacts, const KQContactListQuery& query,
+                                                const std::function<bool()>& stop)
+{
+    const auto index = KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop);
+    if (!index)
+        return {};
+    return index->filter(query, stop);
+}

@@ -1,0 +1,91 @@
+#pragma once
+// What the contact list shows of a node: the records that carry the current tag and match the
+// search text, in the chosen order. Large nodes are filtered on a worker, so records are read only
+// through their thread-safe field accessors and their caches are never filled here.
+//
+// A node's records are indexed once (search texts and sort names, the entries kept in ascending
+// order); each keystroke then only scans the index.
+
+#include "model/KQContactHelper.h"
+
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using KQContactHelperList = std::vector<KQContactHelperPtr>;
+
+struct KQContactListQuery
+{
+    // Trimmed search text; empty shows everyone.
+    QString searchText;
+    // Identifiers of the records that carry the current tag; none when no tag is current.
+    std::optional<QSet<QString>> taggedIdentifiers;
+    // 0 ascending, 1 descending, 2 the node's own order.
+    int sortType = 0;
+    // The name order of the preferences, read once on the main thread.
+    bool familyNameFirst = false;
+};
+
+class KQContactSearchIndex
+{
+public:
+    struct Entry
+    {
+        KQContactHelperPtr contact;
+        QString folded;  // full name, job line and note, in lower case
+        QString exact;   // phone numbers as written and by their digits, e-mail addresses
+        QString sortKey; // the display name in lower case
+        int position = 0;
+        bool matches(const QString& text, const QString& lowerText, bool searchNote) const;
+    };
+
+    // None when stop answered true meanwhile.
+    static std::shared_ptr<const KQContactSearchIndex> build(const KQContactHelperList& contacts, bool familyNameFirst,
+                                                             bool searchNote = true,
+                                                             const std::function<bool()>& stop = {});
+    static Entry makeEntry(const KQContactHelperPtr& contact, int position, bool familyNameFirst, bool searchNote);
+
+    // within, when given, lists the only entries to look at (places in the index, ascending), as a
+    // previous answer left them; matched, when given, receives the places of the entries kept.
+    KQContactHelperList filter(const KQContactListQuery& query, const std::function<bool()>& stop = {},
+                               const std::vector<int>* within = nullptr, std::vector<int>* matched = nullptr) const;
+    bool familyNameFirst() const { return m_familyNameFirst; }
+    size_t size() const { return m_sorted.size(); }
+
+private:
+    std::vector<Entry> m_sorted; // ascending by sort key, empty keys last, ties in node order
+    bool m_familyNameFirst = false;
+    bool m_searchNote = true;
+};
+
+class KQContactListFilter
+{
+public:
+    enum SortType
+    {
+        Ascending = 0,
+        Descending = 1,
+        Unsorted = 2
+    };
+
+    // Indexes contacts and filters them (for a list filtered once).
+    static KQContactHelperList filter(const KQContactHelperList& contacts, const KQContactListQuery& query,
+                                      const std::function<bool()>& stop = {});
+
+    // The full name, the job line, a phone number (as written or by its digits), an e-mail
+    // address or (with searchNote) the note contains text; names and note ignore case.
+    static bool matchesSearch(const KQContactHelper& contact, const QString& text, bool familyNameFirst,
+                              bool searchNote = true);
+
+    // The record's sort name: its display name in lower case, as nameForSort gives it.
+    static QString sortName(const KQContactHelper& contact, bool familyNameFirst);
+    // The full name with the name order given (the record's own reads the settings every call).
+    static QString fullName(const KQContactHelper& contact, bool familyNameFirst);
+
+    // Sorts by sort name with a plain comparison; an empty sort name is greater than any other.
+    // Type 2 keeps the order given.
+    static KQContactHelperList sortContactHelpers(const KQContactHelperList& contacts, int type, bool familyNameFirst);
+};
