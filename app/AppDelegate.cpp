@@ -2,6 +2,11 @@
 
 #include "app/windows/KQAboutWndCtr.h"
 #include "app/windows/KQBackupPaneCtrl.h"
+#include "app/windows/KQConflictDupNameCfgWndCtrl.h"
+#include "app/windows/KQConflictPrefixCfgWndCtrl.h"
+#include "app/windows/KQConflictWndCtrl.h"
+#include "app/windows/KQContactDetailPane.h"
+#include "app/windows/KQContactDetailViewCtrl.h"
 #include "app/windows/KQContactsViewController.h"
 #include "app/windows/KQFieldMapWindow.h"
 #include "app/windows/KQGroupViewController.h"
@@ -12,8 +17,11 @@
 #include "app/windows/KQToolbarViewCtrl.h"
 #include "platform/CNError.h"
 #include "platform/KQLog.h"
+#include "problems/KQConflictMetaDuplicateName.h"
+#include "problems/KQConflictMetaPrefix.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
+#include "store/KQContainerHelper.h"
 #include "store/KQStorage.h"
 
 #include <QApplication>
@@ -191,6 +199,32 @@ void AppDelegate::setUpShell()
     window->menus()->setContactsPopupOpener([this] { m_statusItem->showPopover(); });
     window->menus()->setAboutOpener([this] { clickAbout(); });
     window->setPreferencesOpener([this] { showPreferences(); });
+
+    // The right-hand pane: the detail editor with its Edit/Done bar.
+    KQContactDetailViewCtrl* editor = KQContactDetailViewCtrl::sharedContactDetailViewCtrl();
+    auto* pane = new KQContactDetailPane(editor);
+    KQContactsViewController* contacts = window->contactsViewController();
+    contacts->setDetailView(
+        pane, [editor](const KQContactHelperList& selected) { editor->setSelectedContactHelpers(selected); },
+        [window, editor](bool editable) {
+            // A new contact is stored in the account the window shows.
+            const KQGroupTreeNodePtr node = window->selectedGroupTreeNode();
+            KQContainerHelper* account = node ? node->containerHelper() : nullptr;
+            editor->setTargetContainerIdentifier(account ? account->identifier() : QString());
+            editor->setEditable(editable);
+        });
+
+    // A scan's result opens the problem window; the list stops following the account meanwhile
+    // and shows its contacts again afterwards.
+    KQConflictWndCtrl* problems = KQConflictWndCtrl::sharedConflictWndCtrl();
+    window->toolbarViewCtrl()->setScanResultHandler(
+        [problems](const KQConflictResultPtr& result, QWidget* modal) { problems->showConflictResult(result, modal); });
+    connect(problems, &KQConflictWndCtrl::windowDidOpen, window,
+            [contacts] { contacts->setNotRespondGroupContactsChanged(true); });
+    connect(problems, &KQConflictWndCtrl::windowDidClose, window, [window, contacts] {
+        contacts->setNotRespondGroupContactsChanged(false);
+        window->groupsViewController()->refreshContactsStore();
+    });
 }
 
 KQPreferencesWndCtrl* AppDelegate::preferencesWindow()
@@ -202,6 +236,18 @@ KQPreferencesWndCtrl* AppDelegate::preferencesWindow()
         KQBackupPaneCtrl* backup = m_preferences->backupPane();
         // A restore rewrites the account: the list stops following it, then the account is
         // selected again with its new contacts and groups.
+        // The kinds with settings open their sheet on the very entry of the list.
+        m_preferences->setConfigureConflictHandler([](const KQConflictMetaPtr& meta, QWidget* parent) {
+            if (auto name = std::dynamic_pointer_cast<KQConflictMetaDuplicateName>(meta)) {
+                KQConflictDupNameCfgWndCtrl* sheet = KQConflictDupNameCfgWndCtrl::shareConflictDupNameCfgWndCtrl();
+                sheet->setConflictDupName(name);
+                sheet->beginSheetForModalWindow(parent, [](bool) {});
+            } else if (auto prefix = std::dynamic_pointer_cast<KQConflictMetaPrefix>(meta)) {
+                KQConflictPrefixCfgWndCtrl* sheet = KQConflictPrefixCfgWndCtrl::sharedConflictPrefixCfgWndCtrl();
+                sheet->setConflictPrefix(prefix);
+                sheet->beginSheetForModalWindow(parent, [](bool) {});
+            }
+        });
         connect(backup, &KQBackupPaneCtrl::restoreStarted, window,
                 [window] { window->contactsViewController()->setNotRespondGroupContactsChanged(true); });
         connect(backup, &KQBackupPaneCtrl::restoreEnded, window, [window] {

@@ -7,6 +7,7 @@
 #include "app/windows/KQDropRules.h"
 #include "app/windows/KQGroupTreeModel.h"
 #include "app/windows/KQGroupTreeView.h"
+#include "app/windows/KQPrintExport.h"
 #include "platform/KQNotificationCenter.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactPasteDataStore.h"
@@ -325,6 +326,14 @@ QMenu* KQGroupViewController::contextMenuForNode(const KQGroupTreeNodePtr& node)
         menu->addAction(QStringLiteral("Export..."), this, [self, node] {
             if (self)
                 Q_EMIT self->exportRequested(self->contactsOfNode(node));
+        });
+        menu->addAction(QStringLiteral("Print..."), this, [self, node] {
+            if (self)
+                KQPrintExport::printContacts(self->window(), self->contactsOfNode(node), true);
+        });
+        menu->addAction(QStringLiteral("Print All Fields..."), this, [self, node] {
+            if (self)
+                KQPrintExport::printContacts(self->window(), self->contactsOfNode(node), false);
         });
         menu->addAction(QStringLiteral("Send Email"), this, [self, node] {
             if (self)

@@ -5,6 +5,7 @@
 #include "app/windows/KQGroupTreeView.h"
 #include "app/windows/KQGroupViewController.h"
 #include "app/windows/KQMainWindowMenus.h"
+#include "app/windows/KQPrintExport.h"
 #include "app/windows/KQTagsViewController.h"
 #include "app/windows/KQToolbarViewCtrl.h"
 #include "store/KQContactManager.h"
@@ -195,6 +196,13 @@ KQContactHelperList KQMainWindow::contactsForExport() const
 void KQMainWindow::exportCurrentSelect()
 {
     m_toolbar->exportContacts(contactsForExport());
+}
+
+void KQMainWindow::printCurrentSelect(bool defaultFields)
+{
+    const KQContactHelperList contacts = contactsForExport();
+    if (!contacts.empty())
+        KQPrintExport::printContacts(this, contacts, defaultFields);
 }
 
 void KQMainWindow::showPreferences()

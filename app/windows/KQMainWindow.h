@@ -41,6 +41,8 @@ public:
     // The selected contacts, else those of the selected node (sorted ascending).
     KQContactHelperList contactsForExport() const;
     void exportCurrentSelect();
+    // Prints the selected contacts, or the selected node's: name, phone and address, or every field.
+    void printCurrentSelect(bool defaultFields);
 
     // Geometry and split positions: restored at construction, saved when the window closes.
     void saveWindowState() const;

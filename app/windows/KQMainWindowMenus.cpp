@@ -60,6 +60,11 @@ KQMainWindowMenus::KQMainWindowMenus(KQMainWindow* window) : QObject(window), m_
     add(
         file, QStringLiteral("Export..."), QStringLiteral("exportMenuAction"),
         [window] { window->exportCurrentSelect(); }, QKeySequence(Qt::CTRL | Qt::Key_E));
+    add(
+        file, QStringLiteral("Print..."), QStringLiteral("printMenuAction"),
+        [window] { window->printCurrentSelect(true); }, QKeySequence::Print);
+    add(file, QStringLiteral("Print All Fields..."), QStringLiteral("printAllFieldsMenuAction"),
+        [window] { window->printCurrentSelect(false); });
     file->addSeparator();
     add(
         file, QStringLiteral("Close Window"), QStringLiteral("closeMenuAction"), [window] { window->close(); },

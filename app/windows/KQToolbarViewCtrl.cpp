@@ -150,8 +150,9 @@ KQToolbarViewCtrl::~KQToolbarViewCtrl() = default;
 
 QList<qint32> KQToolbarViewCtrl::supportExportFormats()
 {
-    // The formats with a writer in the exchange library today; the others join as they land.
-    return {KQContactFormat::VCard, KQContactFormat::CSV, KQContactFormat::CSVOutlook, KQContactFormat::TXT};
+    return {KQContactFormat::VCard,   KQContactFormat::CSV,  KQContactFormat::CSVOutlook,
+            KQContactFormat::Excel,   KQContactFormat::Docx, KQContactFormat::Pages,
+            KQContactFormat::Numbers, KQContactFormat::HTML, KQContactFormat::TXT};
 }
 
 void KQToolbarViewCtrl::setCurrentGroupTreeNode(const KQGroupTreeNodePtr& node)

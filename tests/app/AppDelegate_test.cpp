@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -140,6 +141,16 @@ TEST(AppDelegate, GrantedAccessShowsTheTreeOfAccounts)
         return tree->model()->rowCount() == KQContactManager::sharedContactManager()->countOfAllRootContainers();
     }));
     EXPECT_EQ(kqDumpModel(*tree->model()), kqDumpManager());
+
+    // The right-hand pane is the detail editor with its Edit/Done bar, and the scan hands its
+    // result to the problem window.
+    auto* pane = window->findChild<QWidget*>(QStringLiteral("contactDetailPane"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(window->contactsViewController()->detailView(), pane);
+    auto* editDone = pane->findChild<QPushButton*>(QStringLiteral("editDoneButton"));
+    ASSERT_NE(editDone, nullptr);
+    EXPECT_EQ(editDone->text(), QStringLiteral("Edit"));
+    EXPECT_FALSE(editDone->isEnabled()) << "nothing to edit before a contact is selected";
 }
 
 TEST(KQGroupViewController, SelectingAndExpandingLoadNodesAndTheSelectionSurvivesAReload)
