@@ -252,20 +252,19 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
     if (!file.open())
         return failed();
 
-    QByteArray header(KQBackupFile::magic, KQBackupFile::magicSize);
-    const char version[4] = {1, 0, 0, 0};
-    header.append(version, 4);
-    header.append(littleEndian64(0));
-    header.append(littleEndian64(0));
-    const QByteArray groupInfos = KQGroupInfo::archivedGroupInfos(backupContainerGroupInfos());
-    if (hasLoadError()) {
-        file.discard();
-        return refused();
+    {
+        // Written and let go before the contacts are archived.
+        const QByteArray groupInfos = KQGroupInfo::archivedGroupInfos(backupContainerGroupInfos());
+        if (hasLoadError()) {
+            file.discard();
+            return refused();
+        }
+        const char version[4] = {1, 0, 0, 0};
+        if (!file.write(QByteArray(KQBackupFile::magic, KQBackupFile::magicSize)) ||
+            !file.write(QByteArray(version, 4)) || !file.write(littleEndian64(0)) || !file.write(littleEndian64(0)) ||
+            !file.write(littleEndian64(static_cast<quint64>(groupInfos.size()))) || !file.write(groupInfos))
+            return failed();
     }
-    header.append(littleEndian64(static_cast<quint64>(groupInfos.size())));
-    header.append(groupInfos);
-    if (!file.write(header))
-        return failed();
 
     // The account's records in list order. Two workers fetch and archive a batch each while this
     // thread writes the batch before them, in order, so the file is the same whatever finishes first.
