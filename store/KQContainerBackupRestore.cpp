@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <limits>
 #include <utility>
@@ -185,6 +186,27 @@ std::optional<KQContactHelperList> changedRecords(const KQContainerHelper& accou
             changed.push_back(*restored);
     }
     return changed;
+}
+
+// Loads the members of every group under node, two groups at a time, before the tree is rebuilt.
+void loadGroupMembers(const KQGroupTreeNodePtr& node)
+{
+    std::vector<KQGroupTreeNodePtr> groups;
+    std::function<void(const KQGroupTreeNodePtr&)> collect = [&](const KQGroupTreeNodePtr& parent) {
+        for (const KQGroupTreeNodePtr& group : parent->subGroups()) {
+            groups.push_back(group);
+            collect(group);
+        }
+    };
+    collect(node);
+    std::atomic<size_t> next{0};
+    const auto load = [&groups, &next] {
+        for (size_t i = next++; i < groups.size(); i = next++)
+            groups[i]->syncLoadContactsIfNecessary();
+    };
+    auto other = std::async(std::launch::async, load);
+    load();
+    other.get();
 }
 
 } // namespace
@@ -455,6 +477,7 @@ bool KQContainerHelper::restoreFromContacts(const KQContactHelperList& contacts,
     // R7, R8
     KQLog(QStringLiteral("info:restore of \"%1\": groups").arg(groupName()));
     auto self = std::static_pointer_cast<KQContainerHelper>(shared_from_this());
+    loadGroupMembers(self);
     restoreGroupTreeNode(self, QStringList(), infos, groupRequest, newContactsDic);
     KQLog(QStringLiteral("info:restore of \"%1\": groups done").arg(groupName()));
     if (!groupRequest.isEmpty())
