@@ -89,7 +89,7 @@ bool readExactly(QFile& file, qint64 offset, qint64 length, QByteArray& out)
 }
 
 // Reads the archives of index entries [begin, end) into archives. Archives that lie back to back, as
-// a backup writes them, are read with one read and shared from it; scattered ones one by one.
+// a backup writes them, are read with one read and cut from it; scattered ones one by one.
 bool readArchives(QFile& file, const KQContactBackupInfoPtr* begin, const KQContactBackupInfoPtr* end,
                   QByteArray* archives)
 {
