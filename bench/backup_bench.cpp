@@ -1,7 +1,7 @@
 // Backup and restore of a whole account: the generator's contacts (a vCard file) are written into a
 // fresh store with a tree of groups, the account is loaded, then backed up and restored. Prints the
-// times, contacts per second, the peak memory above the loaded account and the longest time the
-// main thread went without running its event loop.
+// times (wall and the process's CPU time), contacts per second, the peak memory above the loaded
+// account and the longest time the main thread went without running its event loop.
 //
 //   python3 ../shared/peers/gen_contacts.py 100000 /tmp/c100k
 //   backup_bench /tmp/c100k.vcf [--deleted N]
@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -39,6 +40,17 @@ qint64 statusKiB(const char* field)
             return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+// User and system CPU time of the whole process so far, in seconds.
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Starts a new peak: the kernel sets the peak to the current resident size.
@@ -157,6 +169,7 @@ int main(int argc, char** argv)
             std::atomic<qint64> result{1};
             resetPeak();
             const qint64 before = statusKiB("VmRSS:");
+            const double cpuBefore = processCpuSeconds();
             QElapsedTimer timer;
             timer.start();
             watch.arm();
@@ -169,9 +182,11 @@ int main(int argc, char** argv)
                 QThread::msleep(5);
             const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
             const double worst = watch.disarmMs();
-            std::printf("%-8s %s  %.2f s  %.0f contacts/s  peak +%.1f MiB over %.1f MiB  main thread blocked at most "
+            const double cpu = processCpuSeconds() - cpuBefore;
+            std::printf("%-8s %s  %.2f s (CPU %.2f s)  %.0f contacts/s  peak +%.1f MiB over %.1f MiB  main thread "
+                        "blocked at most "
                         "%.1f ms\n",
-                        label, result.load() == 0 ? "ok    " : "FAILED", seconds, count / seconds,
+                        label, result.load() == 0 ? "ok    " : "FAILED", seconds, cpu, count / seconds,
                         static_cast<double>(statusKiB("VmHWM:") - before) / 1024.0,
                         static_cast<double>(before) / 1024.0, worst);
             std::fflush(stdout);

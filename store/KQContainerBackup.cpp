@@ -1,5 +1,6 @@
 #include "store/KQContainerBackup.h"
 
+#include "platform/KQBinaryKeyedArchiver.h"
 #include "store/KQContactBackupInfo.h"
 
 #include <QFile>
@@ -252,7 +253,7 @@ QByteArray KQGroupInfo::archivedGroupInfos(const QVariantList& infos)
         codings.push_back(GroupInfoCoding::fromVariant(info.toMap()));
         objects.push_back(codings.back().get());
     }
-    return KQKeyedArchiver::archivedDataWithRootArray(objects);
+    return KQBinaryKeyedArchiver::archivedDataWithRootArray(objects);
 }
 
 std::optional<QVariantList> KQGroupInfo::groupInfosFromData(const QByteArray& data, QString* error)

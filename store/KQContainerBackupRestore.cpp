@@ -17,7 +17,9 @@
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
+#include <atomic>
 #include <future>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -86,6 +88,36 @@ bool readExactly(QFile& file, qint64 offset, qint64 length, QByteArray& out)
     return out.size() == length;
 }
 
+// Reads the archives of index entries [begin, end) into archives. Archives that lie back to back, as
+// a backup writes them, are read with one read and cut from it; scattered ones one by one.
+bool readArchives(QFile& file, const KQContactBackupInfoPtr* begin, const KQContactBackupInfoPtr* end,
+                  QByteArray* archives)
+{
+    qint64 first = std::numeric_limits<qint64>::max();
+    qint64 last = 0;
+    qint64 total = 0;
+    for (const KQContactBackupInfoPtr* entry = begin; entry != end; ++entry) {
+        first = std::min(first, (*entry)->offset());
+        last = std::max(last, (*entry)->offset() + (*entry)->length());
+        total += (*entry)->length();
+    }
+    QByteArray span;
+    const bool together = begin != end && last - first <= 2 * total + 65536;
+    if (together && !readExactly(file, first, last - first, span)) {
+        logRestore(QStringLiteral("the contact archives at %1 cannot be read").arg(first));
+        return false;
+    }
+    for (const KQContactBackupInfoPtr* entry = begin; entry != end; ++entry, ++archives) {
+        if (together) {
+            *archives = span.mid((*entry)->offset() - first, (*entry)->length());
+        } else if (!readExactly(file, (*entry)->offset(), (*entry)->length(), *archives)) {
+            logRestore(QStringLiteral("the contact archive at %1 cannot be read").arg((*entry)->offset()));
+            return false;
+        }
+    }
+    return true;
+}
+
 // Each group of the tree, sub-groups included, by identifier.
 void collectGroupIdentifiers(const QVariantList& infos, QSet<QString>& identifiers)
 {
@@ -105,6 +137,76 @@ int countGroupsNotIn(const KQGroupTreeNodeList& groups, const QSet<QString>& ide
         count += countGroupsNotIn(group->subGroups(), identifiers);
     }
     return count;
+}
+
+// Whether writing restored into base would change it: the same copy of fields the update makes.
+bool restoreChanges(const CNContact& restored, const CNContact& base)
+{
+    const CNMutableContactPtr edited = base.mutableCopy();
+    KQContactStoreHelper::duplicateContact(restored, *edited);
+    return !(*edited == base);
+}
+
+// The backed-up records [begin, end) whose current record must be rewritten: those that differ
+// from the contact the account or, for records it holds in part, the store has, and those being
+// edited. The comparison reads the store once for the batch and never fills the account's records.
+std::optional<KQContactHelperList> changedRecords(const KQContainerHelper& account, const KQContactHelperPtr* begin,
+                                                  const KQContactHelperPtr* end, CNError* error)
+{
+    KQContactHelperList changed;
+    std::vector<std::pair<const KQContactHelperPtr*, KQContactHelperPtr>> pairs;
+    QStringList partial;
+    for (const KQContactHelperPtr* restored = begin; restored != end; ++restored) {
+        KQContactHelperPtr current = account.contactHelperFromContainerWithIdentifier((*restored)->identifier());
+        if (!current)
+            continue;
+        if (current->mutableContact()) {
+            changed.push_back(*restored);
+            continue;
+        }
+        if (!current->allKeysLoaded())
+            partial.append(current->identifier());
+        pairs.emplace_back(restored, std::move(current));
+    }
+    QHash<QString, CNContactPtr> fetched;
+    if (!partial.isEmpty()) {
+        CNContactFetchRequest request(KQContactStoreHelper::allKeys());
+        request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers(partial));
+        request.setUnifyResults(false);
+        fetched.reserve(partial.size());
+        KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+            request, error,
+            [&fetched](const CNContactPtr& contact, bool*) { fetched.insert(contact->identifier(), contact); });
+        if (error->isError())
+            return std::nullopt;
+    }
+    for (const auto& [restored, current] : pairs) {
+        const CNContactPtr base = current->allKeysLoaded() ? current->contact() : fetched.value(current->identifier());
+        if (!base || restoreChanges(*(*restored)->effectiveContact(), *base))
+            changed.push_back(*restored);
+    }
+    return changed;
+}
+
+// Loads the members of every group under node, two groups at a time, before the tree is rebuilt.
+void loadGroupMembers(const KQGroupTreeNodePtr& node)
+{
+    std::vector<KQGroupTreeNodePtr> groups;
+    std::function<void(const KQGroupTreeNodePtr&)> collect = [&](const KQGroupTreeNodePtr& parent) {
+        for (const KQGroupTreeNodePtr& group : parent->subGroups()) {
+            groups.push_back(group);
+            collect(group);
+        }
+    };
+    collect(node);
+    std::atomic<size_t> next{0};
+    const auto load = [&groups, &next] {
+        for (size_t i = next++; i < groups.size(); i = next++)
+            groups[i]->syncLoadContactsIfNecessary();
+    };
+    auto other = std::async(std::launch::async, load);
+    load();
+    other.get();
 }
 
 } // namespace
@@ -243,13 +345,8 @@ bool KQContainerHelper::restoreVersion1FromFileHandle(QFile& file, const KQBacku
     for (size_t start = 0; start < count; start += kBatch) {
         const size_t end = std::min(count, start + kBatch);
         archives.assign(end - start, QByteArray());
-        for (size_t i = start; i < end; ++i) {
-            const KQContactBackupInfo& entry = *(*index)[i];
-            if (!readExactly(file, entry.offset(), entry.length(), archives[i - start])) {
-                logRestore(QStringLiteral("the contact archive at %1 cannot be read").arg(entry.offset()));
-                return false;
-            }
-        }
+        if (!readArchives(file, index->data() + start, index->data() + end, archives.data()))
+            return false;
         const auto decode = [&](size_t from, size_t to) {
             for (size_t i = from; i < to; ++i)
                 restored[i] = decodeContactArchive(archives[i - start], &errors[i]);
@@ -380,6 +477,7 @@ bool KQContainerHelper::restoreFromContacts(const KQContactHelperList& contacts,
     // R7, R8
     KQLog(QStringLiteral("info:restore of \"%1\": groups").arg(groupName()));
     auto self = std::static_pointer_cast<KQContainerHelper>(shared_from_this());
+    loadGroupMembers(self);
     restoreGroupTreeNode(self, QStringList(), infos, groupRequest, newContactsDic);
     KQLog(QStringLiteral("info:restore of \"%1\": groups done").arg(groupName()));
     if (!groupRequest.isEmpty())
@@ -422,32 +520,52 @@ bool KQContainerHelper::restoreAddContactsDic(const std::vector<std::pair<QStrin
     }
     addContactHelpers(added);
 
-    // The current records get every field in one fetch first, then the copies into them are made
-    // on the main thread in short slices.
+    // Only the records that change are rewritten. Batches are compared on two cores; the changed
+    // ones get every field in one fetch, then the copies into them are made on the main thread in
+    // short slices.
+    KQContactHelperList changed;
+    for (size_t start = 0; start < updateContacts.size(); start += 2 * kBatch) {
+        const size_t end = std::min(updateContacts.size(), start + 2 * kBatch);
+        const size_t middle = std::min(end, start + kBatch);
+        const KQContactHelperPtr* base = updateContacts.data();
+        CNError errors[2];
+        auto second = std::async(std::launch::async,
+                                 [&] { return changedRecords(*this, base + middle, base + end, &errors[1]); });
+        const auto first = changedRecords(*this, base + start, base + middle, &errors[0]);
+        const auto rest = second.get();
+        if (!first || !rest) {
+            logRestore(QStringLiteral("the account's contacts could not be read: %1")
+                           .arg((errors[0].isError() ? errors[0] : errors[1]).localizedDescription));
+            return false;
+        }
+        changed.insert(changed.end(), first->begin(), first->end());
+        changed.insert(changed.end(), rest->begin(), rest->end());
+        for (size_t i = start; i < end; ++i) {
+            if (!step())
+                return false;
+        }
+    }
     KQContactHelperList currents;
-    currents.reserve(updateContacts.size());
-    for (const KQContactHelperPtr& restored : updateContacts) {
+    currents.reserve(changed.size());
+    for (const KQContactHelperPtr& restored : changed) {
         if (KQContactHelperPtr current = contactHelperFromContainerWithIdentifier(restored->identifier()))
             currents.push_back(std::move(current));
     }
-    KQContactHelper::syncLoadAllKeysOfContactHelpers(currents, loadPredicateForContacts());
+    KQContactHelper::syncLoadAllKeysOfContactHelpers(currents, std::nullopt);
     CNSaveRequest updateRequest;
-    for (size_t start = 0; start < updateContacts.size();) {
+    for (size_t start = 0; start < changed.size();) {
         // Each hop copies for at most a few milliseconds, however slow the machine is.
         size_t end = start;
         KQDispatch::mainSync([&] {
             QElapsedTimer clock;
             clock.start();
-            const size_t last = std::min(updateContacts.size(), start + kUpdateSlice);
+            const size_t last = std::min(changed.size(), start + kUpdateSlice);
             do {
-                storeUpdateContactHelper(updateContacts[end], updateRequest);
+                storeUpdateContactHelper(changed[end], updateRequest);
                 ++end;
             } while (end < last && clock.elapsed() < kUpdateSliceMs);
         });
-        for (size_t i = std::exchange(start, end); i < end; ++i) {
-            if (!step())
-                return false;
-        }
+        start = end;
     }
 
     CNSaveRequest deleteRequest;
@@ -563,8 +681,10 @@ void KQContainerHelper::restoreGroup(const KQGroupTreeNodePtr& group, const QStr
     group->syncLoadContactsIfNecessary();
     const QSet<QString> wanted(contactIds.cbegin(), contactIds.cend());
     QSet<QString> kept;
+    QHash<QString, KQContactHelperPtr> members;
     KQContactHelperList dropped;
     for (const KQContactHelperPtr& member : group->contacts()) {
+        members.insert(member->identifier(), member);
         if (wanted.contains(member->identifier())) {
             kept.insert(member->identifier());
             continue;
@@ -581,7 +701,7 @@ void KQContainerHelper::restoreGroup(const KQGroupTreeNodePtr& group, const QStr
     for (const QString& identifier : contactIds) {
         if (kept.contains(identifier))
             continue;
-        KQContactHelperPtr record = group->contactHelperWithIdentifier(identifier);
+        KQContactHelperPtr record = members.value(identifier);
         if (!record)
             record = restoreContactHelperWithIdentifier(identifier, *this, newContactsDic);
         if (!record) {

@@ -3,6 +3,7 @@
 #include "platform/KQBinaryKeyedArchiver.h"
 #include "platform/KQLog.h"
 #include "store/KQContactBackupInfo.h"
+#include "store/KQContactStoreHelper.h"
 #include "store/KQContainerHelper.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQStorage.h"
@@ -10,12 +11,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QtEndian>
+#include <deque>
 #include <future>
 #include <unistd.h>
 
 namespace {
 
-// Contacts archived between two progress reports; the two halves of a batch are archived at once.
+// Contacts archived between two progress reports.
 constexpr size_t kBatch = 512;
 
 QByteArray littleEndian64(quint64 value)
@@ -25,18 +27,48 @@ QByteArray littleEndian64(quint64 value)
     return bytes;
 }
 
-// Brings every field of the account's records in, with one store fetch.
-void loadAllKeys(KQContainerHelper& account)
+// The archives of a batch of records back to back, with the length of each.
+struct ArchivedBatch
 {
-    account.syncLoadAllKeysOfContacts();
-}
+    QByteArray bytes;
+    std::vector<qint64> lengths;
+    CNError error; // set when the store could not give the records' fields
+};
 
-// Archives records [begin, end) into archives.
-void archiveRecords(const KQContactHelperPtr* begin, const KQContactHelperPtr* end, QByteArray* archives,
-                    KQBinaryKeyedArchiver& archiver)
+// Archives records [begin, end) with every field. Records that hold all their fields (an edit copy
+// included) are archived as they are; the others are archived from one store fetch made for this
+// batch alone, so that a backup leaves the account's records as light as it found them.
+ArchivedBatch archiveBatch(const KQContactHelperPtr* begin, const KQContactHelperPtr* end,
+                           KQBinaryKeyedArchiver& archiver)
 {
-    for (const KQContactHelperPtr* record = begin; record != end; ++record, ++archives)
-        *archives = archiver.archiveRootObject(**record);
+    ArchivedBatch batch;
+    QStringList partial;
+    for (const KQContactHelperPtr* record = begin; record != end; ++record) {
+        if (!(*record)->allKeysLoaded())
+            partial.append((*record)->identifier());
+    }
+    QHash<QString, CNContactPtr> fetched;
+    if (!partial.isEmpty()) {
+        CNContactFetchRequest request(KQContactStoreHelper::allKeys());
+        request.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers(partial));
+        request.setUnifyResults(false);
+        fetched.reserve(partial.size());
+        KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+            request, &batch.error,
+            [&fetched](const CNContactPtr& contact, bool*) { fetched.insert(contact->identifier(), contact); });
+        if (batch.error.isError())
+            return batch;
+    }
+    batch.lengths.reserve(static_cast<size_t>(end - begin));
+    for (const KQContactHelperPtr* record = begin; record != end; ++record) {
+        // A contact the store no longer has is archived as far as its record knows it.
+        const CNContactPtr contact = fetched.value((*record)->identifier());
+        const QByteArray archive = contact ? archiver.archiveRootObject(*KQContactHelper::create(contact, true))
+                                           : archiver.archiveRootObject(**record);
+        batch.bytes.append(archive);
+        batch.lengths.push_back(archive.size());
+    }
+    return batch;
 }
 
 // The backup file being written: every write is checked, and the first failure is kept.
@@ -121,14 +153,26 @@ QVariantList KQContainerHelper::backupContainerGroupInfos()
 
 QVariantMap KQContainerHelper::backupContainerGroupInfo(const KQGroupTreeNodePtr& group)
 {
-    group->syncLoadContactsIfNecessary();
     group->syncLoadSubGroupsIfNecessary();
     QVariantMap info;
     info.insert(KQGroupInfo::nameKey, group->groupName());
     info.insert(KQGroupInfo::identifierKey, group->identifier());
     QStringList members;
-    for (const KQContactHelperPtr& member : group->contacts())
-        members.append(member->identifier());
+    if (group->isContactsLoaded()) {
+        for (const KQContactHelperPtr& member : group->contacts())
+            members.append(member->identifier());
+    } else if (const auto predicate = group->loadPredicateForContacts()) {
+        // A group not shown yet gives only its members' identifiers, in the order its load would
+        // list them; its records are not made for the backup.
+        CNContactFetchRequest request({CNContactIdentifierKey});
+        request.setPredicate(*predicate);
+        request.setUnifyResults(false);
+        CNError error;
+        KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+            request, &error, [&members](const CNContactPtr& contact, bool*) { members.append(contact->identifier()); });
+        if (error.isError())
+            group->reportLoadFailure(error, "contacts");
+    }
     if (!members.isEmpty())
         info.insert(KQGroupInfo::contactsKey, members);
     QVariantList subInfos;
@@ -208,51 +252,63 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
     if (!file.open())
         return failed();
 
-    QByteArray header(KQBackupFile::magic, KQBackupFile::magicSize);
-    const char version[4] = {1, 0, 0, 0};
-    header.append(version, 4);
-    header.append(littleEndian64(0));
-    header.append(littleEndian64(0));
-    const QByteArray groupInfos = KQGroupInfo::archivedGroupInfos(backupContainerGroupInfos());
-    header.append(littleEndian64(static_cast<quint64>(groupInfos.size())));
-    header.append(groupInfos);
-    if (!file.write(header))
-        return failed();
-
-    // The account's records in list order; each half of a batch is archived on its own core, and the
-    // archives are written in order.
-    loadAllKeys(*this);
-    if (hasLoadError()) {
-        file.discard();
-        return refused();
+    {
+        // Written and let go before the contacts are archived.
+        const QByteArray groupInfos = KQGroupInfo::archivedGroupInfos(backupContainerGroupInfos());
+        if (hasLoadError()) {
+            file.discard();
+            return refused();
+        }
+        const char version[4] = {1, 0, 0, 0};
+        if (!file.write(QByteArray(KQBackupFile::magic, KQBackupFile::magicSize)) ||
+            !file.write(QByteArray(version, 4)) || !file.write(littleEndian64(0)) || !file.write(littleEndian64(0)) ||
+            !file.write(littleEndian64(static_cast<quint64>(groupInfos.size()))) || !file.write(groupInfos))
+            return failed();
     }
+
+    // The account's records in list order. Two workers fetch and archive a batch each while this
+    // thread writes the batch before them, in order, so the file is the same whatever finishes first.
     const KQContactHelperList records = currentContactHelpers();
     const size_t count = records.size();
     std::vector<KQContactBackupInfo> index;
     index.reserve(count);
     KQBinaryKeyedArchiver archivers[2];
-    std::vector<QByteArray> archives;
-    bool stop = false;
-    for (size_t start = 0; start < count; start += kBatch) {
-        const size_t end = std::min(count, start + kBatch);
-        archives.assign(end - start, QByteArray());
-        const size_t middle = start + (end - start) / 2;
+    std::deque<std::future<ArchivedBatch>> pending;
+    size_t next = 0;
+    const auto startBatch = [&] {
+        const size_t from = next;
+        next = std::min(count, from + kBatch);
+        // Batch k may use archiver k % 2: batch k + 2 starts only once batch k is done.
+        KQBinaryKeyedArchiver* archiver = &archivers[(from / kBatch) % 2];
         const KQContactHelperPtr* base = records.data();
-        auto second = std::async(std::launch::async, [&] {
-            archiveRecords(base + middle, base + end, archives.data() + (middle - start), archivers[1]);
-        });
-        archiveRecords(base + start, base + middle, archives.data(), archivers[0]);
-        second.get();
-        for (const QByteArray& archive : archives) {
-            index.emplace_back(file.position(), archive.size());
-            if (!file.write(archive))
-                return failed();
+        pending.push_back(std::async(std::launch::async, [base, from, to = next, archiver] {
+            return archiveBatch(base + from, base + to, *archiver);
+        }));
+    };
+    while (next < count && pending.size() < 2)
+        startBatch();
+    bool stop = false;
+    while (!pending.empty()) {
+        const ArchivedBatch batch = pending.front().get();
+        pending.pop_front();
+        if (batch.error.isError()) {
+            reportLoadFailure(batch.error, "contact details");
+            file.discard();
+            return refused();
         }
+        if (next < count)
+            startBatch();
+        qint64 offset = file.position();
+        for (const qint64 length : batch.lengths) {
+            index.emplace_back(offset, length);
+            offset += length;
+        }
+        if (!file.write(batch.bytes))
+            return failed();
         // Every record is written whatever the answers; the last answer decides.
-        stop = postProcessMessage(KQBackupMessage::Progress, static_cast<double>(end) / static_cast<double>(count),
-                                  handler);
+        stop = postProcessMessage(KQBackupMessage::Progress,
+                                  static_cast<double>(index.size()) / static_cast<double>(count), handler);
     }
-    archives.clear();
 
     if (stop) {
         file.close();

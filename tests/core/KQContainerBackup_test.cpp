@@ -816,4 +816,132 @@ TEST_F(BackupTest, CatalogueListsNewestFirstAndRemovesEqualEntriesWithTheirFile)
     EXPECT_FALSE(storage()->loadBackupInfoFromFile());
 }
 
+// ---------------------------------------------------------------- records loaded in part
+
+// More contacts than two archiving batches hold, a few with a photo, so that the workers' batches
+// must come back in order.
+void addManyContacts(CNContactStore* store, const QString& container, const CNGroup& group, int count)
+{
+    CNSaveRequest request;
+    for (int i = 0; i < count; ++i) {
+        CNMutableContact contact;
+        contact.setGivenName(QStringLiteral("Person %1").arg(i, 4, 10, QLatin1Char('0')));
+        contact.setNote(QStringLiteral("note %1").arg(i));
+        contact.setEmailAddresses({CNLabeledValue<QString>(CNLabelWork, QStringLiteral("p%1@example.org").arg(i))});
+        if (i % 97 == 0)
+            contact.setImageData(QByteArray(1500 + i, static_cast<char>(i)));
+        request.addContact(contact, container);
+        if (i % 3 == 0)
+            request.addMember(contact, group);
+    }
+    ASSERT_TRUE(store->executeSaveRequest(request));
+}
+
+int countFullyLoaded(const KQContainerHelperPtr& account)
+{
+    int loaded = 0;
+    for (const auto& record : account->currentContactHelpers())
+        loaded += record->allKeysLoaded() ? 1 : 0;
+    return loaded;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(BackupTest, BackupOfRecordsHeldInPartIsTheFileOfFullyLoadedOnesAndLeavesThemInPart)
+{
+    addManyContacts(cn(), local, addGroup(QStringLiteral("Thirds")), 1300);
+    reload();
+    ASSERT_EQ(countFullyLoaded(account()), 0);
+    QTemporaryDir partFolder;
+    ASSERT_EQ(runBackup(account(), partFolder.path()).last(), KQBackupMessage::Finished);
+    EXPECT_EQ(countFullyLoaded(account()), 0);
+
+    std::atomic<bool> loaded{false};
+    std::thread loader([&] {
+        account()->syncLoadAllKeysOfContacts();
+        loaded = true;
+    });
+    EXPECT_TRUE(kqWaitUntil([&loaded] { return loaded.load(); }, 30000));
+    loader.join();
+    ASSERT_EQ(countFullyLoaded(account()), 1300);
+    QTemporaryDir fullFolder;
+    ASSERT_EQ(runBackup(account(), fullFolder.path()).last(), KQBackupMessage::Finished);
+
+    const auto backups = storage()->containerBackupsWithIdentifier(local);
+    ASSERT_EQ(backups.size(), 2u);
+    const QByteArray full = fileBytes(backups.front()->backupFile());
+    const QByteArray part = fileBytes(backups.back()->backupFile());
+    ASSERT_GT(full.size(), 1300 * 100);
+    EXPECT_TRUE(full == part) << "the files differ in size " << full.size() << " and " << part.size();
+
+    // The archives follow the account's list, whichever worker made them.
+    KQContactHelper::registerArchiveClass();
+    const QSet<QString> classes = CNContact::archiveClasses() + QSet<QString>{QStringLiteral("KQContactHelper")};
+    QStringList archived;
+    for (const QByteArray& archive : BackupParts::read(part).archives) {
+        const auto record =
+            std::dynamic_pointer_cast<KQContactHelper>(KQKeyedUnarchiver::unarchivedObjectOfClasses(classes, archive));
+        archived.append(record ? record->identifier() : QStringLiteral("(does not decode)"));
+    }
+    QStringList listed;
+    for (const auto& record : account()->currentContactHelpers())
+        listed.append(record->identifier());
+    EXPECT_EQ(archived, listed);
+}
+
+TEST_F(BackupTest, RestoreRewritesTheChangedAndEditedRecordsAndLeavesTheOthersAlone)
+{
+    addManyContacts(cn(), local, addGroup(QStringLiteral("Thirds")), 1300);
+    reload();
+    const QStringList before = snapshot();
+    ASSERT_EQ(runBackup(account(), folder.path()).last(), KQBackupMessage::Finished);
+    const auto backup = storage()->containerBackupsWithIdentifier(local).front();
+
+    // One contact changed in the store, one record loaded and being edited in memory.
+    const KQContactHelperList records = account()->currentContactHelpers();
+    ASSERT_EQ(records.size(), 1300u);
+    const QString changedId = records[10]->identifier();
+    const QString editedId = records[700]->identifier();
+    CNContactFetchRequest fetch(KQContactStoreHelper::allKeys());
+    fetch.setPredicate(CNContactPredicate::predicateForContactsWithIdentifiers({changedId}));
+    CNMutableContactPtr changed;
+    cn()->enumerateContactsWithFetchRequest(fetch, nullptr,
+                                            [&changed](const CNContactPtr& c, bool*) { changed = c->mutableCopy(); });
+    ASSERT_TRUE(changed);
+    const QString changedNote = changed->note();
+    changed->setNote(QStringLiteral("changed elsewhere"));
+    CNSaveRequest change;
+    change.updateContact(*changed);
+    ASSERT_TRUE(cn()->executeSaveRequest(change));
+    const KQContactHelperPtr edited = records[700];
+    edited->syncLoadAllKeysIfNecessary();
+    const std::optional<QString> editedNote = edited->note();
+    ASSERT_TRUE(editedNote);
+    edited->startEditContact();
+    edited->setNote(QStringLiteral("being edited"));
+    ASSERT_EQ(edited->note(), QStringLiteral("being edited"));
+
+    ASSERT_EQ(runRestore(account(), backup).last(), KQBackupMessage::Finished);
+    EXPECT_EQ(text(snapshot()), text(before));
+    const auto note = [this](const QString& identifier) {
+        const KQContactHelperPtr record = account()->contactHelperFromContainerWithIdentifier(identifier);
+        return record ? record->note() : std::nullopt;
+    };
+    EXPECT_EQ(note(changedId), changedNote);
+    EXPECT_EQ(note(editedId), editedNote);
+    QStringList rewritten;
+    for (const auto& record : account()->currentContactHelpers()) {
+        if (record->mutableContact())
+            rewritten.append(record->identifier());
+    }
+    rewritten.sort();
+    QStringList expected{changedId, editedId};
+    expected.sort();
+    EXPECT_EQ(rewritten, expected);
+}
+
 } // namespace
