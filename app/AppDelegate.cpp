@@ -28,7 +28,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QPushButton>
 #include <cstdio>
 #include <utility>
 
@@ -52,17 +51,9 @@ KQMainWindow* AppDelegate::mainWindow() const
     return m_mainWindow.data();
 }
 
-int AppDelegate::defaultAlertPresenter(const KQAlert& alert)
+int AppDelegate::defaultAlertPresenter(const KQWindowAlert& alert)
 {
-    QMessageBox box;
-    box.setIcon(alert.icon);
-    box.setText(alert.message);
-    box.setInformativeText(alert.informativeText);
-    QList<QPushButton*> buttons;
-    for (const QString& title : alert.buttons)
-        buttons.append(box.addButton(title, QMessageBox::AcceptRole));
-    box.exec();
-    return static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return KQAlerts::messageBox(nullptr, alert);
 }
 
 void AppDelegate::applicationWillFinishLaunching()

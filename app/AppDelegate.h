@@ -2,6 +2,7 @@
 // The application delegate: checks access to the contact store, then makes the contact manager
 // (which loads every account) and shows the main window.
 
+#include "app/windows/KQAlerts.h"
 #include "model/KQContactHelper.h"
 
 #include <QMessageBox>
@@ -17,15 +18,8 @@ class KQPreferencesWndCtrl;
 class KQStatusItemCtrl;
 struct CNError;
 
-// An alert the delegate wants shown; the presenter answers the index of the button pressed.
-struct KQAlert
-{
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString message;
-    QString informativeText;
-    QStringList buttons;
-};
-using KQAlertPresenter = std::function<int(const KQAlert&)>;
+// Shows an alert of the delegate and answers the index of the button pressed.
+using KQAlertPresenter = std::function<int(const KQWindowAlert&)>;
 
 class AppDelegate : public QObject
 {
@@ -62,7 +56,7 @@ public:
     // Files given on the command line (or by a later launch) are imported into Last Import once
     // the window is up.
     void openFiles(const QStringList& paths);
-    static int defaultAlertPresenter(const KQAlert& alert);
+    static int defaultAlertPresenter(const KQWindowAlert& alert);
 
 Q_SIGNALS:
     void didFinishLaunching();

@@ -10,6 +10,7 @@
 #include "app/windows/KQConflictWndCtrl.h"
 #include "app/windows/KQContactDetailViewCtrl.h"
 #include "app/windows/KQCustomLabelValueWndCtrl.h"
+#include "app/windows/KQMergeInfoViewCtrl.h"
 #include "app/windows/KQProgressWndCtrl.h"
 #include "platform/CNContactStore.h"
 #include "platform/CNLabels.h"
@@ -314,6 +315,9 @@ int main(int argc, char** argv)
     save(&window, QStringLiteral("problems-compare"));
     window.findChild<QToolButton*>(QStringLiteral("mergeButton"))->click();
     save(&window, QStringLiteral("problems-compare-merged"));
+    window.findChild<QToolButton*>(QStringLiteral("mergeInfoButton"))->click();
+    save(KQMergeInfoViewCtrl::sharedMergeInfoViewCtrl(), QStringLiteral("merge-info"));
+    KQMergeInfoViewCtrl::sharedMergeInfoViewCtrl()->close();
     window.editViewCtrl()->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
 
     auto* names = KQConflictDupNameCfgWndCtrl::shareConflictDupNameCfgWndCtrl();

@@ -2,6 +2,7 @@
 
 #include "app/windows/KQConflictPropertyViewCtrl.h"
 #include "app/windows/KQIcons.h"
+#include "app/windows/KQMergeInfoViewCtrl.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 KQConflictEditViewCtrl::KQConflictEditViewCtrl(QWidget* parent) : QWidget(parent)
@@ -163,13 +163,7 @@ void KQConflictEditViewCtrl::mergeAction()
 
 void KQConflictEditViewCtrl::showMergeInfo()
 {
-    QToolTip::showText(m_mergeInfo->mapToGlobal(QPoint(0, m_mergeInfo->height())),
-                       tr("Merging makes one new contact from all contacts of the item: the first contact's name, "
-                          "note and birthday, and every phone number, e-mail, address and other value of all of "
-                          "them without repeats. The contacts merged go to the Trash, from where they can be put "
-                          "back. With \"Apply the merge to the remaining items\" OK merges the later items of the "
-                          "group the same way."),
-                       m_mergeInfo);
+    KQMergeInfoViewCtrl::sharedMergeInfoViewCtrl()->showRelativeToWidget(m_mergeInfo);
 }
 
 void KQConflictEditViewCtrl::okAction()

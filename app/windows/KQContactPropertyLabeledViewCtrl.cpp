@@ -10,6 +10,7 @@
 #include "model/KQLabeledRelation.h"
 #include "model/KQLabeledSocial.h"
 #include "model/KQLabeledURL.h"
+#include "model/KQLabeledValueItemAddresses.h"
 #include "platform/CNContactKeys.h"
 #include "platform/CNLabels.h"
 #include "problems/KQCompareCell.h"
@@ -258,9 +259,19 @@ void KQContactPropertyLabeledViewCtrl::addValueEditors(QWidget* row, QGridLayout
             });
             fields->addWidget(edit);
         };
+        // The boxes follow the address's country: a district for China, a county instead of a
+        // state for the United Kingdom.
+        const KQLabeledValueItemAddresses form(value, true);
         field(QStringLiteral("streetEdit"), address->street(), tr("Street"), &KQLabeledPostalAddress::setStreet);
+        if (!form.hiddenSubLocality())
+            field(QStringLiteral("subLocalityEdit"), address->subLocality(), tr("District"),
+                  &KQLabeledPostalAddress::setSubLocality);
         field(QStringLiteral("cityEdit"), address->city(), tr("City"), &KQLabeledPostalAddress::setCity);
-        field(QStringLiteral("stateEdit"), address->state(), tr("State"), &KQLabeledPostalAddress::setState);
+        if (!form.hiddenSubAdministrativeArea())
+            field(QStringLiteral("subAdministrativeAreaEdit"), address->subAdministrativeArea(), tr("County"),
+                  &KQLabeledPostalAddress::setSubAdministrativeArea);
+        if (!form.hiddenState())
+            field(QStringLiteral("stateEdit"), address->state(), tr("State"), &KQLabeledPostalAddress::setState);
         field(QStringLiteral("postalCodeEdit"), address->postalCode(), tr("Postal Code"),
               &KQLabeledPostalAddress::setPostalCode);
         field(QStringLiteral("countryEdit"), address->country(), tr("Country"), &KQLabeledPostalAddress::setCountry);

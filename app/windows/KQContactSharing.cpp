@@ -7,7 +7,13 @@
 
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 QUrl KQContactSharing::mailtoURLForContacts(const std::vector<KQContactHelperPtr>& contacts)
 {
@@ -36,6 +42,47 @@ bool KQContactSharing::sendEmailToContacts(const std::vector<KQContactHelperPtr>
     if (!url.isValid() || url.isEmpty())
         return false;
     return QDesktopServices::openUrl(url);
+}
+
+QString KQContactSharing::shareFilePath(const std::vector<KQContactHelperPtr>& contacts)
+{
+    QString name = contacts.size() == 1 && contacts.front() ? contacts.front()->fullName() : QString();
+    // Only what every file system and mail program takes in a file name.
+    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]"));
+    name = name.replace(unsafe, QStringLiteral(" ")).simplified().left(80);
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name = QStringLiteral("Contacts");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/share");
+    return folder + QLatin1Char('/') + name + QStringLiteral(".vcf");
+}
+
+bool KQContactSharing::shareWithMail(const std::vector<KQContactHelperPtr>& contacts, QString* why)
+{
+    const auto fail = [why](const QString& reason) {
+        KQLog(QStringLiteral("Share with mail - %1").arg(reason));
+        if (why != nullptr)
+            *why = reason;
+        return false;
+    };
+    if (contacts.empty())
+        return fail(QStringLiteral("No contacts to share."));
+    const QString body = textForContacts(contacts);
+    const QString mailer = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
+    if (mailer.isEmpty()) {
+        const QUrl url = QUrl::fromEncoded("mailto:?body=" + QUrl::toPercentEncoding(body));
+        if (!QDesktopServices::openUrl(url))
+            return fail(QStringLiteral("No mail program could be opened."));
+        return true;
+    }
+    const QString path = shareFilePath(contacts);
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(vCardDataForContacts(contacts)) < 0 || !file.commit())
+        return fail(QStringLiteral("The cards could not be written to %1: %2").arg(path, file.errorString()));
+    if (!QProcess::startDetached(
+            mailer, {QStringLiteral("--utf8"), QStringLiteral("--body"), body, QStringLiteral("--attach"), path}))
+        return fail(QStringLiteral("The mail program %1 could not be started.").arg(mailer));
+    return true;
 }
 
 QByteArray KQContactSharing::vCardDataForContacts(const std::vector<KQContactHelperPtr>& contacts)

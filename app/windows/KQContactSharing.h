@@ -18,6 +18,14 @@ public:
     // Opens the mail; false when there was no address or the desktop could not open it.
     static bool sendEmailToContacts(const std::vector<KQContactHelperPtr>& contacts);
 
+    // Shares the contacts through a new mail: their summary texts as its body (each followed by an
+    // empty line) and their cards attached as one vCard file, where the desktop's mail program
+    // takes attachments (through xdg-email); otherwise a "mailto:" with the body alone. False, with
+    // why, when the cards could not be written or no mail program could be started.
+    static bool shareWithMail(const std::vector<KQContactHelperPtr>& contacts, QString* why = nullptr);
+    // The file the cards of a share go into: the contact's name, or "Contacts", in the cache.
+    static QString shareFilePath(const std::vector<KQContactHelperPtr>& contacts);
+
     // The cards of the contacts with all their fields (loaded first), as one vCard file.
     static QByteArray vCardDataForContacts(const std::vector<KQContactHelperPtr>& contacts);
     // Each contact's info text followed by an empty line.

@@ -695,6 +695,15 @@ void KQContactsViewController::sendEmailContact()
     KQContactSharing::sendEmailToContacts(selectedContactHelpers());
 }
 
+void KQContactsViewController::shareWithMail()
+{
+    QString why;
+    if (!KQContactSharing::shareWithMail(selectedContactHelpers(), &why))
+        KQAlerts::run(
+            window(),
+            {QMessageBox::Warning, QStringLiteral("The contacts could not be shared."), why, {QStringLiteral("OK")}});
+}
+
 void KQContactsViewController::copyAsVCard()
 {
     KQContactSharing::copyAsVCard(selectedContactHelpers());
@@ -770,8 +779,10 @@ void KQContactsViewController::showContextMenu(const QPoint& position)
             email = email || contact->enableEmail();
         menu->addAction(QStringLiteral("Send Email"), this, &KQContactsViewController::sendEmailContact)
             ->setEnabled(email);
-        menu->addAction(QStringLiteral("Copy as vCard"), this, &KQContactsViewController::copyAsVCard);
-        menu->addAction(QStringLiteral("Copy as Text"), this, &KQContactsViewController::copyAsText);
+        QMenu* share = menu->addMenu(QStringLiteral("Share"));
+        share->addAction(QStringLiteral("Mail with Cards..."), this, &KQContactsViewController::shareWithMail);
+        share->addAction(QStringLiteral("Copy as vCard"), this, &KQContactsViewController::copyAsVCard);
+        share->addAction(QStringLiteral("Copy as Text"), this, &KQContactsViewController::copyAsText);
         menu->addAction(QStringLiteral("Export..."), this, [this, selected] { Q_EMIT exportRequested(selected); });
     }
     menu->popup(m_list->viewport()->mapToGlobal(position));

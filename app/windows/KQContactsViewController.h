@@ -75,6 +75,8 @@ public:
     void deleteContact();
     void putbackAction();
     void sendEmailContact();
+    // A new mail with the summaries and the cards of the selected contacts attached.
+    void shareWithMail();
     void copyAsVCard();
     void copyAsText();
     // The Move-to menu for the selected rows.

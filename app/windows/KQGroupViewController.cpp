@@ -340,6 +340,14 @@ QMenu* KQGroupViewController::contextMenuForNode(const KQGroupTreeNodePtr& node)
                 KQContactSharing::sendEmailToContacts(self->contactsOfNode(node));
         });
         QMenu* share = menu->addMenu(QStringLiteral("Share"));
+        share->addAction(QStringLiteral("Mail with Cards..."), this, [self, node] {
+            QString why;
+            if (self && !KQContactSharing::shareWithMail(self->contactsOfNode(node), &why))
+                KQAlerts::run(self->window(), {QMessageBox::Warning,
+                                               QStringLiteral("The contacts could not be shared."),
+                                               why,
+                                               {QStringLiteral("OK")}});
+        });
         share->addAction(QStringLiteral("Copy as vCard"), this, [self, node] {
             if (self)
                 KQContactSharing::copyAsVCard(self->contactsOfNode(node));

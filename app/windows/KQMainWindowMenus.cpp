@@ -102,6 +102,8 @@ KQMainWindowMenus::KQMainWindowMenus(KQMainWindow* window) : QObject(window), m_
     m_contactMenu = bar->addMenu(QStringLiteral("&Contact"));
     add(m_contactMenu, QStringLiteral("Send Email"), QStringLiteral("sendEmailMenuAction"),
         [contacts] { contacts->sendEmailContact(); });
+    add(m_contactMenu, QStringLiteral("Share with Mail..."), QStringLiteral("shareMailMenuAction"),
+        [contacts] { contacts->shareWithMail(); });
     add(m_contactMenu, QStringLiteral("Put Back"), QStringLiteral("putBackMenuAction"),
         [contacts] { contacts->putbackAction(); });
     m_moveTo = m_contactMenu->addMenu(QStringLiteral("Move to"));
@@ -189,6 +191,7 @@ void KQMainWindowMenus::updateContactEnabling()
     for (const auto& contact : selected)
         email = email || contact->enableEmail();
     action(QStringLiteral("sendEmailMenuAction"))->setEnabled(email);
+    action(QStringLiteral("shareMailMenuAction"))->setEnabled(!selected.empty());
     action(QStringLiteral("putBackMenuAction"))->setEnabled(KQDropRules::isTrash(node.get()) && !selected.empty());
 }
 

@@ -18,12 +18,12 @@ namespace {
 // Records the alerts and the exit code instead of showing dialogs and quitting.
 struct LaunchRecorder
 {
-    std::vector<KQAlert> alerts;
+    std::vector<KQWindowAlert> alerts;
     std::optional<int> exitCode;
 
     void attach(AppDelegate& delegate)
     {
-        delegate.setAlertPresenter([this](const KQAlert& alert) {
+        delegate.setAlertPresenter([this](const KQWindowAlert& alert) {
             alerts.push_back(alert);
             return 0;
         });
@@ -67,7 +67,7 @@ TEST_P(AppDelegateRefusal, ShowsTheAlertOfItsCauseAndQuits)
     AppDelegate delegate(&store);
     LaunchRecorder recorder;
     recorder.attach(delegate);
-    delegate.setAlertPresenter([&recorder](const KQAlert& alert) {
+    delegate.setAlertPresenter([&recorder](const KQWindowAlert& alert) {
         recorder.alerts.push_back(alert);
         return 1; // "Quit" where there is a choice
     });
@@ -76,7 +76,7 @@ TEST_P(AppDelegateRefusal, ShowsTheAlertOfItsCauseAndQuits)
 
     EXPECT_EQ(*recorder.exitCode, AppDelegate::kAccessDeniedExitCode);
     ASSERT_FALSE(recorder.alerts.empty());
-    const KQAlert& last = recorder.alerts.back();
+    const KQWindowAlert& last = recorder.alerts.back();
     EXPECT_EQ(last.icon, QMessageBox::Critical);
     EXPECT_TRUE(last.message.contains(GetParam().message)) << last.message.toStdString();
     EXPECT_TRUE(last.informativeText.contains(GetParam().informative)) << last.informativeText.toStdString();

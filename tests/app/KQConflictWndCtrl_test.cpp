@@ -4,6 +4,7 @@
 
 #include "KQWindowTestSupport.h"
 #include "app/windows/KQConflictWndCtrl.h"
+#include "app/windows/KQMergeInfoViewCtrl.h"
 #include "app/windows/KQProgressWndCtrl.h"
 #include "platform/CNLabels.h"
 #include "problems/KQConflictScanTask.h"
@@ -273,6 +274,13 @@ TEST_F(ConflictWindow, AMergeFromTheCompareViewLeavesOneNewContactAndTheSourcesI
     merge->click();
     EXPECT_TRUE(window->editViewCtrl()->mergeOpened());
     EXPECT_EQ(window->editViewCtrl()->compareContacts()->numberOfColumns(), 4) << "merged, then both sources";
+    // The information button explains the merge in a popover that Escape closes.
+    child<QToolButton>(window, QStringLiteral("mergeInfoButton"))->click();
+    KQMergeInfoViewCtrl* info = KQMergeInfoViewCtrl::sharedMergeInfoViewCtrl();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(info));
+    EXPECT_TRUE(info->text().contains(QStringLiteral("Trash")));
+    QTest::keyClick(info, Qt::Key_Escape);
+    EXPECT_TRUE(kqWaitUntil([info] { return !info->isVisible(); }, 2000));
     const auto recyle = KQContactManager::sharedContactManager()->recyle();
     const int trashBefore = recyle->countOfContacts();
     clickAndWait(button(QStringLiteral("okButton")));

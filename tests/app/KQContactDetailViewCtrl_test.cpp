@@ -198,6 +198,47 @@ TEST_F(DetailEditor, EditingEveryFieldKindAndSavingReachesTheStore)
               contact->fullName());
 }
 
+TEST_F(DetailEditor, AnAddressShowsTheBoxesOfItsCountryAndSavesThem)
+{
+    const auto contact = addOne([](CNMutableContact& c) {
+        c.setGivenName(QStringLiteral("Ann"));
+        CNPostalAddress uk;
+        uk.city = QStringLiteral("Bath");
+        uk.isoCountryCode = QStringLiteral("GB");
+        CNPostalAddress cn;
+        cn.city = QStringLiteral("北京");
+        cn.isoCountryCode = QStringLiteral("CN");
+        CNPostalAddress fr;
+        fr.city = QStringLiteral("Lyon");
+        fr.isoCountryCode = QStringLiteral("FR");
+        c.setPostalAddresses({{CNLabelHome, uk}, {CNLabelWork, cn}, {CNLabelOther, fr}});
+    });
+    view->setSelectedContactHelpers({contact});
+    QWidget* read = panel(QStringLiteral("Address"));
+    ASSERT_NE(read, nullptr);
+    EXPECT_TRUE(read->findChildren<QLineEdit*>().isEmpty());
+
+    view->setEditable(true);
+    QWidget* p = panel(QStringLiteral("Address"));
+    ASSERT_NE(p, nullptr);
+    const auto count = [p](const char* name) { return p->findChildren<QLineEdit*>(QLatin1String(name)).size(); };
+    // Three rows: a county and no state for the United Kingdom, a district for China, a state for France.
+    EXPECT_EQ(count("cityEdit"), 3);
+    EXPECT_EQ(count("subAdministrativeAreaEdit"), 1);
+    EXPECT_EQ(count("subLocalityEdit"), 1);
+    EXPECT_EQ(count("stateEdit"), 2);
+
+    type(QStringLiteral("Address"), QStringLiteral("subAdministrativeAreaEdit"), QStringLiteral("Somerset"));
+    type(QStringLiteral("Address"), QStringLiteral("subLocalityEdit"), QStringLiteral("东城区"));
+    EXPECT_TRUE(view->endEditProperty());
+    const CNContactPtr saved = stored(contact->identifier());
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->data().postalAddresses.size(), 3u);
+    EXPECT_EQ(saved->data().postalAddresses[0].value().subAdministrativeArea, QStringLiteral("Somerset"));
+    EXPECT_EQ(saved->data().postalAddresses[1].value().subLocality, QStringLiteral("东城区"));
+    EXPECT_EQ(saved->data().postalAddresses[2].value().city, QStringLiteral("Lyon"));
+}
+
 TEST_F(DetailEditor, ACustomLabelSurvivesASaveAndAReload)
 {
     const auto contact = addOne([](CNMutableContact& c) {

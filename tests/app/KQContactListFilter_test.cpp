@@ -57,6 +57,11 @@ class SearchFields : public ::testing::TestWithParam<SearchCase>
 {
 };
 
+void PrintTo(const SearchCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 std::string searchName(const ::testing::TestParamInfo<SearchCase>& param)
 {
     return param.param.name;

@@ -5,7 +5,9 @@
 #include "platform/CNLabels.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,4 +80,46 @@ TEST(ContactSharing, CopiedTextHoldsEachContactsInfoFollowedByAnEmptyLine)
     const QString text = KQContactSharing::textMimeData({ada, grace})->text();
     EXPECT_EQ(text, ada->info() + QStringLiteral("\n\n") + grace->info() + QStringLiteral("\n\n"));
     EXPECT_TRUE(text.contains(QStringLiteral("ada@example.org")));
+}
+
+// A stand-in mail program on the PATH keeps the arguments it was started with.
+TEST(ContactSharing, MailWithCardsHandsTheSummariesAndOneCardFileToTheMailProgram)
+{
+    QTemporaryDir bin;
+    const QString record = bin.filePath(QStringLiteral("args"));
+    QFile script(bin.filePath(QStringLiteral("xdg-email")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n--\\n' \"$a\"; done > '%1.tmp'\n"
+                                "mv '%1.tmp' '%1'\n")
+                     .arg(record)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + path);
+
+    const KQContactHelperList two = {withEmails(QStringLiteral("Ada"), {QStringLiteral("ada@example.org")}),
+                                     withEmails(QStringLiteral("Grace"), {})};
+    QString why;
+    EXPECT_TRUE(KQContactSharing::shareWithMail(two, &why)) << why.toStdString();
+    ASSERT_TRUE(kqWaitUntil([&record] { return QFile::exists(record); }, 10000));
+    qputenv("PATH", path);
+
+    QFile args(record);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    const QStringList given = QString::fromUtf8(args.readAll()).split(QStringLiteral("\n--\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(given.size(), 5) << given.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(given[0], QStringLiteral("--utf8"));
+    EXPECT_EQ(given[1], QStringLiteral("--body"));
+    EXPECT_EQ(given[2], KQContactSharing::textForContacts(two));
+    EXPECT_EQ(given[3], QStringLiteral("--attach"));
+    EXPECT_TRUE(given[4].endsWith(QStringLiteral("/Contacts.vcf"))) << given[4].toStdString();
+    QFile cards(given[4]);
+    ASSERT_TRUE(cards.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cards.readAll().count("BEGIN:VCARD"), 2);
+
+    // One contact's file is named after it, with what a file name cannot hold replaced.
+    const KQContactHelperList one = {withEmails(QStringLiteral("AC/DC: \"Live\""), {})};
+    EXPECT_TRUE(KQContactSharing::shareFilePath(one).endsWith(QStringLiteral("/AC DC Live.vcf")))
+        << KQContactSharing::shareFilePath(one).toStdString();
 }

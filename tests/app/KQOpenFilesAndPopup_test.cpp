@@ -23,7 +23,7 @@ TEST(OpenFiles, FilesGivenBeforeLaunchAreImportedIntoLastImport)
     file.close();
     KQAlertScript script;
     AppDelegate delegate;
-    delegate.setAlertPresenter([](const KQAlert&) { return 0; });
+    delegate.setAlertPresenter([](const KQWindowAlert&) { return 0; });
     delegate.setQuitHandler([](int) {});
     KQContactManager* manager = KQContactManager::sharedContactManager();
     const int before = manager->latestImport()->countOfContacts();

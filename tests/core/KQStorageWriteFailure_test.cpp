@@ -200,25 +200,34 @@ TEST_P(FailingStepTest, FailedStepKeepsThePreviousFileAndSaysWhy)
     expectPreviousFileIntact();
 }
 
+static std::string stepName(KQStorage::WriteStep step)
+{
+    switch (step) {
+    case KQStorage::WriteStep::Open:
+        return "Open";
+    case KQStorage::WriteStep::Write:
+        return "Write";
+    case KQStorage::WriteStep::Flush:
+        return "Flush";
+    case KQStorage::WriteStep::Sync:
+        return "Sync";
+    case KQStorage::WriteStep::Commit:
+        return "Rename";
+    }
+    return "Unknown";
+}
+
+// ctest's list shows the step by name.
+void PrintTo(KQStorage::WriteStep step, std::ostream* os)
+{
+    *os << stepName(step);
+}
+
 INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
                          ::testing::Values(KQStorage::WriteStep::Open, KQStorage::WriteStep::Write,
                                            KQStorage::WriteStep::Flush, KQStorage::WriteStep::Sync,
                                            KQStorage::WriteStep::Commit),
-                         [](const ::testing::TestParamInfo<KQStorage::WriteStep>& p) {
-                             switch (p.param) {
-                             case KQStorage::WriteStep::Open:
-                                 return std::string("Open");
-                             case KQStorage::WriteStep::Write:
-                                 return std::string("Write");
-                             case KQStorage::WriteStep::Flush:
-                                 return std::string("Flush");
-                             case KQStorage::WriteStep::Sync:
-                                 return std::string("Sync");
-                             case KQStorage::WriteStep::Commit:
-                                 return std::string("Rename");
-                             }
-                             return std::string("Unknown");
-                         });
+                         [](const ::testing::TestParamInfo<KQStorage::WriteStep>& p) { return stepName(p.param); });
 
 // Qt writes the settings through the same kind of temporary file and reports success when its
 // tail did not fit; the previous settings file must come back.

@@ -56,6 +56,11 @@ TEST_P(EntryIdentifierText, KeepsItsTextThroughCopiesAndTheStoreCoding)
     EXPECT_EQ(decoded[0], list[0]);
 }
 
+void PrintTo(const IdentifierCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 const IdentifierCase identifierCases[] = {
     {"UpperCaseUuid", "0123ABCD-4567-489A-8BCD-EF0123456789", "0123ABCD-4567-489A-8BCD-EF0123456789", true},
     {"AllBitsSetUuidKeptAsText", "FFFFFFFF-FFFF-FFFF-0123-456789ABCDEF", "FFFFFFFF-FFFF-FFFF-0123-456789ABCDEF", false},
