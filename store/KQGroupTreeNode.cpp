@@ -148,7 +148,16 @@ bool KQGroupTreeNode::installPendingContacts()
         m_pendingContacts.clear();
         m_hasPendingContacts = false;
     }
-    setContacts(loaded);
+    // As setContacts, less filing the records in the account: the fetch filed each one as it made
+    // it, and filing a large account again would hold up the main thread for nothing.
+    removeContactsAtIndexes(KQListOps::range(countOfContacts()));
+    QList<int> inserted;
+    {
+        std::lock_guard lock(m_mutex);
+        inserted = KQListOps::insertAtIndexes(m_contacts, loaded, KQListOps::range(static_cast<int>(loaded.size())));
+    }
+    if (!inserted.isEmpty())
+        Q_EMIT contactsInserted(inserted);
     setContactsLoaded(true);
     return true;
 }

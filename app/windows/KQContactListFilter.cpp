@@ -1,5 +1,7 @@
 #include "app/windows/KQContactListFilter.h"
 
+#include "platform/CNContactKeys.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -22,6 +24,50 @@ bool keyLess(const QString& x, const QString& y)
     if (x.isEmpty() != y.isEmpty())
         return y.isEmpty();
     return QString::compare(x, y, Qt::CaseSensitive) < 0;
+}
+
+// A text field of a fetched contact; none when it was not fetched.
+std::optional<QString> fetched(const CNContact& contact, CNKeyId key, QString CNContactData::*field)
+{
+    if (!contact.isKeyAvailable(key))
+        return std::nullopt;
+    return contact.data().*field;
+}
+
+// The same name a record builds from its fields (see fullName below).
+QString fullNameOf(const CNContact& contact, bool familyNameFirst)
+{
+    QString text;
+    const auto append = [&text](const std::optional<QString>& part) -> bool {
+        if (!part)
+            return false;
+        if (!part->isEmpty()) {
+            if (!text.isEmpty())
+                text.append(QLatin1Char(' '));
+            text.append(*part);
+        }
+        return true;
+    };
+    const auto given = fetched(contact, CNKeyId::GivenName, &CNContactData::givenName);
+    const auto family = fetched(contact, CNKeyId::FamilyName, &CNContactData::familyName);
+    append(fetched(contact, CNKeyId::NamePrefix, &CNContactData::namePrefix)) &&
+        append(familyNameFirst ? family : given) &&
+        append(fetched(contact, CNKeyId::MiddleName, &CNContactData::middleName)) &&
+        append(familyNameFirst ? given : family) &&
+        append(fetched(contact, CNKeyId::NameSuffix, &CNContactData::nameSuffix));
+    return text;
+}
+
+QString jobFullNameOf(const CNContact& contact)
+{
+    QStringList parts;
+    for (const auto& part : {fetched(contact, CNKeyId::JobTitle, &CNContactData::jobTitle),
+                             fetched(contact, CNKeyId::DepartmentName, &CNContactData::departmentName),
+                             fetched(contact, CNKeyId::OrganizationName, &CNContactData::organizationName)}) {
+        if (part && !part->isEmpty())
+            parts.append(*part);
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -174,4 +220,46 @@ KQContactHelperList KQContactListFilter::filter(const KQContactHelperList& conta
     if (!index)
         return {};
     return index->filter(query, stop);
+}
+
+QStringList KQContactListFilter::listKeys()
+{
+    return {CNContactIdentifierKey,      CNContactTypeKey,       CNContactNamePrefixKey,
+            CNContactGivenNameKey,       CNContactMiddleNameKey, CNContactFamilyNameKey,
+            CNContactNameSuffixKey,      CNContactJobTitleKey,   CNContactDepartmentNameKey,
+            CNContactOrganizationNameKey};
+}
+
+KQContactListRow KQContactListFilter::listRow(const CNContact& contact, int position, bool familyNameFirst)
+{
+    KQContactListRow row;
+    row.identifier = contact.identifier();
+    row.position = position;
+    const QString name = fullNameOf(contact, familyNameFirst);
+    const QString job = jobFullNameOf(contact);
+    const bool company =
+        contact.isKeyAvailable(CNKeyId::Type) && contact.data().contactType == CNContactType::Organization;
+    row.name = company ? job : name;
+    row.subtitle = company ? name : job;
+    row.sortKey = row.name.toLower();
+    return row;
+}
+
+void KQContactListFilter::sortRows(std::vector<KQContactListRow>& rows, int type)
+{
+    std::sort(rows.begin(), rows.end(), KQContactListRowOrder{type});
+}
+
+bool KQContactListRowOrder::operator()(const KQContactListRow& a, const KQContactListRow& b) const
+{
+    if (sortType != KQContactListFilter::Ascending && sortType != KQContactListFilter::Descending)
+        return a.position < b.position;
+    // Descending is the ascending order read backwards, ties included, as the records' sort does.
+    const KQContactListRow& x = sortType == KQContactListFilter::Ascending ? a : b;
+    const KQContactListRow& y = sortType == KQContactListFilter::Ascending ? b : a;
+    // As keyLess: an empty key is greater than any other.
+    if (x.sortKey.isEmpty() != y.sortKey.isEmpty())
+        return y.sortKey.isEmpty();
+    const int order = QString::compare(x.sortKey, y.sortKey, Qt::CaseSensitive);
+    return order != 0 ? order < 0 : x.position < y.position;
 }

@@ -17,6 +17,25 @@
 
 using KQContactHelperList = std::vector<KQContactHelperPtr>;
 
+// One row as the list shows it before the node's records are in: made from a contact fetched with
+// the list's keys only, so the first screen can be drawn long before every record is loaded.
+struct KQContactListRow
+{
+    QString identifier;
+    QString name;     // the display name
+    QString subtitle; // the second line
+    QString sortKey;  // the display name in lower case
+    int position = 0; // place in the node's order
+};
+
+// The list's order over rows, as a total order (ties go by node order), so that the first rows can
+// be sorted ahead of the rest with the same result as sorting all of them.
+struct KQContactListRowOrder
+{
+    int sortType = 0; // as KQContactListQuery
+    bool operator()(const KQContactListRow& a, const KQContactListRow& b) const;
+};
+
 struct KQContactListQuery
 {
     // Trimmed search text; empty shows everyone.
@@ -88,4 +107,11 @@ public:
     // Sorts by sort name with a plain comparison; an empty sort name is greater than any other.
     // Type 2 keeps the order given.
     static KQContactHelperList sortContactHelpers(const KQContactHelperList& contacts, int type, bool familyNameFirst);
+
+    // The keys a row needs: identifier, kind, names and the job line.
+    static QStringList listKeys();
+    // The row of a contact fetched with at least listKeys(), named as its record would be.
+    static KQContactListRow listRow(const CNContact& contact, int position, bool familyNameFirst);
+    // Orders rows as the list orders records of the same names (type as sortContactHelpers).
+    static void sortRows(std::vector<KQContactListRow>& rows, int type);
 };

@@ -1,5 +1,6 @@
 #include "app/windows/KQContactListModel.h"
 
+#include "platform/KQDispatch.h"
 #include "store/KQContactPasteDataStore.h"
 
 #include <QHash>
@@ -31,7 +32,9 @@ KQContactListModel::KQContactListModel(QObject* parent) : QAbstractListModel(par
 
 int KQContactListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_contacts.size());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(m_previewing ? m_preview.size() : m_contacts.size());
 }
 
 QPixmap KQContactListModel::iconForContact(const KQContactHelper& contact, int size)
@@ -42,6 +45,11 @@ QPixmap KQContactListModel::iconForContact(const KQContactHelper& contact, int s
         if (!image.isNull())
             return roundIcon(image, size);
     }
+    return defaultFace(size);
+}
+
+QPixmap KQContactListModel::defaultFace(int size)
+{
     // Most rows show the default face: drawn once per size.
     static QHash<int, QPixmap> faces;
     auto found = faces.constFind(size);
@@ -50,10 +58,29 @@ QPixmap KQContactListModel::iconForContact(const KQContactHelper& contact, int s
     return *found;
 }
 
+QVariant KQContactListModel::previewData(const KQContactListRow& row, int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return row.name.isEmpty() ? QStringLiteral("No Name") : row.name;
+    case SubtitleRole:
+        return row.subtitle;
+    case Qt::DecorationRole:
+        return defaultFace(kIconSize);
+    case IdentifierRole:
+        return row.identifier;
+    default:
+        return {};
+    }
+}
+
 QVariant KQContactListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    if (m_previewing)
+        return previewData(m_preview[static_cast<size_t>(index.row())], role);
     const KQContactHelperPtr& contact = m_contacts[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
@@ -83,6 +110,8 @@ QVariant KQContactListModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags KQContactListModel::flags(const QModelIndex& index) const
 {
+    if (m_previewing)
+        return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
     Qt::ItemFlags flags = QAbstractListModel::flags(index);
     if (index.isValid())
         flags |= Qt::ItemIsDragEnabled;
@@ -117,11 +146,55 @@ QMimeData* KQContactListModel::mimeData(const QModelIndexList& indexes) const
     return data;
 }
 
-void KQContactListModel::setContactHelpers(KQContactHelperList contacts)
+void KQContactListModel::setContactHelpers(KQContactHelperList contacts, const std::vector<QString>* identifiers)
 {
+    // A refilter that kept every row in place (a search text most records match) changes nothing.
+    if (!m_previewing && contacts == m_contacts)
+        return;
+    if (identifiers != nullptr && identifiers->size() != contacts.size())
+        identifiers = nullptr;
+    if (m_previewing && !contacts.empty() && contacts.size() == m_preview.size()) {
+        bool same = true;
+        for (size_t row = 0; same && row < contacts.size(); ++row) {
+            const QString& identifier = identifiers != nullptr ? (*identifiers)[row] : contacts[row]->identifier();
+            same = identifier == m_preview[row].identifier;
+        }
+        if (same) {
+            m_contacts = std::move(contacts);
+            // A large preview is freed on a worker, not between two frames of the main thread.
+            auto dropped = std::make_shared<std::vector<KQContactListRow>>(std::move(m_preview));
+            m_preview = {};
+            KQDispatch::globalAsync([dropped = std::move(dropped)]() mutable { dropped.reset(); });
+            m_previewing = false;
+            m_icons.clear();
+            Q_EMIT dataChanged(index(0), index(rowCount() - 1));
+            return;
+        }
+    }
     beginResetModel();
     m_contacts = std::move(contacts);
+    m_preview = {};
+    m_previewing = false;
     endResetModel();
+}
+
+void KQContactListModel::beginPreview()
+{
+    beginResetModel();
+    m_contacts.clear();
+    m_preview = {};
+    m_previewing = true;
+    endResetModel();
+}
+
+void KQContactListModel::appendPreviewRows(std::vector<KQContactListRow> rows)
+{
+    if (!m_previewing || rows.empty())
+        return;
+    const int first = static_cast<int>(m_preview.size());
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_preview.insert(m_preview.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
 }
 
 KQContactHelperPtr KQContactListModel::contactAt(int row) const
@@ -133,6 +206,8 @@ KQContactHelperPtr KQContactListModel::contactAt(int row) const
 
 int KQContactListModel::rowOfContact(const KQContactHelper* contact) const
 {
+    if (m_previewing)
+        return -1;
     for (size_t row = 0; row < m_contacts.size(); ++row) {
         if (m_contacts[row].get() == contact)
             return static_cast<int>(row);
@@ -142,6 +217,8 @@ int KQContactListModel::rowOfContact(const KQContactHelper* contact) const
 
 void KQContactListModel::contactChanged(const KQContactHelper* contact)
 {
+    if (m_previewing)
+        return;
     const int row = rowOfContact(contact);
     if (row < 0)
         return;

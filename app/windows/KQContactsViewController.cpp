@@ -9,7 +9,10 @@
 #include "app/windows/KQDropRules.h"
 #include "app/windows/KQMoveToMenu.h"
 #include "app/windows/KQNewContactDialog.h"
+#include "platform/CNContactFetchRequest.h"
+#include "platform/CNContactStore.h"
 #include "store/KQContactManager.h"
+#include "store/KQContactStoreHelper.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQPreferences.h"
 #include "store/KQStorage.h"
@@ -28,15 +31,19 @@ namespace {
 
 // Below this many records a refilter runs at once; above it, on a worker behind the mask.
 constexpr size_t kSyncFilterLimit = 3000;
+// Preview rows go into the list a slice at a time between other events: a first screenful at
+// once, then slices of a few milliseconds each.
+constexpr size_t kFirstPreviewSlice = 100;
+constexpr size_t kPreviewSlice = 5000;
 
 } // namespace
 
 KQContactsViewController::KQContactsViewController(KQContactManager* manager, KQContactMover* mover, QWidget* parent)
     : QWidget(parent), m_manager(manager), m_mover(mover), m_latest(std::make_shared<std::atomic<quint64>>(0)),
-      m_searchField(new QLineEdit(this)), m_sortButton(new QToolButton(this)), m_list(new QListView(this)),
-      m_model(new KQContactListModel(this)), m_mask(new QLabel(m_list)), m_count(new QLabel(this)),
-      m_split(new QSplitter(Qt::Horizontal, this)), m_detailPane(new QWidget(this)),
-      m_summary(new KQContactSummaryView(m_detailPane))
+      m_previewLatest(std::make_shared<std::atomic<quint64>>(0)), m_searchField(new QLineEdit(this)),
+      m_sortButton(new QToolButton(this)), m_list(new QListView(this)), m_model(new KQContactListModel(this)),
+      m_mask(new QLabel(m_list)), m_count(new QLabel(this)), m_split(new QSplitter(Qt::Horizontal, this)),
+      m_detailPane(new QWidget(this)), m_summary(new KQContactSummaryView(m_detailPane))
 {
     setObjectName(QStringLiteral("contactPane"));
     m_searchField->setObjectName(QStringLiteral("searchField"));
@@ -122,6 +129,7 @@ KQContactsViewController::KQContactsViewController(KQContactManager* manager, KQ
 KQContactsViewController::~KQContactsViewController()
 {
     m_latest->store(0);
+    m_previewLatest->store(0);
 }
 
 void KQContactsViewController::setDetailView(QWidget* view, DetailShow show, DetailEditable editable)
@@ -156,6 +164,7 @@ void KQContactsViewController::loadContactsFromGroupNode(const KQGroupTreeNodePt
     m_nodeConnections.clear();
     m_node = node;
     m_index.reset();
+    stopPreview();
     m_model->setSourceNode(node);
     m_model->setContactHelpers({});
     m_restoreSelection.clear();
@@ -170,7 +179,9 @@ void KQContactsViewController::loadContactsFromGroupNode(const KQGroupTreeNodePt
     KQGroupTreeNode* raw = m_node.get();
     const auto changed = [this] {
         m_index.reset();
-        if (!m_ignoreNodeChanges)
+        // The records of a loading node arrive before it counts as loaded; its load handler
+        // refilters them once, so a second pass over them is not queued here.
+        if (!m_ignoreNodeChanges && m_node && m_node->isContactsLoaded())
             scheduleRefilter();
     };
     m_nodeConnections.push_back(connect(raw, &KQGroupTreeNode::contactsInserted, this, changed));
@@ -180,10 +191,20 @@ void KQContactsViewController::loadContactsFromGroupNode(const KQGroupTreeNodePt
     m_nodeConnections.push_back(
         connect(raw, &KQGroupTreeNode::displayGroupNameChanged, this, &KQContactsViewController::updatePlaceholder));
     showLoadingMask(true);
+    const quint64 load = ++m_loadGeneration;
+    // The records are fetched once the preview has its names, so the two fetches do not compete.
+    if (!node->isContactsLoaded() && startPreview(node, load, handler))
+        return;
+    loadRecords(node, load, std::move(handler));
+}
+
+void KQContactsViewController::loadRecords(const KQGroupTreeNodePtr& node, quint64 load, std::function<void()> handler)
+{
+    if (node != m_node || load != m_loadGeneration)
+        return;
     QPointer<KQContactsViewController> self(this);
-    const KQGroupTreeNodePtr wanted = node;
-    node->loadContactsWithCompleteHandler([self, wanted, handler](KQGroupTreeNode*, bool) {
-        if (!self || self->m_node != wanted)
+    node->loadContactsWithCompleteHandler([self, wanted = node, load, handler](KQGroupTreeNode*, bool) {
+        if (!self || self->m_node != wanted || self->m_loadGeneration != load)
             return;
         self->refilter();
         if (handler) {
@@ -266,6 +287,12 @@ void KQContactsViewController::refilter()
     if (!m_node)
         return;
     if (!m_node->isContactsLoaded()) {
+        // Preview rows list everyone in the first order: not what a search, a tag or another
+        // order shows.
+        if (m_model->isPreview() && (!m_search.trimmed().isEmpty() || m_tag)) {
+            stopPreview();
+            m_model->setContactHelpers({});
+        }
         showLoadingMask(true);
         return;
     }
@@ -311,35 +338,48 @@ void KQContactsViewController::refilter()
     QPointer<KQContactsViewController> self(this);
     const auto latest = m_latest;
     KQContactHelperList contacts = index ? KQContactHelperList() : m_node->contacts();
-    KQDispatch::globalAsync([self, latest, generation, query, index, within, tag, contacts = std::move(contacts)] {
-        const auto stop = [&latest, generation] { return latest->load() != generation; };
-        std::shared_ptr<const KQContactSearchIndex> used =
-            index ? index : KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop);
-        if (!used)
-            return;
-        auto matched = std::make_shared<std::vector<int>>();
-        KQContactHelperList filtered = used->filter(query, stop, index ? within.get() : nullptr, matched.get());
-        if (stop())
-            return;
-        KQDispatch::mainAsync(
-            [self, generation, used, built = !index, matched, query, tag, filtered = std::move(filtered)]() mutable {
+    // Preview rows are replaced by comparing identifiers, which are read here rather than on the
+    // main thread.
+    const bool previewing = m_model->isPreview();
+    KQDispatch::globalAsync(
+        [self, latest, generation, query, index, within, tag, previewing, contacts = std::move(contacts)] {
+            const auto stop = [&latest, generation] { return latest->load() != generation; };
+            std::shared_ptr<const KQContactSearchIndex> used =
+                index ? index : KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop);
+            if (!used)
+                return;
+            auto matched = std::make_shared<std::vector<int>>();
+            KQContactHelperList filtered = used->filter(query, stop, index ? within.get() : nullptr, matched.get());
+            if (stop())
+                return;
+            std::shared_ptr<std::vector<QString>> identifiers;
+            if (previewing) {
+                identifiers = std::make_shared<std::vector<QString>>();
+                identifiers->reserve(filtered.size());
+                for (const auto& contact : filtered)
+                    identifiers->push_back(contact->identifier());
+            }
+            KQDispatch::mainAsync([self, generation, used, built = !index, matched, query, tag, identifiers,
+                                   filtered = std::move(filtered)]() mutable {
                 if (!self || generation != self->m_generation)
                     return;
                 if (built)
                     self->m_index = used;
                 self->m_narrowing = {used, query.searchText, tag, matched};
-                self->applyFiltered(std::move(filtered), generation);
+                self->applyFiltered(std::move(filtered), generation, identifiers);
             });
-    });
+        });
 }
 
-void KQContactsViewController::applyFiltered(KQContactHelperList filtered, quint64 generation)
+void KQContactsViewController::applyFiltered(KQContactHelperList filtered, quint64 generation,
+                                             std::shared_ptr<const std::vector<QString>> identifiers)
 {
     if (generation != m_generation)
         return;
     const KQContactHelperList keep = m_restoreSelection;
     const QSignalBlocker blocker(m_list->selectionModel());
-    m_model->setContactHelpers(std::move(filtered));
+    stopPreview();
+    m_model->setContactHelpers(std::move(filtered), identifiers.get());
     showLoadingMask(false);
     updateCount();
     if (!keep.empty() && !selectContactHelpers(keep))
@@ -350,12 +390,97 @@ void KQContactsViewController::applyFiltered(KQContactHelperList filtered, quint
     Q_EMIT selectionChanged();
 }
 
+bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quint64 load, std::function<void()> handler)
+{
+    const std::optional<CNContactPredicate> predicate = node->loadPredicateForContacts();
+    // The preview lists names only, so it can stand for the list only when nothing filters it.
+    if (!predicate || !m_search.trimmed().isEmpty() || m_tag)
+        return false;
+    const quint64 token = ++m_previewGeneration;
+    m_previewLatest->store(token);
+    m_model->beginPreview();
+    QPointer<KQContactsViewController> self(this);
+    const bool familyNameFirst = KQPreferences::sharePreferences()->showFirstNameFollowingLastName();
+    // The worker holds no reference to the node: it must never be the one to destroy it.
+    const std::weak_ptr<KQGroupTreeNode> weakNode = node;
+    KQDispatch::globalAsync([self, weakNode, load, handler, token, latest = m_previewLatest, predicate = *predicate,
+                             familyNameFirst, sortType = m_sortType] {
+        const auto stop = [&latest, token] { return latest->load() != token; };
+        CNContactFetchRequest request(KQContactListFilter::listKeys());
+        request.setPredicate(predicate);
+        request.setUnifyResults(false);
+        std::vector<KQContactListRow> rows;
+        int position = 0;
+        CNError error;
+        KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
+            request, &error, [&](const CNContactPtr& contact, bool* halt) {
+                if (position % 1024 == 0 && stop()) {
+                    *halt = true;
+                    return;
+                }
+                if (contact && !contact->identifier().isEmpty())
+                    rows.push_back(KQContactListFilter::listRow(*contact, position++, familyNameFirst));
+            });
+        // A failed fetch shows nothing early: the records' own load reports the failure.
+        const bool show = !error.isError() && !stop();
+        // The first screenful is sorted ahead of the rest and shown while the rest is sorted.
+        const KQContactListRowOrder order{sortType};
+        const size_t first = show ? std::min(rows.size(), kFirstPreviewSlice) : 0;
+        std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end(), order);
+        auto screen = std::make_shared<std::vector<KQContactListRow>>(
+            std::make_move_iterator(rows.begin()),
+            std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(first)));
+        KQDispatch::mainAsync([self, weakNode, load, handler, token, screen] {
+            const KQGroupTreeNodePtr loading = weakNode.lock();
+            if (!self || !loading)
+                return;
+            self->showPreviewRows(screen, 0, token);
+            self->loadRecords(loading, load, handler);
+        });
+        if (!show || first == rows.size() || stop())
+            return;
+        rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(first));
+        std::sort(rows.begin(), rows.end(), order);
+        auto rest = std::make_shared<std::vector<KQContactListRow>>(std::move(rows));
+        KQDispatch::mainAsync([self, token, rest] {
+            if (self)
+                self->showPreviewRows(rest, 0, token);
+        });
+    });
+    return true;
+}
+
+void KQContactsViewController::showPreviewRows(std::shared_ptr<std::vector<KQContactListRow>> rows, size_t from,
+                                               quint64 token)
+{
+    if (token != m_previewGeneration || !m_model->isPreview() || from >= rows->size())
+        return;
+    const bool firstRows = m_model->rowCount() == 0;
+    const size_t end = std::min(rows->size(), from + kPreviewSlice);
+    m_model->appendPreviewRows(
+        std::vector<KQContactListRow>(std::make_move_iterator(rows->begin() + static_cast<std::ptrdiff_t>(from)),
+                                      std::make_move_iterator(rows->begin() + static_cast<std::ptrdiff_t>(end))));
+    if (firstRows)
+        showLoadingMask(m_loading);
+    updateCount();
+    if (end < rows->size())
+        QTimer::singleShot(0, this, [this, rows, end, token] { showPreviewRows(rows, end, token); });
+}
+
+void KQContactsViewController::stopPreview()
+{
+    ++m_previewGeneration;
+    m_previewLatest->store(m_previewGeneration);
+}
+
 void KQContactsViewController::showLoadingMask(bool show)
 {
     m_loading = show;
+    // Preview rows stand in for the list while it loads; the mask would hide them.
+    const bool masked = show && !(m_model->isPreview() && m_model->rowCount() > 0);
     m_mask->setGeometry(m_list->rect());
-    m_mask->setVisible(show);
-    if (show)
+    m_mask->setVisible(masked);
+    if (masked)
         m_mask->raise();
 }
 

@@ -106,7 +106,15 @@ protected:
 private:
     void scheduleRefilter();
     void refilter();
-    void applyFiltered(KQContactHelperList filtered, quint64 generation);
+    void applyFiltered(KQContactHelperList filtered, quint64 generation,
+                       std::shared_ptr<const std::vector<QString>> identifiers = {});
+    // Lists the node's names, fetched ahead of its records, while the records load.
+    // handler and load are loadRecords' once the preview's fetch ended; false when there is no
+    // preview, so the caller loads the records at once.
+    bool startPreview(const KQGroupTreeNodePtr& node, quint64 load, std::function<void()> handler);
+    void loadRecords(const KQGroupTreeNodePtr& node, quint64 load, std::function<void()> handler);
+    void stopPreview();
+    void showPreviewRows(std::shared_ptr<std::vector<KQContactListRow>> rows, size_t from, quint64 token);
     void showLoadingMask(bool show);
     void selectionDidChange();
     void showInDetail(const KQContactHelperList& contacts);
@@ -126,6 +134,11 @@ private:
     bool m_refilterQueued = false;
     quint64 m_generation = 0;
     std::shared_ptr<std::atomic<quint64>> m_latest;
+    // The preview being fetched or shown; another value stops it.
+    std::shared_ptr<std::atomic<quint64>> m_previewLatest;
+    quint64 m_previewGeneration = 0;
+    // The latest node load; a load handler of an earlier one does nothing.
+    quint64 m_loadGeneration = 0;
     // The current node's records indexed for search and sort; dropped when the node's list changes.
     std::shared_ptr<const KQContactSearchIndex> m_index;
     // The last answer, which a search text that extends the last one only needs to narrow.

@@ -141,3 +141,111 @@ TEST(ContactListFilter, AStoppedFilterAnswersNothing)
     const KQContactHelperList kept = KQContactListFilter::filter(contacts, {}, [&polls] { return ++polls > 1; });
     EXPECT_TRUE(kept.empty());
 }
+
+// ---- rows listed before the records load: each must read as its record does and sort to the
+// same place, or the records could not take the rows' places.
+
+namespace {
+
+struct RowCase
+{
+    const char* name;
+    const char* prefix;
+    const char* given;
+    const char* middle;
+    const char* family;
+    const char* suffix;
+    const char* job;
+    const char* organization;
+    bool company;
+};
+
+CNContactData rowData(const RowCase& c)
+{
+    CNContactData data;
+    data.identifier = CNContact().identifier();
+    data.namePrefix = QString::fromUtf8(c.prefix);
+    data.givenName = QString::fromUtf8(c.given);
+    data.middleName = QString::fromUtf8(c.middle);
+    data.familyName = QString::fromUtf8(c.family);
+    data.nameSuffix = QString::fromUtf8(c.suffix);
+    data.jobTitle = QString::fromUtf8(c.job);
+    data.organizationName = QString::fromUtf8(c.organization);
+    data.contactType = c.company ? CNContactType::Organization : CNContactType::Person;
+    return data;
+}
+
+class ListRows : public ::testing::TestWithParam<RowCase>
+{
+};
+
+std::string rowName(const ::testing::TestParamInfo<RowCase>& param)
+{
+    return param.param.name;
+}
+
+} // namespace
+
+TEST_P(ListRows, ARowFetchedWithTheListKeysReadsAsTheFullyLoadedRecord)
+{
+    const CNContactData data = rowData(GetParam());
+    // The row's contact holds the list's keys only, as the early fetch leaves it.
+    const CNContact listed(data, CNKeySetFromKeys(KQContactListFilter::listKeys()));
+    const KQContactHelperPtr record =
+        KQContactHelper::create(std::make_shared<CNContact>(data, CNKeySet().set()), true);
+    for (const bool familyNameFirst : {false, true}) {
+        const KQContactListRow row = KQContactListFilter::listRow(listed, 7, familyNameFirst);
+        const QString fullName = KQContactListFilter::fullName(*record, familyNameFirst);
+        EXPECT_EQ(row.name, GetParam().company ? record->jobFullName() : fullName) << familyNameFirst;
+        EXPECT_EQ(row.subtitle, GetParam().company ? fullName : record->jobFullName()) << familyNameFirst;
+        EXPECT_EQ(row.sortKey, KQContactListFilter::sortName(*record, familyNameFirst)) << familyNameFirst;
+        EXPECT_EQ(row.identifier, record->identifier());
+        EXPECT_EQ(row.position, 7);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ContactList, ListRows,
+    ::testing::Values(RowCase{"EveryNamePart", "Dr", "Ada", "King", "Lovelace", "PhD", "", "", false},
+                      RowCase{"PersonWithAJobLine", "", "Alan", "", "Turing", "", "Fellow", "King's College", false},
+                      RowCase{"CompanyShowsItsJobLineFirst", "", "Grace", "", "Hopper", "", "", "Navy", true},
+                      RowCase{"FamilyNameOnly", "", "", "", "Babbage", "", "", "", false},
+                      RowCase{"NoNameAtAll", "", "", "", "", "", "", "", false}),
+    rowName);
+
+namespace {
+
+class RowOrder : public ::testing::TestWithParam<int>
+{
+};
+
+std::string orderName(const ::testing::TestParamInfo<int>& param)
+{
+    static const char* const names[] = {"Ascending", "Descending", "NodeOrder"};
+    return names[param.param];
+}
+
+} // namespace
+
+TEST_P(RowOrder, RowsSortToTheirRecordsPlacesTiesAndEmptyNamesIncluded)
+{
+    const QStringList given = {QStringLiteral("bob"), QString(), QStringLiteral("Alice"), QStringLiteral("bob"),
+                               QStringLiteral("Bob"), QString(), QStringLiteral("carol"), QStringLiteral("alice")};
+    KQContactHelperList records;
+    std::vector<KQContactListRow> rows;
+    for (const QString& name : given) {
+        const KQContactHelperPtr record = person(name);
+        rows.push_back(KQContactListFilter::listRow(*record->contact(), static_cast<int>(records.size()), false));
+        records.push_back(record);
+    }
+    KQContactListFilter::sortRows(rows, GetParam());
+    QStringList rowOrder;
+    for (const auto& row : rows)
+        rowOrder << row.identifier;
+    QStringList recordOrder;
+    for (const auto& record : KQContactListFilter::sortContactHelpers(records, GetParam(), false))
+        recordOrder << record->identifier();
+    EXPECT_EQ(rowOrder, recordOrder);
+}
+
+INSTANTIATE_TEST_SUITE_P(ContactList, RowOrder, ::testing::Values(0, 1, 2), orderName);

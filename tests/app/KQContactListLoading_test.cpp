@@ -1,0 +1,122 @@
+// The main window's list while a node loads: the names come first as rows that cannot be picked,
+// then the records take their places; a search typed meanwhile is never shown everyone.
+#include "KQMainWindowTestSupport.h"
+
+#include <QAbstractItemModelTester>
+
+namespace {
+
+class ContactListLoading : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        manager = KQContactManager::sharedContactManager();
+        store = KQContactStoreHelper::shared();
+        ASSERT_TRUE(kqWaitForAccounts());
+        local = store->contactStore()->defaultContainerIdentifier();
+        // A group, whose contacts are loaded only when it is selected; its members out of order.
+        CNMutableGroupPtr made = store->newGroupWithName(QStringLiteral("Friends"));
+        ASSERT_TRUE(store->addGroup(*made, local));
+        for (const int i : {7, 3, 11, 0, 5, 9, 1, 10, 4, 2, 8, 6})
+            kqAddStoreContact(QStringLiteral("Person%1").arg(i, 2, 10, QLatin1Char('0')), QString(), local, made.get());
+        ASSERT_TRUE(kqReloadAccounts());
+        window = std::make_unique<KQMainWindow>(manager);
+        window->show();
+        contacts = window->contactsViewController();
+        ASSERT_TRUE(kqWaitUntil([this] { return window->selectedGroupTreeNode() != nullptr; }));
+        ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
+        group = kqGroupNamed(manager->containerHelperWithIdentifier(local), QStringLiteral("Friends"));
+        ASSERT_NE(group, nullptr);
+        ASSERT_FALSE(group->isContactsLoaded());
+        tester = std::make_unique<QAbstractItemModelTester>(contacts->listModel(),
+                                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
+    }
+
+    static QStringList sortedNames(int count)
+    {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QStringLiteral("Person%1").arg(i, 2, 10, QLatin1Char('0'));
+        return names;
+    }
+
+    KQAlertScript script;
+    KQContactManager* manager = nullptr;
+    KQContactStoreHelper* store = nullptr;
+    QString local;
+    std::unique_ptr<KQMainWindow> window;
+    KQContactsViewController* contacts = nullptr;
+    KQGroupTreeNodePtr group;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};
+
+} // namespace
+
+TEST_F(ContactListLoading, NamesAreListedBeforeTheRecordsWhichThenTakeTheirPlacesInOrder)
+{
+    KQContactListModel* model = contacts->listModel();
+    QStringList firstListed;
+    int resetsAfterRows = -1;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&] {
+        if (firstListed.isEmpty()) {
+            for (int row = 0; row < model->rowCount(); ++row)
+                firstListed << model->index(row).data().toString();
+            // Rows listed while the records load cannot be picked.
+            EXPECT_TRUE(model->isPreview());
+            EXPECT_TRUE(contacts->isLoading());
+            EXPECT_FALSE(model->flags(model->index(0)) & Qt::ItemIsSelectable);
+        }
+        resetsAfterRows = 0;
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, model, [&] {
+        if (resetsAfterRows >= 0)
+            ++resetsAfterRows;
+    });
+    ASSERT_TRUE(window->selectGroupTreeNode(group.get()));
+    ASSERT_TRUE(kqWaitListed(contacts, 12));
+    EXPECT_EQ(firstListed, sortedNames(12));
+    EXPECT_EQ(kqListedNames(contacts), sortedNames(12));
+    // The records came in the rows' order, so the view kept its rows.
+    EXPECT_EQ(resetsAfterRows, 0);
+    EXPECT_FALSE(model->isPreview());
+    contacts->selectContactHelpersAtIndexes({3});
+    ASSERT_EQ(contacts->selectedContactHelpers().size(), 1u);
+    EXPECT_EQ(contacts->selectedContactHelpers().front()->displayName(), QStringLiteral("Person03"));
+}
+
+TEST_F(ContactListLoading, ASearchTypedWhileTheNodeLoadsNeverShowsEveryone)
+{
+    KQContactListModel* model = contacts->listModel();
+    QStringList shownUnmatched;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&](const QModelIndex&, int first, int last) {
+        for (int row = first; row <= last; ++row) {
+            const QString name = model->index(row).data().toString();
+            if (!name.contains(QStringLiteral("Person1")))
+                shownUnmatched << name;
+        }
+    });
+    ASSERT_TRUE(window->selectGroupTreeNode(group.get()));
+    contacts->setSearchKeywords(QStringLiteral("Person1"));
+    ASSERT_TRUE(kqWaitListed(contacts, 2));
+    EXPECT_EQ(kqListedNames(contacts), (QStringList{QStringLiteral("Person10"), QStringLiteral("Person11")}));
+    EXPECT_EQ(shownUnmatched, QStringList());
+}
+
+TEST_F(ContactListLoading, DescendingOrderIsKeptFromTheFirstRowsOn)
+{
+    contacts->setSortType(1);
+    ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
+    KQContactListModel* model = contacts->listModel();
+    QString firstShown;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&] {
+        if (firstShown.isEmpty())
+            firstShown = model->index(0).data().toString();
+    });
+    ASSERT_TRUE(window->selectGroupTreeNode(group.get()));
+    ASSERT_TRUE(kqWaitListed(contacts, 12));
+    QStringList descending = sortedNames(12);
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(firstShown, descending.front());
+    EXPECT_EQ(kqListedNames(contacts), descending);
+}
