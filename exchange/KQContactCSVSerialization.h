@@ -63,8 +63,10 @@ public:
     // One record's fields made into a new contact (not yet tagged; see contactsFromRecords).
     static KQContactHelperPtr contactFromRecord(const QStringList& fields, const QStringList& titles,
                                                 const QStringList& keys);
-    // Reads records[1...]; records[0] is the header. Returns the number of contacts made.
-    static int contactsFromRecords(const QStringList& records, QChar separator, const QStringList& titles,
+    // Reads the records of text from offset from on (the header lies before it), handing each
+    // contact to progressBlock with the percentage of that part of the text read. Returns the
+    // number of contacts made.
+    static int contactsFromRecords(const QString& text, qsizetype from, QChar separator, const QStringList& titles,
                                    const QStringList& keys, const KQImportProgressBlock& progressBlock,
                                    bool* cancelled);
     static bool updatePostalAddress(CNPostalAddress& address, const QString& title, const QString& value);

@@ -8,8 +8,13 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -83,19 +88,90 @@ inline bool extendsPrevious(const QChar* at, const QChar* end)
            category == QChar::Mark_Enclosing;
 }
 
+// The first of a or b in [p, end), or end. Eight code units at a time where the processor can.
+inline const QChar* findEither(const QChar* p, const QChar* end, char16_t a, char16_t b)
+{
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
+    while (end - p >= 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(chunk, wantA), _mm_cmpeq_epi16(chunk, wantB)));
+        if (hits != 0)
+            return p + std::countr_zero(static_cast<unsigned>(hits)) / 2;
+        p += 8;
+    }
+#endif
+    while (p < end && p->unicode() != a && p->unicode() != b)
+        ++p;
+    return p;
+}
+
 QString withoutQuotes(const QChar* begin, const QChar* end, QChar quote)
 {
     QString field;
     field.reserve(end - begin);
     const QChar* run = begin;
-    for (const QChar* p = begin; p < end; ++p) {
-        if (*p == quote && !extendsPrevious(p + 1, end)) {
+    for (const QChar* p = findEither(begin, end, quote.unicode(), quote.unicode()); p < end;
+         p = findEither(p + 1, end, quote.unicode(), quote.unicode())) {
+        if (!extendsPrevious(p + 1, end)) {
             field.append(run, p - run);
             run = p + 1;
         }
     }
     field.append(run, end - run);
     return field;
+}
+
+// One field of a separated text: [begin, end), and whether a quote character was seen in it.
+struct Span
+{
+    const QChar* begin = nullptr;
+    const QChar* end = nullptr;
+    bool quoted = false;
+};
+
+// The field starting at cursor, which then moves past the field's separator. False at the end of
+// the text. Each field starts outside quotes: a field ends only at a separator outside them.
+bool nextField(const QChar*& cursor, const QChar* end, QChar separator, QChar quote, Span& field)
+{
+    if (cursor >= end)
+        return false;
+    field.begin = cursor;
+    field.quoted = false;
+    bool inside = false;
+    for (const QChar* p = findEither(cursor, end, separator.unicode(), quote.unicode()); p < end;
+         p = findEither(p + 1, end, separator.unicode(), quote.unicode())) {
+        if (extendsPrevious(p + 1, end))
+            continue; // a mark or joiner follows: not a quote or separator
+        if (*p == quote) {
+            inside = !inside;
+            field.quoted = true;
+        } else if (!inside) {
+            field.end = p;
+            cursor = p + 1;
+            return true;
+        }
+    }
+    field.end = end;
+    cursor = end;
+    return true;
+}
+
+QString fieldText(const Span& field, QChar quote, bool removeQuotes)
+{
+    if (removeQuotes && field.quoted)
+        return withoutQuotes(field.begin, field.end, quote);
+    return QString(field.begin, field.end - field.begin);
+}
+
+QStringList separated(const QChar* begin, const QChar* end, QChar separator, QChar quote, bool removeQuotes)
+{
+    QStringList fields;
+    Span field;
+    while (nextField(begin, end, separator, quote, field))
+        fields.append(fieldText(field, quote, removeQuotes));
+    return fields;
 }
 
 } // namespace
@@ -136,31 +212,7 @@ QString KQContactCSVSerialization::decodeCSVData(const QByteArray& data)
 QStringList KQContactCSVSerialization::trySeparatedString(const QString& text, QChar separator, QChar quote,
                                                           bool removeQuotes)
 {
-    QStringList fields;
-    const QChar* begin = text.constData();
-    const QChar* end = begin + text.size();
-    const QChar* fieldStart = begin;
-    bool inside = false;
-    const auto take = [&](const QChar* fieldEnd) {
-        fields.append(removeQuotes ? withoutQuotes(fieldStart, fieldEnd, quote)
-                                   : QString(fieldStart, fieldEnd - fieldStart));
-    };
-    for (const QChar* p = begin; p < end; ++p) {
-        const QChar c = *p;
-        if (c != quote && c != separator)
-            continue;
-        if (extendsPrevious(p + 1, end))
-            continue; // a mark or joiner follows: not a quote or separator
-        if (c == quote) {
-            inside = !inside;
-        } else if (!inside) {
-            take(p);
-            fieldStart = p + 1;
-        }
-    }
-    if (fieldStart < end)
-        take(end);
-    return fields;
+    return separated(text.constData(), text.constData() + text.size(), separator, quote, removeQuotes);
 }
 
 QStringList KQContactCSVSerialization::splitColLine(const QString& header, QChar* separator)
@@ -356,21 +408,27 @@ KQContactHelperPtr KQContactCSVSerialization::contactFromRecord(const QStringLis
     return record;
 }
 
-int KQContactCSVSerialization::contactsFromRecords(const QStringList& records, QChar separator,
+int KQContactCSVSerialization::contactsFromRecords(const QString& text, qsizetype from, QChar separator,
                                                    const QStringList& titles, const QStringList& keys,
                                                    const KQImportProgressBlock& progressBlock, bool* cancelled)
 {
+    // Each record is split straight from the text: no list of all the records is ever made.
+    const QChar quote(u'"');
+    const QChar* const first = text.constData() + std::clamp<qsizetype>(from, 0, text.size());
+    const QChar* const end = text.constData() + text.size();
+    const double length = std::max<double>(1.0, static_cast<double>(end - first));
+    const QChar* cursor = first;
     int made = 0;
-    const qsizetype n = records.size() - 1;
-    for (qsizetype counter = 1; counter <= n; ++counter) {
-        const QString& record = records.at(counter);
-        if (record.isEmpty())
+    Span record;
+    while (nextField(cursor, end, QChar(u'\n'), quote, record)) {
+        if (record.begin == record.end)
             continue;
-        KQContactHelperPtr contact = contactFromRecord(splitRecord(record, separator), titles, keys);
+        KQContactHelperPtr contact =
+            contactFromRecord(separated(record.begin, record.end, separator, quote, true), titles, keys);
         ++made;
         bool stop = false;
         if (progressBlock)
-            progressBlock(contact, &stop, static_cast<double>(counter) * 100.0 / static_cast<double>(n));
+            progressBlock(contact, &stop, static_cast<double>(cursor - first) * 100.0 / length);
         if (stop) {
             if (cancelled)
                 *cancelled = true;
@@ -400,13 +458,15 @@ KQCSVReadResult KQContactCSVSerialization::contactsWithCSVFile(const QString& pa
         return fail(KQCSVReadResult::Empty, QStringLiteral("Empty CSV File."));
 
     // Line breaks inside quoted fields stay inside their record.
-    QStringList records = trySeparatedString(text, QChar(u'\n'), QChar(u'"'), false);
-    text.clear();
-    if (records.size() < 2)
+    const QChar* cursor = text.constData();
+    const QChar* const end = cursor + text.size();
+    Span header;
+    nextField(cursor, end, QChar(u'\n'), QChar(u'"'), header);
+    if (cursor >= end)
         return fail(KQCSVReadResult::NoData, QStringLiteral("No contact data exist."));
 
     QChar separator;
-    const QStringList titles = splitColLine(records.first(), &separator);
+    const QStringList titles = splitColLine(QString(header.begin, header.end - header.begin), &separator);
     if (titles.isEmpty())
         return fail(KQCSVReadResult::NoColumns, QStringLiteral("Can not read column information."));
 
@@ -422,7 +482,8 @@ KQCSVReadResult KQContactCSVSerialization::contactsWithCSVFile(const QString& pa
             keys = answer;
     }
     bool cancelled = false;
-    result.contacts = contactsFromRecords(records, separator, titles, keys, progressBlock, &cancelled);
+    result.contacts =
+        contactsFromRecords(text, cursor - text.constData(), separator, titles, keys, progressBlock, &cancelled);
     if (cancelled) {
         result.status = KQCSVReadResult::Cancelled;
         result.description = QStringLiteral("Cancel import");

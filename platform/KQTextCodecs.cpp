@@ -42,15 +42,17 @@ bool KQTextCodecs::isValidUtf8(QByteArrayView bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
-    // Most text is ASCII: skip it eight bytes at a time.
-    while (end - p >= 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ULL)
-            break;
-        p += 8;
-    }
     while (p < end) {
+        // Most text is ASCII, also between accented letters: skip it eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;

@@ -4,6 +4,8 @@
 #include "exchange/KQContactCSVSerialization.h"
 #include "exchange/KQContactFormat.h"
 
+#include <algorithm>
+
 using namespace exchangetest;
 
 namespace {
@@ -63,6 +65,28 @@ INSTANTIATE_TEST_SUITE_P(
                                 QString::fromUtf8("\"\u200Da,b"),
                                 u',',
                                 {QString::fromUtf8("\"\u200Da"), QStringLiteral("b")}},
+                      // Long texts: separators, quotes and marks at and across every eight-character step.
+                      SplitCase{"SeparatorsPastTheFirstEightCharacters",
+                                QStringLiteral("abcdefghijklmnop,qrstuvwxy,0123456789abcdefg"),
+                                u',',
+                                {QStringLiteral("abcdefghijklmnop"), QStringLiteral("qrstuvwxy"),
+                                 QStringLiteral("0123456789abcdefg")}},
+                      SplitCase{"QuotedSeparatorAtTheEighthCharacter",
+                                QStringLiteral("\"abcdef,ghijklmnopq\",rstuvwxyz012345"),
+                                u',',
+                                {QStringLiteral("abcdef,ghijklmnopq"), QStringLiteral("rstuvwxyz012345")}},
+                      SplitCase{"CombiningMarkAfterALateSeparator",
+                                QString::fromUtf8("abcdefghijklmnop,\u0301qrstuvwxyz,z"),
+                                u',',
+                                {QString::fromUtf8("abcdefghijklmnop,\u0301qrstuvwxyz"), QStringLiteral("z")}},
+                      SplitCase{"SupplementaryCombiningMarkAfterSeparator",
+                                QString::fromUtf8("abcdefghij,\U0001D167x,k"),
+                                u',',
+                                {QString::fromUtf8("abcdefghij,\U0001D167x"), QStringLiteral("k")}},
+                      SplitCase{"QuoteWithMarkInALongFieldIsKept",
+                                QString::fromUtf8("abcdefghij\"\u0301klmnop,q"),
+                                u',',
+                                {QString::fromUtf8("abcdefghij\"\u0301klmnop"), QStringLiteral("q")}},
                       SplitCase{"Semicolons", QStringLiteral("a;b"), u';', {QStringLiteral("a"), QStringLiteral("b")}}),
     [](const ::testing::TestParamInfo<SplitCase>& p) { return std::string(p.param.name); });
 
@@ -166,19 +190,33 @@ TEST_P(CSVEncoding, DecodesNames)
     EXPECT_EQ(KQContactCSVSerialization::decodeCSVData(GetParam().bytes), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CSVEncoding,
-                         ::testing::Values(EncodingCase{"Utf8WithoutMark", QByteArray("Jos\xC3\xA9,\xE6\x9D\x8E"),
-                                                        QString::fromUtf8("José,李")},
-                                           EncodingCase{"Utf8WithMark", QByteArray("\xEF\xBB\xBFZo\xC3\xAB"),
-                                                        QString::fromUtf8("Zoë")},
-                                           EncodingCase{"Windows1252", QByteArray("M\xFCller \x80 \x93q\x94"),
-                                                        QString::fromUtf8("Müller € “q”")},
-                                           EncodingCase{"Utf16LittleEndian",
-                                                        QByteArray("\xFF\xFE"
-                                                                   "a\0,\0b\0",
-                                                                   8),
-                                                        QStringLiteral("a,b")}),
-                         [](const ::testing::TestParamInfo<EncodingCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CSVEncoding,
+    ::testing::Values(
+        EncodingCase{"Utf8WithoutMark", QByteArray("Jos\xC3\xA9,\xE6\x9D\x8E"), QString::fromUtf8("José,李")},
+        EncodingCase{"Utf8WithMark", QByteArray("\xEF\xBB\xBFZo\xC3\xAB"), QString::fromUtf8("Zoë")},
+        EncodingCase{"Windows1252", QByteArray("M\xFCller \x80 \x93q\x94"), QString::fromUtf8("Müller € “q”")},
+        // Accents between runs of plain letters: the checker must
+        // still see a bad byte after a long plain run.
+        EncodingCase{"Utf8AccentsBetweenLongPlainRuns",
+                     QByteArray("Jos\xC3\xA9 Garc\xC3\xAD"
+                                "a Fern\xC3\xA1ndez "
+                                "de la Vega y Ca\xC3\xB1"
+                                "averal"),
+                     QString::fromUtf8("José García Fernández de la Vega y "
+                                       "Cañaveral")},
+        EncodingCase{"BadByteAfterALongPlainRunMeansWindows1252", QByteArray("Jos\xC3\xA9 and all his friends \xFC"),
+                     QString::fromUtf8("JosÃ© and all his friends ü")},
+        EncodingCase{"CutSequenceAtTheEndMeansWindows1252",
+                     QByteArray("\xC3\xA9"
+                                "abcdefghijklmnop\xE6\x9D"),
+                     QString::fromUtf8("Ã©abcdefghijklmnopæ\u009D")},
+        EncodingCase{"Utf16LittleEndian",
+                     QByteArray("\xFF\xFE"
+                                "a\0,\0b\0",
+                                8),
+                     QStringLiteral("a,b")}),
+    [](const ::testing::TestParamInfo<EncodingCase>& p) { return std::string(p.param.name); });
 
 class CSVFiles : public ::testing::Test
 {
@@ -244,6 +282,56 @@ TEST_F(CSVFiles, FieldMapAnswerReplacesProposalOrCancels)
     const auto cancel = [](const QStringList&, QStringList& keys) { keys.clear(); };
     EXPECT_EQ(read("First Name,Last Name\nAda,Lovelace\n", &contacts, cancel).status, KQCSVReadResult::Cancelled);
     EXPECT_TRUE(contacts.empty());
+}
+
+TEST_F(CSVFiles, RecordsKeepQuotedLineBreaksSkipBlankLinesAndReportUpToTheWhole)
+{
+    const QString path = dir.filePath(QStringLiteral("records.csv"));
+    ASSERT_TRUE(writeFile(path, QByteArray("First Name,Last Name,Note\r\n"
+                                           "Ada,Lovelace,\"first line\r\nsecond, with a comma\"\r\n"
+                                           "\r\n"
+                                           "\r\n"
+                                           "Alan,Turing,\r\n"
+                                           "Grace,Hopper,no line break at the end")));
+    KQContactHelperList contacts;
+    std::vector<double> percents;
+    const KQCSVReadResult result = KQContactCSVSerialization::contactsWithCSVFile(
+        path, {}, [&](const KQContactHelperPtr& c, bool*, double percent) {
+            contacts.push_back(c);
+            percents.push_back(percent);
+        });
+    ASSERT_TRUE(result.ok()) << result.description.toStdString();
+    EXPECT_EQ(result.contacts, 3);
+    ASSERT_EQ(contacts.size(), 3u);
+    EXPECT_EQ(contacts[0]->note(), QStringLiteral("first line\nsecond, with a comma"));
+    EXPECT_EQ(contacts[1]->fullName(), QStringLiteral("Alan Turing"));
+    EXPECT_EQ(contacts[2]->note(), QStringLiteral("no line break at the end"));
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_GT(percents.front(), 0.0);
+    EXPECT_DOUBLE_EQ(percents.back(), 100.0);
+}
+
+TEST_F(CSVFiles, BlankLineAfterTheHeaderIsReadAsNoContactsNotAsNoData)
+{
+    KQContactHelperList contacts;
+    const KQCSVReadResult result = read("First Name,Last Name\n\n", &contacts);
+    EXPECT_EQ(result.status, KQCSVReadResult::Read);
+    EXPECT_EQ(result.contacts, 0);
+}
+
+TEST_F(CSVFiles, StopFlagEndsTheReadingAfterThatContact)
+{
+    const QString path = dir.filePath(QStringLiteral("stop.csv"));
+    ASSERT_TRUE(writeFile(path, QByteArray("First Name\nA\nB\nC\nD\n")));
+    QStringList seen;
+    const KQCSVReadResult result =
+        KQContactCSVSerialization::contactsWithCSVFile(path, {}, [&](const KQContactHelperPtr& c, bool* stop, double) {
+            seen.append(c->givenName().value_or(QString()));
+            *stop = seen.size() == 2;
+        });
+    EXPECT_EQ(result.status, KQCSVReadResult::Cancelled);
+    EXPECT_EQ(result.contacts, 2);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
 }
 
 // The writer's output read back by Python's csv module.
