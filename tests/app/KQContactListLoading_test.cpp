@@ -102,21 +102,3 @@ TEST_F(ContactListLoading, ASearchTypedWhileTheNodeLoadsNeverShowsEveryone)
     EXPECT_EQ(kqListedNames(contacts), (QStringList{QStringLiteral("Person10"), QStringLiteral("Person11")}));
     EXPECT_EQ(shownUnmatched, QStringList());
 }
-
-TEST_F(ContactListLoading, DescendingOrderIsKeptFromTheFirstRowsOn)
-{
-    contacts->setSortType(1);
-    ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
-    KQContactListModel* model = contacts->listModel();
-    QString firstShown;
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&] {
-        if (firstShown.isEmpty())
-            firstShown = model->index(0).data().toString();
-    });
-    ASSERT_TRUE(window->selectGroupTreeNode(group.get()));
-    ASSERT_TRUE(kqWaitListed(contacts, 12));
-    QStringList descending = sortedNames(12);
-    std::reverse(descending.begin(), descending.end());
-    EXPECT_EQ(firstShown, descending.front());
-    EXPECT_EQ(kqListedNames(contacts), descending);
-}
