@@ -28,9 +28,14 @@ protected:
         ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
         group = kqGroupNamed(manager->containerHelperWithIdentifier(local), QStringLiteral("Friends"));
         ASSERT_NE(group, nullptr);
-        // The sidebar fetches a group's contacts for its count when the account's row opens. Let
-        // that end, then mark the group to be fetched again, so that only the list fetches it.
-        kqWaitUntil([this] { return group->isContactsLoaded(); }, 2000);
+        // The sidebar fetches a group's contacts for its count when the account's row opens. Open
+        // it now and let that end, then mark the group to be fetched again, so that only the list
+        // fetches it.
+        KQGroupViewController* groups = window->groupsViewController();
+        groups->groupTreeModel()->syncNow();
+        groups->groupTree()->expandAll();
+        ASSERT_TRUE(kqWaitUntil([this] { return group->isContactsLoaded(); }));
+        kqSpin(30);
         group->refetchContacts();
         ASSERT_FALSE(group->isContactsLoaded());
         tester = std::make_unique<QAbstractItemModelTester>(contacts->listModel(),
