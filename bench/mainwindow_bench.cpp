@@ -38,7 +38,9 @@ CNMutableContact makeContact(int i)
     return c;
 }
 
-// The longest time the event loop went without serving a 1 ms timer.
+// The longest time the event loop went without serving a 1 ms timer; and, of that kind of gap,
+// the most CPU time the main thread itself used, which a busy machine does not inflate (a gap
+// of wall time may be mostly waiting for a core).
 class BlockWatch
 {
 public:
@@ -51,28 +53,43 @@ public:
     void start()
     {
         m_longest = 0;
+        m_longestCpu = 0;
         m_clock.start();
         m_last = 0;
+        m_lastCpu = threadCpu();
         m_timer.start();
     }
+    // The longest gap in ms; longestCpu() then gives the main thread's most CPU in one gap.
     double stop()
     {
         tick();
         m_timer.stop();
         return static_cast<double>(m_longest) / 1e6;
     }
+    double longestCpu() const { return static_cast<double>(m_longestCpu) / 1e6; }
 
 private:
+    static qint64 threadCpu()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
     void tick()
     {
         const qint64 now = m_clock.nsecsElapsed();
+        const qint64 cpu = threadCpu();
         m_longest = std::max(m_longest, now - m_last);
+        m_longestCpu = std::max(m_longestCpu, cpu - m_lastCpu);
         m_last = now;
+        m_lastCpu = cpu;
     }
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
+    qint64 m_lastCpu = 0;
     qint64 m_longest = 0;
+    qint64 m_longestCpu = 0;
 };
 
 // CPU seconds of the whole process (every thread) and of the main thread alone, so that a phase's
@@ -204,6 +221,7 @@ int main(int argc, char** argv)
     });
     const double loaded = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const double loadBlock = watch.stop();
+    const double loadBlockCpu = watch.longestCpu();
     const QByteArray loadedCpu = cpu.since();
 
     // Scroll from the top to the end, a page at a time.
@@ -220,6 +238,7 @@ int main(int argc, char** argv)
     }
     const double scrollTime = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const double scrollBlock = watch.stop();
+    const double scrollBlockCpu = watch.longestCpu();
     const QByteArray scrollCpu = cpu.since();
 
     // Sort descending.
@@ -230,6 +249,7 @@ int main(int argc, char** argv)
     spinUntil([contacts] { return !contacts->isLoading(); });
     const double sortTime = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const double sortBlock = watch.stop();
+    const double sortBlockCpu = watch.longestCpu();
     const QByteArray sortCpu = cpu.since();
 
     // Search, keystroke by keystroke.
@@ -248,6 +268,7 @@ int main(int argc, char** argv)
         totalKey += key;
     }
     const double filterBlock = watch.stop();
+    const double filterBlockCpu = watch.longestCpu();
     const QByteArray filterCpu = cpu.since();
     const size_t found = contacts->contactHelpers().size();
 
@@ -256,12 +277,15 @@ int main(int argc, char** argv)
                 firstRowsCpu.constData());
     std::printf("  select account -> whole list sorted    %8.3f s   (records installed at %.3f s; %s)\n", loaded,
                 nodeLoaded, loadedCpu.constData());
-    std::printf("  longest event-loop block: loading      %8.1f ms  (goal <= 50)\n", loadBlock);
-    std::printf("  longest event-loop block: scrolling    %8.1f ms  (goal <= 50, %d pages in %.2f s)\n", scrollBlock,
-                pages, scrollTime);
-    std::printf("  longest event-loop block: sorting      %8.1f ms  (goal <= 50, sorted in %.3f s)\n", sortBlock,
-                sortTime);
-    std::printf("  longest event-loop block: filtering    %8.1f ms  (goal <= 50)\n", filterBlock);
+    std::printf(
+        "  longest event-loop block: loading      %8.1f ms  (goal <= 50; main thread's cpu in one block %.1f ms)\n",
+        loadBlock, loadBlockCpu);
+    std::printf("  longest event-loop block: scrolling    %8.1f ms  (goal <= 50, %d pages in %.2f s; cpu %.1f ms)\n",
+                scrollBlock, pages, scrollTime, scrollBlockCpu);
+    std::printf("  longest event-loop block: sorting      %8.1f ms  (goal <= 50, sorted in %.3f s; cpu %.1f ms)\n",
+                sortBlock, sortTime, sortBlockCpu);
+    std::printf("  longest event-loop block: filtering    %8.1f ms  (goal <= 50; cpu %.1f ms)\n", filterBlock,
+                filterBlockCpu);
     std::printf("  search per keystroke: longest / mean   %8.1f / %.1f ms  (goal <= 50; %zu found for \"%s\")\n",
                 longestKey * 1000, totalKey * 1000 / static_cast<double>(typed.size()), found,
                 typed.toUtf8().constData());

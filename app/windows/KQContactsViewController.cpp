@@ -179,9 +179,7 @@ void KQContactsViewController::loadContactsFromGroupNode(const KQGroupTreeNodePt
     KQGroupTreeNode* raw = m_node.get();
     const auto changed = [this] {
         m_index.reset();
-        // The records of a loading node arrive before it counts as loaded; its load handler
-        // refilters them once, so a second pass over them is not queued here.
-        if (!m_ignoreNodeChanges && m_node && m_node->isContactsLoaded())
+        if (!m_ignoreNodeChanges)
             scheduleRefilter();
     };
     m_nodeConnections.push_back(connect(raw, &KQGroupTreeNode::contactsInserted, this, changed));

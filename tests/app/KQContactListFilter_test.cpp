@@ -179,6 +179,11 @@ class ListRows : public ::testing::TestWithParam<RowCase>
 {
 };
 
+void PrintTo(const RowCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 std::string rowName(const ::testing::TestParamInfo<RowCase>& param)
 {
     return param.param.name;

@@ -28,6 +28,15 @@ protected:
         ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
         group = kqGroupNamed(manager->containerHelperWithIdentifier(local), QStringLiteral("Friends"));
         ASSERT_NE(group, nullptr);
+        // The sidebar fetches a group's contacts for its count when the account's row opens. Open
+        // it now and let that end, then mark the group to be fetched again, so that only the list
+        // fetches it.
+        KQGroupViewController* groups = window->groupsViewController();
+        groups->groupTreeModel()->syncNow();
+        groups->groupTree()->expandAll();
+        ASSERT_TRUE(kqWaitUntil([this] { return group->isContactsLoaded(); }));
+        kqSpin(30);
+        group->refetchContacts();
         ASSERT_FALSE(group->isContactsLoaded());
         tester = std::make_unique<QAbstractItemModelTester>(contacts->listModel(),
                                                             QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -101,22 +110,4 @@ TEST_F(ContactListLoading, ASearchTypedWhileTheNodeLoadsNeverShowsEveryone)
     ASSERT_TRUE(kqWaitListed(contacts, 2));
     EXPECT_EQ(kqListedNames(contacts), (QStringList{QStringLiteral("Person10"), QStringLiteral("Person11")}));
     EXPECT_EQ(shownUnmatched, QStringList());
-}
-
-TEST_F(ContactListLoading, DescendingOrderIsKeptFromTheFirstRowsOn)
-{
-    contacts->setSortType(1);
-    ASSERT_TRUE(kqWaitUntil([this] { return !contacts->isLoading(); }));
-    KQContactListModel* model = contacts->listModel();
-    QString firstShown;
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&] {
-        if (firstShown.isEmpty())
-            firstShown = model->index(0).data().toString();
-    });
-    ASSERT_TRUE(window->selectGroupTreeNode(group.get()));
-    ASSERT_TRUE(kqWaitListed(contacts, 12));
-    QStringList descending = sortedNames(12);
-    std::reverse(descending.begin(), descending.end());
-    EXPECT_EQ(firstShown, descending.front());
-    EXPECT_EQ(kqListedNames(contacts), descending);
 }
