@@ -80,27 +80,33 @@ void KQImportPlacement::saveIntoAccount()
         finish(true, QString());
         return;
     }
-    CNSaveRequest request;
     const QString container = m_account->identifier();
-    const auto* group = dynamic_cast<const KQGroupHelper*>(m_group.get());
-    for (const KQContactHelperPtr& record : m_received) {
-        const CNContactPtr contact = record->effectiveContact();
-        request.addContact(*contact, container);
-        if (group)
-            request.addMember(*contact, group->group());
-    }
-    // One request for everything: the store takes all of the contacts or none.
-    m_storeHelper->executeSaveRequest(std::move(request), [this](bool ok) {
-        KQDispatch::mainAsync([this, ok] {
-            if (!ok) {
-                finish(false, QStringLiteral("the contact store refused the import; nothing was added"));
-                return;
-            }
-            if (m_account->isContactsLoaded())
-                m_account->addContactHelpers(m_received);
-            if (m_group && m_group->isContactsLoaded())
-                m_group->addContactHelpers(m_received);
-            finish(true, QString());
+    std::optional<CNGroup> group;
+    if (const auto* node = dynamic_cast<const KQGroupHelper*>(m_group.get()))
+        group = node->group();
+    // The request copies every contact: for a large import that is made off the main thread, so
+    // that the windows stay responsive while it is built.
+    KQDispatch::globalAsync([this, records = m_received, container, group = std::move(group)] {
+        CNSaveRequest request;
+        for (const KQContactHelperPtr& record : records) {
+            const CNContactPtr contact = record->effectiveContact();
+            request.addContact(*contact, container);
+            if (group)
+                request.addMember(*contact, *group);
+        }
+        // One request for everything: the store takes all of the contacts or none.
+        m_storeHelper->executeSaveRequest(std::move(request), [this](bool ok) {
+            KQDispatch::mainAsync([this, ok] {
+                if (!ok) {
+                    finish(false, QStringLiteral("the contact store refused the import; nothing was added"));
+                    return;
+                }
+                if (m_account->isContactsLoaded())
+                    m_account->addContactHelpers(m_received);
+                if (m_group && m_group->isContactsLoaded())
+                    m_group->addContactHelpers(m_received);
+                finish(true, QString());
+            });
         });
     });
 }
