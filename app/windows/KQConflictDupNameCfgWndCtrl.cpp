@@ -1,7 +1,6 @@
 #include "app/windows/KQConflictDupNameCfgWndCtrl.h"
 
 #include "app/windows/KQAlert.h"
-#include "store/KQPreferences.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -18,7 +17,7 @@ KQConflictDupNameCfgWndCtrl* KQConflictDupNameCfgWndCtrl::shareConflictDupNameCf
     return shared;
 }
 
-KQConflictDupNameCfgWndCtrl::KQConflictDupNameCfgWndCtrl(QWidget* parent) : QDialog(parent)
+KQConflictDupNameCfgWndCtrl::KQConflictDupNameCfgWndCtrl(QWidget* parent) : KQConflictCfgSheet(parent)
 {
     setObjectName(QStringLiteral("duplicateNameSheet"));
     setWindowTitle(tr("Duplicate Name"));
@@ -69,10 +68,7 @@ void KQConflictDupNameCfgWndCtrl::setConflictDupName(const std::shared_ptr<KQCon
 
 void KQConflictDupNameCfgWndCtrl::beginSheetForModalWindow(QWidget* window, std::function<void(bool)> handler)
 {
-    m_handler = std::move(handler);
-    if (parentWidget() != window)
-        setParent(window, windowFlags() | Qt::Sheet | Qt::Dialog);
-    setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    prepareSheet(window, std::move(handler));
     setConflictDupName(m_kind);
     open();
 }
@@ -128,21 +124,10 @@ void KQConflictDupNameCfgWndCtrl::okAction()
         m_kind->setDuplicateNamePrefix(dupNamePrefix());
         m_kind->setDuplicateNameSuffix(dupNameSuffix());
     }
-    end(1);
+    endSheet(1);
 }
 
 void KQConflictDupNameCfgWndCtrl::cancelAction()
 {
-    end(0);
-}
-
-void KQConflictDupNameCfgWndCtrl::end(int code)
-{
-    auto handler = std::move(m_handler);
-    m_handler = nullptr;
-    done(code);
-    if (code == 1)
-        KQPreferences::sharePreferences()->persistentConflictConfigs();
-    if (handler)
-        handler(code == 1);
+    endSheet(0);
 }

@@ -2,14 +2,14 @@
 // The duplicate-name sheet: which name parts two contacts must share to count as a duplicate name.
 // It edits one "Duplicate name" kind of the preferences' list; OK refuses when no part is chosen.
 
+#include "app/windows/KQConflictCfgSheet.h"
 #include "problems/KQConflictMetaDuplicateName.h"
 
-#include <QDialog>
 #include <functional>
 
 class QCheckBox;
 
-class KQConflictDupNameCfgWndCtrl : public QDialog
+class KQConflictDupNameCfgWndCtrl : public KQConflictCfgSheet
 {
     Q_OBJECT
 public:
@@ -41,10 +41,8 @@ protected:
 private:
     explicit KQConflictDupNameCfgWndCtrl(QWidget* parent);
     void syncFullName();
-    void end(int code);
 
     std::shared_ptr<KQConflictMetaDuplicateName> m_kind;
-    std::function<void(bool)> m_handler;
     QCheckBox* m_given;
     QCheckBox* m_family;
     QCheckBox* m_middle;

@@ -1,7 +1,5 @@
 #include "app/windows/KQConflictPrefixCfgWndCtrl.h"
 
-#include "store/KQPreferences.h"
-
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,7 +17,7 @@ KQConflictPrefixCfgWndCtrl* KQConflictPrefixCfgWndCtrl::sharedConflictPrefixCfgW
     return shared;
 }
 
-KQConflictPrefixCfgWndCtrl::KQConflictPrefixCfgWndCtrl(QWidget* parent) : QDialog(parent)
+KQConflictPrefixCfgWndCtrl::KQConflictPrefixCfgWndCtrl(QWidget* parent) : KQConflictCfgSheet(parent)
 {
     setObjectName(QStringLiteral("allowedFixesSheet"));
     auto* layout = new QVBoxLayout(this);
@@ -81,10 +79,7 @@ void KQConflictPrefixCfgWndCtrl::setConflictPrefix(const std::shared_ptr<KQConfl
 
 void KQConflictPrefixCfgWndCtrl::beginSheetForModalWindow(QWidget* window, std::function<void(bool)> handler)
 {
-    m_handler = std::move(handler);
-    if (parentWidget() != window)
-        setParent(window, windowFlags() | Qt::Sheet | Qt::Dialog);
-    setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    prepareSheet(window, std::move(handler));
     setConflictPrefix(m_kind);
     open();
 }
@@ -132,7 +127,7 @@ void KQConflictPrefixCfgWndCtrl::resetPrefix()
 
 void KQConflictPrefixCfgWndCtrl::okAction()
 {
-    end(m_edited ? 1 : 0);
+    endSheet(m_edited ? 1 : 0);
 }
 
 void KQConflictPrefixCfgWndCtrl::cancelOperation()
@@ -140,16 +135,5 @@ void KQConflictPrefixCfgWndCtrl::cancelOperation()
     if (m_kind)
         m_kind->setAvailableFixs(m_backup);
     m_edited = false;
-    end(0);
-}
-
-void KQConflictPrefixCfgWndCtrl::end(int code)
-{
-    auto handler = std::move(m_handler);
-    m_handler = nullptr;
-    done(code);
-    if (code == 1)
-        KQPreferences::sharePreferences()->persistentConflictConfigs();
-    if (handler)
-        handler(code == 1);
+    endSheet(0);
 }

@@ -3,9 +3,9 @@
 // kind, edited as text with the entries separated by commas (taken exactly as typed: spaces stay,
 // empty pieces are empty entries), and reset to the defaults. Cancel puts the list back.
 
+#include "app/windows/KQConflictCfgSheet.h"
 #include "problems/KQConflictMetaPrefix.h"
 
-#include <QDialog>
 #include <functional>
 
 class QListWidget;
@@ -13,7 +13,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QLabel;
 
-class KQConflictPrefixCfgWndCtrl : public QDialog
+class KQConflictPrefixCfgWndCtrl : public KQConflictCfgSheet
 {
     Q_OBJECT
 public:
@@ -41,13 +41,11 @@ protected:
 private:
     explicit KQConflictPrefixCfgWndCtrl(QWidget* parent);
     void refresh();
-    void end(int code);
 
     std::shared_ptr<KQConflictMetaPrefix> m_kind;
     QStringList m_backup;
     bool m_editable = false;
     bool m_edited = false;
-    std::function<void(bool)> m_handler;
     QLabel* m_title;
     QListWidget* m_list;
     QPlainTextEdit* m_text;
