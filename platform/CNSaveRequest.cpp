@@ -3,7 +3,10 @@
 void CNSaveRequest::addContact(const CNContact& contact, const QString& containerIdentifier)
 {
     // Made in place: an import adds hundreds of thousands of contacts, each copied only once here.
-    m_operations.emplace_back(Kind::AddContact, contact, CNGroup(), CNGroup(), containerIdentifier);
+    Operation& added = m_operations.emplace_back();
+    added.kind = Kind::AddContact;
+    added.contact = contact;
+    added.containerIdentifier = containerIdentifier;
 }
 
 void CNSaveRequest::updateContact(const CNContact& contact)
