@@ -192,18 +192,8 @@ void AppDelegate::setUpShell()
     window->setPreferencesOpener([this] { showPreferences(); });
 
     // The right-hand pane: the detail editor with its Edit/Done bar.
-    KQContactDetailViewCtrl* editor = KQContactDetailViewCtrl::sharedContactDetailViewCtrl();
-    auto* pane = new KQContactDetailPane(editor);
+    KQContactDetailPane::installInWindow(window);
     KQContactsViewController* contacts = window->contactsViewController();
-    contacts->setDetailView(
-        pane, [editor](const KQContactHelperList& selected) { editor->setSelectedContactHelpers(selected); },
-        [window, editor](bool editable) {
-            // A new contact is stored in the account the window shows.
-            const KQGroupTreeNodePtr node = window->selectedGroupTreeNode();
-            KQContainerHelper* account = node ? node->containerHelper() : nullptr;
-            editor->setTargetContainerIdentifier(account ? account->identifier() : QString());
-            editor->setEditable(editable);
-        });
 
     // A scan's result opens the problem window; the list stops following the account meanwhile
     // and shows its contacts again afterwards.

@@ -6,6 +6,7 @@
 // It works in a private home folder, so the user's own contacts are never touched.
 
 #include "app/windows/KQAppIcon.h"
+#include "app/windows/KQContactDetailPane.h"
 #include "app/windows/KQContactsViewController.h"
 #include "app/windows/KQGroupTreeView.h"
 #include "app/windows/KQGroupViewController.h"
@@ -222,6 +223,7 @@ int main(int argc, char** argv)
     const KQContainerHelperPtr account = manager->containerHelperWithIdentifier(local);
 
     KQMainWindow window(manager);
+    KQContactDetailPane::installInWindow(&window);
     window.resize(1180, 720);
     window.show();
     window.selectGroupTreeNode(account.get());

@@ -1,6 +1,10 @@
 #include "app/windows/KQContactDetailPane.h"
 
 #include "app/windows/KQContactDetailViewCtrl.h"
+#include "app/windows/KQContactsViewController.h"
+#include "app/windows/KQMainWindow.h"
+#include "store/KQContainerHelper.h"
+#include "store/KQGroupTreeNode.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -8,6 +12,21 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+KQContactDetailPane* KQContactDetailPane::installInWindow(KQMainWindow* window)
+{
+    KQContactDetailViewCtrl* editor = KQContactDetailViewCtrl::sharedContactDetailViewCtrl();
+    auto* pane = new KQContactDetailPane(editor);
+    window->contactsViewController()->setDetailView(
+        pane, [editor](const KQContactHelperList& selected) { editor->setSelectedContactHelpers(selected); },
+        [window, editor](bool editable) {
+            const KQGroupTreeNodePtr node = window->selectedGroupTreeNode();
+            KQContainerHelper* account = node ? node->containerHelper() : nullptr;
+            editor->setTargetContainerIdentifier(account ? account->identifier() : QString());
+            editor->setEditable(editable);
+        });
+    return pane;
+}
 
 KQContactDetailPane::KQContactDetailPane(KQContactDetailViewCtrl* editor, QWidget* parent)
     : QWidget(parent), m_editor(editor), m_add(new QToolButton(this)), m_editDone(new QPushButton(this))

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class KQContactDetailViewCtrl;
+class KQMainWindow;
 class QPushButton;
 class QToolButton;
 
@@ -13,6 +14,9 @@ class KQContactDetailPane : public QWidget
     Q_OBJECT
 public:
     explicit KQContactDetailPane(KQContactDetailViewCtrl* editor, QWidget* parent = nullptr);
+    // Makes the shared detail editor, in a pane, the right-hand side of window: it shows the
+    // selected contacts, and a new contact is stored in the account the window shows.
+    static KQContactDetailPane* installInWindow(KQMainWindow* window);
 
     KQContactDetailViewCtrl* editor() const { return m_editor; }
     // Edit when showing, Done (and save) when editing.
