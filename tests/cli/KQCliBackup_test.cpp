@@ -1,5 +1,6 @@
 // peoplekeeper-cli backup, backups and restore, run as the built program over a store of its own.
 
+#include "KQCliTestSupport.h"
 #include "platform/CNContactStore.h"
 
 #include <QDir>
@@ -8,13 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 class CliBackupTest : public ::testing::Test
 {
@@ -50,25 +44,9 @@ protected:
         return list;
     }
 
-    CliRun cli(const QStringList& arguments, const QByteArray& input = {}) const
+    KQCliRun cli(const QStringList& arguments, const QByteArray& input = {}) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(KQ_CLI_EXECUTABLE), arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        CliRun run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return kqRunCli(home, arguments, input, 60000);
     }
 
     QTemporaryDir home;
@@ -76,17 +54,17 @@ protected:
 
 TEST_F(CliBackupTest, BacksUpListsAndRestoresWithConfirmation)
 {
-    const CliRun noFolder = cli({QStringLiteral("backup")});
+    const KQCliRun noFolder = cli({QStringLiteral("backup")});
     EXPECT_NE(noFolder.status, 0);
     EXPECT_TRUE(noFolder.err.contains(QLatin1String("--folder"))) << noFolder.err.toStdString();
 
-    const CliRun backup = cli({QStringLiteral("backup"), QStringLiteral("--folder"), folder()});
+    const KQCliRun backup = cli({QStringLiteral("backup"), QStringLiteral("--folder"), folder()});
     ASSERT_EQ(backup.status, 0) << backup.err.toStdString();
     EXPECT_TRUE(backup.out.contains(QLatin1String("backed up 3 contacts"))) << backup.out.toStdString();
     const QStringList files = QDir(folder()).entryList({QStringLiteral("*.vorlankqbck")});
     ASSERT_EQ(files.size(), 1);
 
-    const CliRun list = cli({QStringLiteral("backups")});
+    const KQCliRun list = cli({QStringLiteral("backups")});
     ASSERT_EQ(list.status, 0) << list.err.toStdString();
     EXPECT_TRUE(list.out.contains(QLatin1String("3 contacts"))) << list.out.toStdString();
     EXPECT_TRUE(list.out.contains(files.first())) << list.out.toStdString();
@@ -102,14 +80,14 @@ TEST_F(CliBackupTest, BacksUpListsAndRestoresWithConfirmation)
         ASSERT_TRUE(store.executeSaveRequest(request));
     }
 
-    const CliRun refused = cli({QStringLiteral("restore"), files.first()}, "n\n");
+    const KQCliRun refused = cli({QStringLiteral("restore"), files.first()}, "n\n");
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.contains(QLatin1String("add 1 contacts, update 2 and delete 0")))
         << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains(QLatin1String("cancelled"))) << refused.err.toStdString();
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Alice"), QStringLiteral("Carol")}));
 
-    const CliRun restored = cli({QStringLiteral("restore"), QStringLiteral("--yes"), files.first()});
+    const KQCliRun restored = cli({QStringLiteral("restore"), QStringLiteral("--yes"), files.first()});
     ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Alice"), QStringLiteral("Bob"), QStringLiteral("Carol")}));
     // The account as it stood was kept first.
@@ -123,12 +101,12 @@ TEST_F(CliBackupTest, BadBackupsFailWithAClearMessage)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(100, 'x'));
     file.close();
-    const CliRun bad = cli({QStringLiteral("restore"), QStringLiteral("--yes"), garbage});
+    const KQCliRun bad = cli({QStringLiteral("restore"), QStringLiteral("--yes"), garbage});
     EXPECT_NE(bad.status, 0);
     EXPECT_TRUE(bad.err.contains(QLatin1String("is not a backup file"))) << bad.err.toStdString();
     EXPECT_TRUE(bad.err.contains(QLatin1String("nothing was changed"))) << bad.err.toStdString();
 
-    const CliRun missing = cli({QStringLiteral("restore"), QStringLiteral("nosuch")});
+    const KQCliRun missing = cli({QStringLiteral("restore"), QStringLiteral("nosuch")});
     EXPECT_NE(missing.status, 0);
     EXPECT_TRUE(missing.err.contains(QLatin1String("no backup"))) << missing.err.toStdString();
     EXPECT_EQ(names().size(), 3);

@@ -1,4 +1,6 @@
 // peoplekeeper-cli import and export, run as a program over a private store.
+#include "KQCliTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -7,34 +9,10 @@
 
 namespace {
 
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 class CliImportExport : public ::testing::Test
 {
 protected:
-    CliRun cli(const QStringList& arguments)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KQ_CLI_PATH), arguments);
-        CliRun run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
+    KQCliRun cli(const QStringList& arguments) { return kqRunCli(home, arguments); }
 
     QString file(const QString& name, const QByteArray& data)
     {
@@ -53,13 +31,13 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
     const QString csv = file(QStringLiteral("in.csv"), "First Name,Last Name,E-mail Address,Mobile Phone\n"
                                                        "Ada,Lovelace,ada@example.org,+44 1\n"
                                                        "Grace,Hopper,grace@example.org,+1 2\n");
-    const CliRun imported =
+    const KQCliRun imported =
         cli({QStringLiteral("import"), csv, QStringLiteral("--account"), QStringLiteral("On My Computer")});
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains(QStringLiteral("imported 2 contacts"))) << imported.out.toStdString();
 
     const QString out = home.filePath(QStringLiteral("out.csv"));
-    const CliRun exported =
+    const KQCliRun exported =
         cli({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--fields"),
              QStringLiteral("givenName,familyName,emailAddresses"), out});
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
@@ -71,7 +49,7 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
 
     for (const char* format : {"vcard", "csv-outlook", "txt"}) {
         const QString path = home.filePath(QStringLiteral("out.") + QString::fromLatin1(format));
-        const CliRun run =
+        const KQCliRun run =
             cli({QStringLiteral("export"), QStringLiteral("--format"), QString::fromLatin1(format), path});
         EXPECT_EQ(run.status, 0) << format << run.err.toStdString();
         QFile f(path);
@@ -80,7 +58,7 @@ TEST_F(CliImportExport, ImportIntoAnAccountThenExportEveryFormat)
     }
 
     // Import again from the vCard written, into Last Import.
-    const CliRun again = cli({QStringLiteral("import"), home.filePath(QStringLiteral("out.vcard"))});
+    const KQCliRun again = cli({QStringLiteral("import"), home.filePath(QStringLiteral("out.vcard"))});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_TRUE(again.out.contains(QStringLiteral("into Last Import"))) << again.out.toStdString();
 }
@@ -108,7 +86,7 @@ TEST_P(CliFailures, ExitNonZeroWithAMessageAndWriteNothing)
     QStringList arguments;
     for (const QString& argument : GetParam().arguments)
         arguments.append(QString(argument).replace(QLatin1Char('@'), home.path()));
-    const CliRun run = cli(arguments);
+    const KQCliRun run = cli(arguments);
     EXPECT_NE(run.status, 0);
     EXPECT_TRUE(run.err.contains(QString::fromUtf8(GetParam().message))) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("out.csv"))));

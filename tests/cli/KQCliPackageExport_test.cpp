@@ -1,6 +1,8 @@
 // peoplekeeper-cli export to the package and page formats and to printed pages (PDF), run as a
 // program over a private store; the files are read by python3's zipfile and XML parser and the
 // PDF by pdftotext.
+#include "KQCliTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -10,13 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 // Three contacts: accents, CJK, emoji and markup characters; the second has three phone numbers,
 // the third no phone at all.
@@ -36,30 +31,12 @@ protected:
         ASSERT_TRUE(cards.open(QIODevice::WriteOnly));
         cards.write(kCards);
         cards.close();
-        const CliRun imported = cli({QStringLiteral("import"), cards.fileName(), QStringLiteral("--account"),
-                                     QStringLiteral("On My Computer")});
+        const KQCliRun imported = cli({QStringLiteral("import"), cards.fileName(), QStringLiteral("--account"),
+                                       QStringLiteral("On My Computer")});
         ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     }
 
-    CliRun cli(const QStringList& arguments)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the front end needs no display of its own
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KQ_CLI_PATH), arguments);
-        CliRun run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
+    KQCliRun cli(const QStringList& arguments) { return kqRunCli(home, arguments); }
 
     static QString tool(const char* name) { return QStandardPaths::findExecutable(QString::fromLatin1(name)); }
 
@@ -95,7 +72,7 @@ TEST_P(CliPackageFormats, WritesAPackageThatHoldsEveryContact)
     if (tool("python3").isEmpty())
         GTEST_SKIP() << "python3 is not installed";
     const QString out = home.filePath(QStringLiteral("contacts.") + QString::fromLatin1(GetParam().name));
-    const CliRun exported =
+    const KQCliRun exported =
         cli({QStringLiteral("export"), QStringLiteral("--format"), QString::fromLatin1(GetParam().name), out});
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
     EXPECT_TRUE(exported.out.contains(QStringLiteral("exported 3 contacts"))) << exported.out.toStdString();
@@ -130,8 +107,8 @@ TEST_F(CliPackageExport, PrintedPagesHoldEachContactsLinesInOrder)
     if (tool("pdftotext").isEmpty())
         GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
     const QString out = home.filePath(QStringLiteral("contacts.pdf"));
-    const CliRun printed = cli({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("pdf"),
-                                QStringLiteral("--fields"), QStringLiteral("Name,phoneNumbers,emailAddresses"), out});
+    const KQCliRun printed = cli({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("pdf"),
+                                  QStringLiteral("--fields"), QStringLiteral("Name,phoneNumbers,emailAddresses"), out});
     ASSERT_EQ(printed.status, 0) << printed.err.toStdString();
     EXPECT_TRUE(printed.out.contains(QStringLiteral("printed 3 contacts"))) << printed.out.toStdString();
     const QString text = run(tool("pdftotext"), {QStringLiteral("-layout"), out, QStringLiteral("-")});

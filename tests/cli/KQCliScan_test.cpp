@@ -1,4 +1,5 @@
 #include "../core/KQConflictTestBooks.h"
+#include "KQCliTestSupport.h"
 #include "platform/CNContactVCardSerialization.h"
 
 #include <QDir>
@@ -13,31 +14,9 @@
 
 namespace {
 
-struct CliRun
+KQCliRun runCli(const QStringList& arguments, const QTemporaryDir& home)
 {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs the front end with a home and data folders of its own.
-CliRun runCli(const QStringList& arguments, const QTemporaryDir& home)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KQ_CLI_EXECUTABLE), QStringList{QStringLiteral("scan")} + arguments);
-    CliRun run;
-    if (!process.waitForFinished(300000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return kqRunCli(home, QStringList{QStringLiteral("scan")} + arguments, {}, 300000);
 }
 
 // What the library finds in the same files, named as the front end names contacts.
@@ -97,7 +76,7 @@ TEST(CliScan, CorpusCardsGiveTheLibrarysResult)
     ASSERT_FALSE(files.isEmpty());
     QTemporaryDir home;
     for (const QString& file : std::as_const(files)) {
-        const CliRun run =
+        const KQCliRun run =
             runCli({QStringLiteral("--kinds"), QStringLiteral("all"), QStringLiteral("--json"), file}, home);
         if (run.status != 0) {
             // A file the reader cannot take at all must be refused with a message, not a crash.
@@ -105,12 +84,13 @@ TEST(CliScan, CorpusCardsGiveTheLibrarysResult)
             EXPECT_FALSE(run.err.isEmpty()) << file.toStdString();
             continue;
         }
-        EXPECT_EQ(parsed(run.out), libraryScan({file}, kqscan::allKinds())) << file.toStdString();
+        EXPECT_EQ(parsed(run.out.toUtf8()), libraryScan({file}, kqscan::allKinds())) << file.toStdString();
     }
     // All files as one working list, in the order given.
-    const CliRun all = runCli(QStringList{QStringLiteral("--json")} + files, home);
+    const KQCliRun all = runCli(QStringList{QStringLiteral("--json")} + files, home);
     if (all.status == 0) {
-        EXPECT_EQ(parsed(all.out), libraryScan(files, KQConflictScanKinds{KQConflictMeta::avaliableConflictMetas()}));
+        EXPECT_EQ(parsed(all.out.toUtf8()),
+                  libraryScan(files, KQConflictScanKinds{KQConflictMeta::avaliableConflictMetas()}));
     }
 }
 
@@ -129,11 +109,11 @@ TEST(CliScan, AGeneratedBookOfTenThousandGivesTheLibrarysResult)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_GT(file.write(CNContactVCardSerialization::dataWithContacts(contacts)), 0);
     file.close();
-    const CliRun run = runCli({QStringLiteral("--json"), path}, home);
+    const KQCliRun run = runCli({QStringLiteral("--json"), path}, home);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonArray expected = libraryScan({path}, KQConflictScanKinds{KQConflictMeta::avaliableConflictMetas()});
     EXPECT_FALSE(expected.isEmpty());
-    EXPECT_EQ(parsed(run.out), expected);
+    EXPECT_EQ(parsed(run.out.toUtf8()), expected);
 }
 
 struct RefusalCase
@@ -155,10 +135,10 @@ class CliScanRefuses : public ::testing::TestWithParam<RefusalCase>
 TEST_P(CliScanRefuses, WithAMessageAndAFailureStatus)
 {
     QTemporaryDir home;
-    const CliRun run = runCli(GetParam().arguments, home);
+    const KQCliRun run = runCli(GetParam().arguments, home);
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.status, -1) << "crashed or hung";
-    EXPECT_TRUE(QString::fromUtf8(run.err).contains(QString::fromUtf8(GetParam().message))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8(GetParam().message))) << run.err.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,7 @@
 // peoplekeeper-cli over a store in a bad state: a clean exit against a killed writer, damaged pages,
 // a restore killed part way, and another process changing the private files meanwhile.
 
+#include "KQCliTestSupport.h"
 #include "KQStoreDamage.h"
 #include "platform/CNContactStore.h"
 #include "platform/CNSQLiteContactStore.h"
@@ -20,13 +21,6 @@
 
 namespace {
 
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 const char* const kUncleanLine = "after an unclean shutdown";
 
 QByteArray bytesOf(const QString& path)
@@ -43,30 +37,9 @@ protected:
     QString storePath() const { return home.filePath(QStringLiteral("data/contacts/store.sqlite")); }
     QString dataFolder() const { return home.filePath(QStringLiteral("data/Peoplekeeper/Peoplekeeper")); }
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        return env;
-    }
+    QProcessEnvironment environment() const { return kqCliEnvironment(home); }
 
-    CliRun cli(const QStringList& arguments) const
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(QStringLiteral(KQ_CLI_EXECUTABLE), arguments);
-        process.closeWriteChannel();
-        CliRun run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
+    KQCliRun cli(const QStringList& arguments) const { return kqRunCli(home, arguments); }
 
     // count contacts "P<i>" with the note "original <i>", written in batches; the store is closed
     // again when this returns.
@@ -108,9 +81,9 @@ protected:
 TEST_F(CliStoreStateTest, CleanExitLeavesTheStoreClosedAndKilledWriterIsCheckedNextTime)
 {
     makeStore(20);
-    const CliRun first = cli({QStringLiteral("backups")});
+    const KQCliRun first = cli({QStringLiteral("backups")});
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
-    const CliRun second = cli({QStringLiteral("backups")});
+    const KQCliRun second = cli({QStringLiteral("backups")});
     ASSERT_EQ(second.status, 0) << second.err.toStdString();
     EXPECT_FALSE(first.err.contains(QLatin1String(kUncleanLine))) << first.err.toStdString();
     EXPECT_FALSE(second.err.contains(QLatin1String(kUncleanLine))) << second.err.toStdString();
@@ -135,11 +108,11 @@ TEST_F(CliStoreStateTest, CleanExitLeavesTheStoreClosedAndKilledWriterIsCheckedN
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
 
-    const CliRun afterKill = cli({QStringLiteral("backups")});
+    const KQCliRun afterKill = cli({QStringLiteral("backups")});
     ASSERT_EQ(afterKill.status, 0) << afterKill.err.toStdString();
     EXPECT_TRUE(afterKill.err.contains(QLatin1String("passed its check after an unclean shutdown")))
         << afterKill.err.toStdString();
-    const CliRun afterThat = cli({QStringLiteral("backups")});
+    const KQCliRun afterThat = cli({QStringLiteral("backups")});
     EXPECT_FALSE(afterThat.err.contains(QLatin1String(kUncleanLine))) << afterThat.err.toStdString();
     EXPECT_TRUE(contents(storePath()).contains(QStringLiteral("Written before the kill")));
 }
@@ -171,7 +144,7 @@ TEST_P(CliDamagedStoreTest, RefusesWithTheStoreFileNamedAndChangesNothing)
     QStringList arguments = GetParam().arguments;
     arguments.replaceInStrings(QStringLiteral("%OUT%"), out);
 
-    const CliRun run = cli(arguments);
+    const KQCliRun run = cli(arguments);
     EXPECT_NE(run.status, 0) << run.out.toStdString();
     EXPECT_TRUE(run.err.contains(storePath())) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QLatin1String("could not be read completely"))) << run.err.toStdString();
@@ -280,7 +253,7 @@ TEST_F(CliKilledRestoreTest, EachSaveRequestIsWhollyDoneOrNotAtAll)
     makeStore(kCount);
     const QString folder = home.filePath(QStringLiteral("backups"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    const CliRun backup = cli({QStringLiteral("backup"), QStringLiteral("--folder"), folder});
+    const KQCliRun backup = cli({QStringLiteral("backup"), QStringLiteral("--folder"), folder});
     ASSERT_EQ(backup.status, 0) << backup.err.toStdString();
     const QStringList files = QDir(folder).entryList({QStringLiteral("*.vorlankqbck")});
     ASSERT_EQ(files.size(), 1);
@@ -292,7 +265,7 @@ TEST_F(CliKilledRestoreTest, EachSaveRequestIsWhollyDoneOrNotAtAll)
     // One whole run: how long it takes, and the restored state.
     QElapsedTimer clock;
     clock.start();
-    const CliRun whole = cli({QStringLiteral("restore"), QStringLiteral("--yes"), backupFile});
+    const KQCliRun whole = cli({QStringLiteral("restore"), QStringLiteral("--yes"), backupFile});
     const qint64 wholeMs = clock.elapsed();
     ASSERT_EQ(whole.status, 0) << whole.err.toStdString();
     const Outcome restored = outcomeOf(contents(storePath()));
