@@ -106,7 +106,13 @@ void KQCliContext::loadAccounts()
         return;
     KQContactManager* manager = nullptr;
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&manager] { manager = KQContactManager::sharedContactManager(); }, Qt::BlockingQueuedConnection);
+        QCoreApplication::instance(), [&manager] { manager = KQContactManager::sharedContactManager(); },
+        Qt::BlockingQueuedConnection);
+    // The manager starts loading the accounts as it is made. A second load beside that one could
+    // finish first and then be replaced by the older list (empty, when it ran before the store was
+    // open), so the load below waits for it.
+    while (manager->storeHelper()->updatingStore())
+        QThread::msleep(2);
     if (manager->contactStore()->authorizationStatusForEntityType(CNEntityType::Contacts) !=
         CNAuthorizationStatus::Authorized) {
         CNError error;
@@ -134,9 +140,10 @@ KQContainerHelperPtr KQCliContext::account(const QString& name)
     }
     if (!found) {
         const QStringList names = manager->storeHelper()->availableContainerHelperNames();
-        throw KQCliFailure{name.isEmpty() ? QStringLiteral("the store has no account")
-                                          : QStringLiteral("no account named \"%1\" (accounts: %2)")
-                                                .arg(name, names.join(QStringLiteral(", ")))};
+        throw KQCliFailure{
+            name.isEmpty()
+                ? QStringLiteral("the store has no account")
+                : QStringLiteral("no account named \"%1\" (accounts: %2)").arg(name, names.join(QStringLiteral(", ")))};
     }
     return found;
 }
