@@ -52,8 +52,12 @@ void KQContactPropertyGeneralViewCtrl::buildRows(QVBoxLayout* body)
     image->setAutoRaise(true);
     image->setEnabled(editable());
     QImage picture = contact->iconData().isEmpty() ? KQIcons::faceDefault() : contact->icon();
-    image->setIcon(
-        QIcon(QPixmap::fromImage(picture.scaled(side * 2, side * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+    // The picture keeps its colours while the button is disabled (outside editing).
+    const QPixmap pixmap =
+        QPixmap::fromImage(picture.scaled(side * 2, side * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Disabled);
+    image->setIcon(icon);
     connect(image, &QToolButton::clicked, this, &KQContactPropertyGeneralViewCtrl::chooseImage);
     top->addWidget(image, 0, Qt::AlignTop);
 
