@@ -39,7 +39,8 @@ TEST_P(EntryIdentifierText, KeepsItsTextThroughCopiesAndTheStoreCoding)
     EXPECT_EQ(moved.text(), id.text());
     CNEntryIdentifier assigned;
     assigned = moved;
-    assigned = assigned; // self-assignment leaves it whole
+    const CNEntryIdentifier& itself = assigned;
+    assigned = itself; // self-assignment leaves it whole
     EXPECT_EQ(assigned, id);
     EXPECT_EQ(assigned.text(), id.text());
     CNEntryIdentifier fresh;
