@@ -1,5 +1,6 @@
 #include "model/KQContactHelper.h"
 
+#include "model/KQFullName.h"
 #include "model/KQLabeledDateComponents.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledInstantMsg.h"
@@ -339,22 +340,8 @@ bool KQContactHelper::companyContact() const
 
 QString KQContactHelper::fullName() const
 {
-    const bool familyFirst = KQPreferences::sharePreferences()->showFirstNameFollowingLastName();
-    QString text;
-    // A part that was not fetched ends the name built so far.
-    const auto append = [&text](const std::optional<QString>& part) -> bool {
-        if (!part)
-            return false;
-        if (!part->isEmpty()) {
-            if (!text.isEmpty())
-                text.append(QLatin1Char(' '));
-            text.append(*part);
-        }
-        return true;
-    };
-    append(namePrefix()) && append(familyFirst ? familyName() : givenName()) && append(middleName()) &&
-        append(familyFirst ? givenName() : familyName()) && append(nameSuffix());
-    return text;
+    return kqJoinFullName(namePrefix(), givenName(), middleName(), familyName(), nameSuffix(),
+                          KQPreferences::sharePreferences()->showFirstNameFollowingLastName());
 }
 
 QString KQContactHelper::jobFullName() const

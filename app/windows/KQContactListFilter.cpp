@@ -1,5 +1,6 @@
 #include "app/windows/KQContactListFilter.h"
 
+#include "model/KQFullName.h"
 #include "platform/CNContactKeys.h"
 
 #include <algorithm>
@@ -34,28 +35,14 @@ std::optional<QString> fetched(const CNContact& contact, CNKeyId key, QString CN
     return contact.data().*field;
 }
 
-// The same name a record builds from its fields (see fullName below).
+// The same name a record builds from its fields.
 QString fullNameOf(const CNContact& contact, bool familyNameFirst)
 {
-    QString text;
-    const auto append = [&text](const std::optional<QString>& part) -> bool {
-        if (!part)
-            return false;
-        if (!part->isEmpty()) {
-            if (!text.isEmpty())
-                text.append(QLatin1Char(' '));
-            text.append(*part);
-        }
-        return true;
-    };
-    const auto given = fetched(contact, CNKeyId::GivenName, &CNContactData::givenName);
-    const auto family = fetched(contact, CNKeyId::FamilyName, &CNContactData::familyName);
-    append(fetched(contact, CNKeyId::NamePrefix, &CNContactData::namePrefix)) &&
-        append(familyNameFirst ? family : given) &&
-        append(fetched(contact, CNKeyId::MiddleName, &CNContactData::middleName)) &&
-        append(familyNameFirst ? given : family) &&
-        append(fetched(contact, CNKeyId::NameSuffix, &CNContactData::nameSuffix));
-    return text;
+    return kqJoinFullName(fetched(contact, CNKeyId::NamePrefix, &CNContactData::namePrefix),
+                          fetched(contact, CNKeyId::GivenName, &CNContactData::givenName),
+                          fetched(contact, CNKeyId::MiddleName, &CNContactData::middleName),
+                          fetched(contact, CNKeyId::FamilyName, &CNContactData::familyName),
+                          fetched(contact, CNKeyId::NameSuffix, &CNContactData::nameSuffix), familyNameFirst);
 }
 
 QString jobFullNameOf(const CNContact& contact)
