@@ -104,10 +104,11 @@ void KQContactHelper::setupAllLabeledValueProperties()
     std::vector<KQLabeledValuePropertyPtr> made;
     {
         std::lock_guard lock(m_contactMutex);
-        for (const auto* slot :
-             {&m_phones, &m_emails, &m_urls, &m_addresses, &m_social, &m_instantMsg, &m_dates, &m_relations})
-            if (*slot)
-                made.push_back(*slot);
+        if (m_properties) {
+            for (const KQLabeledValuePropertyPtr& slot : *m_properties)
+                if (slot)
+                    made.push_back(slot);
+        }
     }
     for (const KQLabeledValuePropertyPtr& property : made)
         property->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, property->propertyKey()));
@@ -124,10 +125,13 @@ void KQContactHelper::setupAllLabeledValueProperties()
         setPropertyEdited(true);
 }
 
-KQLabeledValueProperty* KQContactHelper::property(KQLabeledValuePropertyPtr& slot, const QString& key)
+KQLabeledValueProperty* KQContactHelper::property(PropertySlot at, const QString& key)
 {
     const CNContactPtr source = effectiveContact();
     std::lock_guard lock(m_contactMutex);
+    if (!m_properties)
+        m_properties = std::make_unique<std::array<KQLabeledValuePropertyPtr, PropertySlotCount>>();
+    KQLabeledValuePropertyPtr& slot = (*m_properties)[at];
     if (!slot) {
         auto made = std::make_shared<KQLabeledValueProperty>(this, key);
         made->resetWithLabeledValues(KQLabeledValuesOfContact(*source, key));
@@ -138,35 +142,35 @@ KQLabeledValueProperty* KQContactHelper::property(KQLabeledValuePropertyPtr& slo
 
 KQLabeledValueProperty* KQContactHelper::propertyPhoneNumbers()
 {
-    return property(m_phones, CNContactPhoneNumbersKey);
+    return property(Phones, CNContactPhoneNumbersKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyEmails()
 {
-    return property(m_emails, CNContactEmailAddressesKey);
+    return property(Emails, CNContactEmailAddressesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyUrls()
 {
-    return property(m_urls, CNContactUrlAddressesKey);
+    return property(Urls, CNContactUrlAddressesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyPostalAddress()
 {
-    return property(m_addresses, CNContactPostalAddressesKey);
+    return property(Addresses, CNContactPostalAddressesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertySocial()
 {
-    return property(m_social, CNContactSocialProfilesKey);
+    return property(Social, CNContactSocialProfilesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyInstantMsg()
 {
-    return property(m_instantMsg, CNContactInstantMessageAddressesKey);
+    return property(InstantMsg, CNContactInstantMessageAddressesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyDates()
 {
-    return property(m_dates, CNContactDatesKey);
+    return property(Dates, CNContactDatesKey);
 }
 KQLabeledValueProperty* KQContactHelper::propertyRelation()
 {
-    return property(m_relations, CNContactRelationsKey);
+    return property(Relations, CNContactRelationsKey);
 }
 
 KQLabeledValueProperty* KQContactHelper::propertyForKey(const QString& key)

@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -315,6 +316,20 @@ Q_SIGNALS:
 private:
     friend class KQContactEditor; // rebuilds the properties after a copy
 
+    // Where each labelled-value property is kept.
+    enum PropertySlot
+    {
+        Phones,
+        Emails,
+        Urls,
+        Addresses,
+        Social,
+        InstantMsg,
+        Dates,
+        Relations,
+        PropertySlotCount
+    };
+
     template <typename Getter> std::optional<QString> readText(CNKeyId key, Getter getter) const;
     void setupAllLabeledValueProperties();
     // The one place a fetched contact becomes the record's contact; main thread only.
@@ -326,7 +341,7 @@ private:
     bool setPendingContact(const CNContactPtr& fetched);
     bool needsAllKeys() const;
     static CNContactPtr fetchAllKeys(const QString& identifier);
-    KQLabeledValueProperty* property(KQLabeledValuePropertyPtr& slot, const QString& key);
+    KQLabeledValueProperty* property(PropertySlot slot, const QString& key);
     KQDispatchQueuePtr loadAllKeyQueue();
 
     // Guards the two contact pointers, the pending fetch and the making of the properties, which
@@ -340,7 +355,9 @@ private:
     std::atomic<bool> m_allKeysLoaded{false};
     bool m_propertyEdited = false;
     KQDispatchQueuePtr m_loadAllKeyQueue;
-    KQLabeledValuePropertyPtr m_phones, m_emails, m_urls, m_addresses, m_social, m_instantMsg, m_dates, m_relations;
+    // The labelled-value properties, made on first use: most records never have one, and a list
+    // holds a hundred thousand records.
+    std::unique_ptr<std::array<KQLabeledValuePropertyPtr, PropertySlotCount>> m_properties;
     std::optional<QString> m_sortName;
     int m_sortNameGeneration = 0;
     int m_phoneNumberDidChanged = 0;
