@@ -1,9 +1,9 @@
-#include "store/KQContactManager.h"
+#include "KQSharedStoreTestUtil.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledPhoneNumber.h"
 #include "model/KQLabeledURL.h"
+#include "store/KQContactManager.h"
 #include "store/KQTagsManager.h"
-#include "KQTestUtil.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -38,13 +38,8 @@ protected:
         CNSaveRequest request;
         request.addContact(contact, QString());
         EXPECT_TRUE(KQContactStoreHelper::shared()->contactStore()->executeSaveRequest(request));
-        KQContactManager* manager = KQContactManager::sharedContactManager();
-        KQContactStoreHelper* store = manager->storeHelper();
-        EXPECT_TRUE(kqWaitUntil([store] { return !store->updatingStore(); }, 10000));
-        store->asyncLoadContainerHelpers();
-        EXPECT_TRUE(kqWaitUntil([store] { return !store->updatingStore(); }, 10000));
-        const auto account =
-            manager->containerHelperWithIdentifier(store->contactStore()->defaultContainerIdentifier());
+        EXPECT_TRUE(kqReloadAccounts());
+        const auto account = kqLocalAccount();
         bool loaded = false;
         account->loadContactsWithCompleteHandler([&loaded](KQGroupTreeNode*, bool) { loaded = true; });
         EXPECT_TRUE(kqWaitUntil([&loaded] { return loaded; }));

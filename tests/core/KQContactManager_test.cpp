@@ -1,8 +1,8 @@
+#include "KQSharedStoreTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactPasteDataStore.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQPreferences.h"
-#include "KQTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +17,14 @@ protected:
 
     void SetUp() override
     {
-        CNContactStore* s = store()->contactStore();
         // Start every test from the fresh store's single local account.
-        for (const CNContainer& c : s->containersMatchingPredicate(std::nullopt)) {
-            if (c.identifier() != s->defaultContainerIdentifier()) {
-                ASSERT_TRUE(s->removeContainer(c.identifier()));
-            }
-        }
-        CNSaveRequest cleanup;
-        for (const CNGroup& g : s->groupsMatchingPredicate(std::nullopt))
-            cleanup.deleteGroup(g);
-        CNContactFetchRequest all({CNContactIdentifierKey});
-        s->enumerateContactsWithFetchRequest(all, nullptr,
-                                             [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-        if (!cleanup.isEmpty()) {
-            ASSERT_TRUE(s->executeSaveRequest(cleanup));
-        }
-        KQPreferences::sharePreferences()->setDefaultContainerName(std::nullopt);
-        local = s->defaultContainerIdentifier();
+        kqEmptySharedStore(true);
+        local = store()->contactStore()->defaultContainerIdentifier();
         manager = KQContactManager::sharedContactManager();
         reload();
     }
 
-    void reload()
-    {
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        store()->asyncLoadContainerHelpers();
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        kqSpin(50); // the accounts install their groups asynchronously
-    }
+    static void reload() { ASSERT_TRUE(kqReloadAccounts()); }
 
     CNGroup addGroup(const QString& name, const QString& container, const CNGroup* parent = nullptr)
     {
