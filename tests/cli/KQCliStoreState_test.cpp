@@ -4,7 +4,6 @@
 #include "KQCliTestSupport.h"
 #include "KQStoreDamage.h"
 #include "platform/CNContactStore.h"
-#include "platform/CNSQLiteContactStore.h"
 #include "store/KQContactRecyle.h"
 #include "store/KQStorage.h"
 
