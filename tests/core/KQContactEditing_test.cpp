@@ -38,6 +38,7 @@ protected:
         CNSaveRequest request;
         request.addContact(contact, QString());
         EXPECT_TRUE(KQContactStoreHelper::shared()->contactStore()->executeSaveRequest(request));
+        KQContactManager::sharedContactManager();
         EXPECT_TRUE(kqReloadAccounts());
         const auto account = kqLocalAccount();
         bool loaded = false;

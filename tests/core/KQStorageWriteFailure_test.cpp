@@ -118,12 +118,12 @@ protected:
 // and report success.
 TEST_F(StorageWriteFailureTest, LimitSteppedThroughTheNewFileNeverLosesThePreviousOne)
 {
-    const auto bigger = trashOf(30);
+    const auto bigger = trashOf(20);
     const QString folder = dir.path();
     const qint64 nextSize = [&] {
         QTemporaryDir probe;
         KQStorage measure(probe.path());
-        measure.saveDefaultContainerRecyle(trashOf(30).get());
+        measure.saveDefaultContainerRecyle(trashOf(20).get());
         // (the same number of entries as bigger, each as long)
         return QFileInfo(measure.recyleFilepath()).size();
     }();
@@ -137,7 +137,7 @@ TEST_F(StorageWriteFailureTest, LimitSteppedThroughTheNewFileNeverLosesThePrevio
     }
     expectPreviousFileIntact();
     EXPECT_TRUE(inChildWithFileSizeLimit(rlim_t(nextSize + 64), [&] { return replaceTrash(folder, *bigger); }));
-    EXPECT_EQ(KQStorage(folder).loadDefaultContainerRecyle()->countOfContacts(), 30);
+    EXPECT_EQ(KQStorage(folder).loadDefaultContainerRecyle()->countOfContacts(), 20);
 }
 
 class FailingStepTest : public StorageWriteFailureTest, public ::testing::WithParamInterface<KQStorage::WriteStep>
