@@ -213,10 +213,8 @@ TEST_F(Preferences, StoredListMayHoldTheAddressKindOfSeveralContacts)
     const auto preferences = KQPreferences::makeForTesting();
     EXPECT_EQ(preferences->availableConflicts().size(), 5u);
     EXPECT_TRUE(preferences->requireScanDuplicateAddressInMultipleContacts());
-    EXPECT_FALSE(preferences->requireScanExactDuplicateContacts());
-    EXPECT_FALSE(preferences->requireScanDuplicateNameInMultipleContacts());
-    EXPECT_FALSE(preferences->requireScanDuplicatePhoneInMultipleContacts());
-    EXPECT_FALSE(preferences->requireScanDuplicateEmailInMultipleContacts());
+    EXPECT_FALSE(preferences->requireScanExactDuplicateContacts());          // stored unchecked
+    EXPECT_FALSE(preferences->requireScanDuplicateNameInMultipleContacts()); // not stored
     EXPECT_EQ(preferences->conflictMetaDuplicateName(), nullptr);
     EXPECT_EQ(preferences->conflictMetaPrefix(), nullptr);
 
