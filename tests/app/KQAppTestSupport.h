@@ -2,10 +2,10 @@
 // Helpers for the application tests: the shared store with its accounts loaded, and the tree
 // model's rows as text.
 
+#include "KQSharedStoreTestUtil.h"
+#include "app/windows/KQGroupTreeModel.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
-#include "app/windows/KQGroupTreeModel.h"
-#include "KQTestUtil.h"
 
 #include <QStringList>
 #include <ostream>
@@ -14,24 +14,6 @@
 inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
-}
-
-// Waits for a running reload of all accounts to end and for queued work on the main thread.
-inline bool kqWaitForAccounts()
-{
-    KQContactStoreHelper* store = KQContactStoreHelper::shared();
-    const bool done = kqWaitUntil([store] { return !store->updatingStore(); }, 10000);
-    kqSpin(30);
-    return done;
-}
-
-// Starts a reload of all accounts and waits for it.
-inline bool kqReloadAccounts()
-{
-    if (!kqWaitForAccounts())
-        return false;
-    KQContactStoreHelper::shared()->asyncLoadContainerHelpers();
-    return kqWaitForAccounts();
 }
 
 // The model's rows, depth-first, each indented by two spaces per level, by group name.

@@ -3,6 +3,7 @@
 // reading a contact back from the store, and the alerts the windows show.
 
 #include "KQAppTestSupport.h"
+#include "KQSharedStoreTestUtil.h"
 #include "KQTestUtil.h"
 #include "platform/CNContactStore.h"
 #include "store/KQContactManager.h"
@@ -21,64 +22,27 @@ namespace kqwin {
 
 inline CNContactStore* cn()
 {
-    return KQContactStoreHelper::shared()->contactStore();
+    return kqSharedStore();
 }
 
 // Empties the store and reloads the accounts; the default account's record.
 inline KQContainerHelperPtr cleanAccount()
 {
-    CNSaveRequest cleanup;
-    CNContactFetchRequest all({CNContactIdentifierKey});
-    cn()->enumerateContactsWithFetchRequest(all, nullptr,
-                                            [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-    if (!cleanup.isEmpty()) {
-        EXPECT_TRUE(cn()->executeSaveRequest(cleanup));
-    }
-    KQContactManager::sharedContactManager();
-    KQContactStoreHelper* store = KQContactStoreHelper::shared();
-    EXPECT_TRUE(kqWaitUntil([store] { return !store->updatingStore(); }, 20000));
-    store->asyncLoadContainerHelpers();
-    EXPECT_TRUE(kqWaitUntil([store] { return !store->updatingStore(); }, 20000));
-    kqSpin(30);
-    return KQContactManager::sharedContactManager()->containerHelperWithIdentifier(cn()->defaultContainerIdentifier());
+    kqEmptySharedStore();
+    EXPECT_TRUE(kqReloadAccounts());
+    return kqLocalAccount();
 }
 
-using Fill = std::function<void(CNMutableContact&)>;
+using Fill = KQFill;
 
-// Adds contacts to the store and returns their records (all keys loaded) from the account.
 inline KQContactHelperList addContacts(const KQContainerHelperPtr& account, const std::vector<Fill>& fills)
 {
-    CNSaveRequest request;
-    QStringList identifiers;
-    for (const auto& fill : fills) {
-        CNMutableContact contact;
-        fill(contact);
-        request.addContact(contact, cn()->defaultContainerIdentifier());
-        identifiers.append(contact.identifier());
-    }
-    EXPECT_TRUE(cn()->executeSaveRequest(request));
-    account->refetchContacts();
-    bool done = false;
-    account->loadContactsWithCompleteHandler([&done](KQGroupTreeNode*, bool) { done = true; });
-    EXPECT_TRUE(kqWaitUntil([&done] { return done; }, 20000));
-    KQContactHelperList records;
-    for (const QString& identifier : std::as_const(identifiers)) {
-        for (const auto& contact : account->contacts()) {
-            if (contact->identifier() == identifier) {
-                contact->syncLoadAllKeysIfNecessary();
-                records.push_back(contact);
-            }
-        }
-    }
-    return records;
+    return kqAddContacts(account, fills);
 }
 
-// The stored contact with every key, or none.
 inline CNContactPtr stored(const QString& identifier)
 {
-    const CNContactList found = cn()->unifiedContactsMatchingPredicate(
-        CNContactPredicate::predicateForContactsWithIdentifiers({identifier}), CNAllContactKeys(), nullptr);
-    return found.empty() ? nullptr : found.front();
+    return kqStored(identifier);
 }
 
 // The open alert, if any.

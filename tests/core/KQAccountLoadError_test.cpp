@@ -2,7 +2,7 @@
 // account says so with the store file named, and nothing is scanned, fixed, backed up or restored
 // from its partial lists. A reload of all accounts reads it afresh.
 
-#include "KQTestUtil.h"
+#include "KQSharedStoreTestUtil.h"
 #include "problems/KQConflictScanTask.h"
 #include "store/KQContactManager.h"
 #include "store/KQGroupHelper.h"
@@ -69,13 +69,7 @@ protected:
         EXPECT_FALSE(account()->hasLoadError());
     }
 
-    static void reload()
-    {
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        store()->asyncLoadContainerHelpers();
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        kqSpin(50);
-    }
+    static void reload() { ASSERT_TRUE(kqReloadAccounts()); }
 
     KQContainerHelperPtr account() const { return store()->containerHelperWithIdentifier(local); }
 

@@ -1,6 +1,6 @@
-#include "store/KQContactStoreHelper.h"
-#include "platform/KQNotificationCenter.h"
 #include "KQTestUtil.h"
+#include "platform/KQNotificationCenter.h"
+#include "store/KQContactStoreHelper.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -117,40 +117,10 @@ TEST_F(StoreHelperTest, NewContactHasOneEmptyValueOfEachMainKind)
     EXPECT_EQ(contact->postalAddresses()[0].label(), CNLabelHome);
 }
 
-TEST_F(StoreHelperTest, DuplicateCopiesWhatWasFetchedAndLogsTheRest)
+TEST_F(StoreHelperTest, AllKeysAreEveryKeyOfAContact)
 {
-    CNContactData d;
-    d.identifier = QStringLiteral("src");
-    d.givenName = QStringLiteral("Ann");
-    d.familyName = QStringLiteral("Lee");
-    d.thumbnailImageData = QByteArray("thumb");
-    d.emailAddresses = {CNLabeledValue<QString>(CNLabelWork, QStringLiteral("a@b.c"))};
-    d.note = QStringLiteral("never fetched");
-    const CNContact partial(d, CNKeySetFromKeys(KQContactStoreHelper::mainKeys()) &
-                                   ~CNKeySetFromKeys({CNContactNoteKey, CNContactImageDataKey}));
-
-    const auto copy = helper->duplicateContact(partial);
-    EXPECT_NE(copy->identifier(), partial.identifier());
-    EXPECT_EQ(copy->givenName(), QStringLiteral("Ann"));
-    EXPECT_EQ(copy->familyName(), QStringLiteral("Lee"));
-    EXPECT_EQ(copy->emailAddresses(), d.emailAddresses);
-    // The image step falls back to nothing (image data was not fetched, so the step failed).
-    EXPECT_TRUE(copy->imageData().isEmpty());
-    EXPECT_TRUE(copy->note().isEmpty());
-
-    const CNContact full(d, CNAllKeysSet());
-    const auto fullCopy = helper->duplicateContact(full);
-    EXPECT_EQ(fullCopy->imageData(), QByteArray("thumb"));
-    EXPECT_EQ(fullCopy->note(), QStringLiteral("never fetched"));
-}
-
-TEST_F(StoreHelperTest, KeySets)
-{
-    const QStringList main = KQContactStoreHelper::mainKeys();
+    // Whatever is fetched with all keys is the whole contact.
     const QStringList all = KQContactStoreHelper::allKeys();
-    EXPECT_TRUE(main.contains(CNContactImageDataKey));
-    EXPECT_FALSE(main.contains(CNContactPostalAddressesKey));
-    EXPECT_EQ(all.mid(0, main.size()), main);
     for (const QString& key : CNAllContactKeys())
         EXPECT_TRUE(all.contains(key)) << key.toStdString();
 }

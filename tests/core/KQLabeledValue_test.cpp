@@ -115,8 +115,6 @@ TEST(LabeledValues, SocialAndInstantMessageTexts)
               QStringLiteral("Signal"));
     EXPECT_EQ(KQLabeledInstantMsg::seriveNameForLocalString(QStringLiteral("Yahoo!")), CNInstantMessageServiceYahoo);
     EXPECT_EQ(KQLabeledInstantMsg::seriveNameForLocalString(QStringLiteral("Matrix")), QStringLiteral("Matrix"));
-    EXPECT_EQ(KQLabeledInstantMsg::availableServices().size(), 10);
-    EXPECT_EQ(KQLabeledInstantMsg::availableServices().first(), QStringLiteral("AIM"));
 }
 
 TEST(LabeledValues, PostalAddressEditCopyAndEquality)
@@ -190,9 +188,8 @@ INSTANTIATE_TEST_SUITE_P(Table, PhoneValidity,
                                            ValidityCase{"+44 20 7946 0958", true}, ValidityCase{"call 555-0100", false},
                                            ValidityCase{"555-0100 ext", false}));
 
-TEST(LabeledValues, RegexIsThePublishedPattern)
+TEST(LabeledValues, AnEmptyTextOrPatternIsValid)
 {
-    EXPECT_EQ(KQLabeledValueHelper::regexEmail().size(), 430);
     EXPECT_TRUE(KQLabeledValueHelper::stringValueValidWithRegex(QStringLiteral("x"), QString()));
     EXPECT_TRUE(KQLabeledValueHelper::stringValueValidWithRegex(QString(), QStringLiteral("a")));
     EXPECT_FALSE(KQLabeledValueHelper::stringValueValidWithRegex(QStringLiteral("ab"), QStringLiteral("a")));

@@ -2,7 +2,7 @@
 // whoever asks, a record's fetched contact is installed on the main thread only, and a whole node
 // loads all keys with one store fetch. The loop test is the one to run under ThreadSanitizer.
 
-#include "KQTestUtil.h"
+#include "KQSharedStoreTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
 #include "store/KQPreferences.h"
@@ -72,14 +72,7 @@ protected:
 
     void SetUp() override
     {
-        CNContactStore* s = store()->contactStore();
-        CNSaveRequest cleanup;
-        CNContactFetchRequest all({CNContactIdentifierKey});
-        s->enumerateContactsWithFetchRequest(all, nullptr,
-                                             [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-        if (!cleanup.isEmpty()) {
-            ASSERT_TRUE(s->executeSaveRequest(cleanup));
-        }
+        kqEmptySharedStore();
         KQPreferences::sharePreferences()->setDefaultContainerName(std::nullopt);
         manager = KQContactManager::sharedContactManager();
     }
@@ -102,13 +95,8 @@ protected:
 
     KQContainerHelperPtr localAccount()
     {
-        if (!kqWaitUntil([] { return !store()->updatingStore(); }, 10000))
-            return nullptr;
-        store()->asyncLoadContainerHelpers();
-        if (!kqWaitUntil([] { return !store()->updatingStore(); }, 10000))
-            return nullptr;
-        kqSpin(20);
-        return manager->containerHelperWithIdentifier(store()->contactStore()->defaultContainerIdentifier());
+        EXPECT_TRUE(kqReloadAccounts());
+        return kqLocalAccount();
     }
 
     // What a reader checks of a fully loaded record.

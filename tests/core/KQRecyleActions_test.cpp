@@ -1,8 +1,8 @@
+#include "KQSharedStoreTestUtil.h"
 #include "store/KQContactManager.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQPreferences.h"
 #include "store/KQStorage.h"
-#include "KQTestUtil.h"
 
 #include <QTemporaryDir>
 #include <atomic>
@@ -38,21 +38,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        for (const CNContainer& c : cn()->containersMatchingPredicate(std::nullopt)) {
-            if (c.identifier() != cn()->defaultContainerIdentifier()) {
-                ASSERT_TRUE(cn()->removeContainer(c.identifier()));
-            }
-        }
-        CNSaveRequest cleanup;
-        for (const CNGroup& g : cn()->groupsMatchingPredicate(std::nullopt))
-            cleanup.deleteGroup(g);
-        CNContactFetchRequest all({CNContactIdentifierKey});
-        cn()->enumerateContactsWithFetchRequest(
-            all, nullptr, [&cleanup](const CNContactPtr& c, bool*) { cleanup.deleteContact(*c); });
-        if (!cleanup.isEmpty()) {
-            ASSERT_TRUE(cn()->executeSaveRequest(cleanup));
-        }
-        KQPreferences::sharePreferences()->setDefaultContainerName(std::nullopt);
+        kqEmptySharedStore(true);
         local = cn()->defaultContainerIdentifier();
         manager = KQContactManager::sharedContactManager();
         restart();
@@ -74,21 +60,9 @@ protected:
         });
     }
 
-    void reload()
-    {
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        store()->asyncLoadContainerHelpers();
-        ASSERT_TRUE(kqWaitUntil([] { return !store()->updatingStore(); }, 10000));
-        kqSpin(50); // the accounts install their groups asynchronously
-    }
+    static void reload() { ASSERT_TRUE(kqReloadAccounts()); }
 
-    static void load(const KQGroupTreeNodePtr& node)
-    {
-        node->refetchContacts();
-        bool done = false;
-        node->loadContactsWithCompleteHandler([&done](KQGroupTreeNode*, bool) { done = true; });
-        ASSERT_TRUE(kqWaitUntil([&done] { return done; }));
-    }
+    static void load(const KQGroupTreeNodePtr& node) { kqLoadNode(node); }
 
     CNGroup addGroup(const QString& name, const QString& container, const CNGroup* parent = nullptr)
     {
@@ -137,13 +111,7 @@ protected:
         return ids;
     }
 
-    static bool storeHas(const QString& identifier)
-    {
-        return !cn()->unifiedContactsMatchingPredicate(
-                        CNContactPredicate::predicateForContactsWithIdentifiers({identifier}), {CNContactIdentifierKey},
-                        nullptr)
-                    .empty();
-    }
+    static bool storeHas(const QString& identifier) { return kqStoreHas(identifier); }
 
     template <typename Run> KQRecyleActionResult runAndWait(Run run)
     {

@@ -124,43 +124,6 @@ CNContactData comparable(const CNContactData& a, const CNContactData& b)
     return d;
 }
 
-// The names of the fields in which two contacts differ.
-QStringList differences(const CNContactData& a, const CNContactData& b)
-{
-    QStringList names;
-#define KQ_FIELD(f)                                                                                                    \
-    if (!(a.f == b.f))                                                                                                 \
-        names.append(QStringLiteral(#f));
-    KQ_FIELD(contactType)
-    KQ_FIELD(namePrefix)
-    KQ_FIELD(givenName)
-    KQ_FIELD(middleName)
-    KQ_FIELD(familyName)
-    KQ_FIELD(previousFamilyName)
-    KQ_FIELD(nameSuffix)
-    KQ_FIELD(nickname)
-    KQ_FIELD(organizationName)
-    KQ_FIELD(departmentName)
-    KQ_FIELD(jobTitle)
-    KQ_FIELD(phoneticGivenName)
-    KQ_FIELD(phoneticMiddleName)
-    KQ_FIELD(phoneticFamilyName)
-    KQ_FIELD(phoneticOrganizationName)
-    KQ_FIELD(birthday)
-    KQ_FIELD(nonGregorianBirthday)
-    KQ_FIELD(note)
-    KQ_FIELD(phoneNumbers)
-    KQ_FIELD(emailAddresses)
-    KQ_FIELD(postalAddresses)
-    KQ_FIELD(dates)
-    KQ_FIELD(urlAddresses)
-    KQ_FIELD(contactRelations)
-    KQ_FIELD(socialProfiles)
-    KQ_FIELD(instantMessageAddresses)
-#undef KQ_FIELD
-    return names;
-}
-
 TEST_F(ImportExport, VCardRoundTripKeepsWholeRecordsNotesPhotosAndIdentity)
 {
     const KQContactHelperList originals = generatedRecords(1000);
@@ -172,8 +135,8 @@ TEST_F(ImportExport, VCardRoundTripKeepsWholeRecordsNotesPhotosAndIdentity)
         const CNContact& a = *originals[i]->contact();
         const CNContact& b = *back[i]->contact();
         const CNContactData read = comparable(a.data(), b.data());
-        ASSERT_TRUE(read == a.data()) << "contact " << i << " differs in "
-                                      << differences(a.data(), read).join(u' ').toStdString();
+        // (the reader's own round-trip test names the fields that differ)
+        ASSERT_TRUE(read == a.data()) << "contact " << i << " differs";
         EXPECT_EQ(b.cardUID(), a.identifier()); // the card names the store contact it came from
         if (!a.imageData().isEmpty()) {
             EXPECT_EQ(QImage::fromData(b.imageData()).size(), QImage::fromData(a.imageData()).size()) << i;
