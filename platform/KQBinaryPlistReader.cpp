@@ -318,6 +318,22 @@ KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QStringView key, b
     return none;
 }
 
+KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QStringView key, bool dollar, quint64* next) const
+{
+    if (kind(dict) != Kind::Dict)
+        return none;
+    const Object& info = m_objects[dict];
+    const quint64 start = *next < info.count ? *next : 0;
+    for (quint64 n = 0; n < info.count; ++n) {
+        const quint64 i = start + n < info.count ? start + n : start + n - info.count;
+        if (keyEquals(ref(info, i), key, dollar)) {
+            *next = i + 1;
+            return ref(info, info.count + i);
+        }
+    }
+    return none;
+}
+
 bool KQBinaryPlistReader::boolValue(Ref object) const
 {
     return m_objects[object].width != 0;

@@ -61,6 +61,9 @@ public:
     // is missing or dict is no dictionary.
     Ref value(Ref dict, QLatin1StringView key, bool dollar = false) const;
     Ref value(Ref dict, QStringView key, bool dollar = false) const;
+    // The same, looking first at the entry after *next and leaving *next after the entry found:
+    // keys read in the order they were written cost one comparison each.
+    Ref value(Ref dict, QStringView key, bool dollar, quint64* next) const;
 
     bool boolValue(Ref object) const;      // Bool
     quint64 intValue(Ref object) const;    // Int: the low 64 bits, as stored

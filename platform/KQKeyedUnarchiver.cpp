@@ -40,10 +40,13 @@ struct KQKeyedUnarchiver::Private
         Decoding,
         Done
     };
-    struct Decoded
+    // What is known of one entry of "$objects".
+    struct Slot
     {
-        KQCodingPtr object;
-        QString className;
+        KQCodingPtr object; // once decoded
+        QString text;       // once read as a string
+        State state = State::Unvisited;
+        bool hasText = false;
     };
 
     KQKeyedUnarchiver* self;
@@ -52,15 +55,14 @@ struct KQKeyedUnarchiver::Private
     Ref top = none;
     Ref objectList = none; // the "$objects" array
     quint64 objectCount = 0;
-    std::vector<State> states;
+    std::vector<Slot> entries;
     std::vector<Ref> stack;        // dictionaries of the objects being decoded; empty: "$top"
+    std::vector<quint64> nextKeys; // per dictionary of stack, then one for "$top": where to look first
     std::vector<quint64> uidStack; // their numbers in "$objects"
     QSet<QString> allowed;
-    QHash<quint64, Decoded> decoded;
-    QHash<quint64, QString> strings;
     QHash<quint64, QByteArray> datas;
-    QHash<Ref, QString> classNames; // by the class dictionary's object
-    quint64 budget = 0;             // units of work and memory left; each one is at most a few dozen bytes
+    std::vector<std::pair<Ref, QString>> classNames; // by the class dictionary's object; a handful
+    quint64 budget = 0; // units of work and memory left; each one is at most a few dozen bytes
     bool failed = false;
     CNError error;
 
@@ -118,16 +120,19 @@ struct KQKeyedUnarchiver::Private
         objectCount = plist.count(objectList);
         if (objectCount == 0 || !plist.stringEquals(object(0), latin1(nullName)))
             return fail(QStringLiteral("not a keyed archive: \"$objects\" does not start with \"$null\""));
-        states.assign(objectCount, State::Unvisited);
+        entries.resize(objectCount);
+        nextKeys.assign(1, 0);
         budget = 8 * static_cast<quint64>(data.size()) + 65536;
     }
 
     Ref current() const { return stack.empty() ? top : stack.back(); }
 
-    Ref valueFor(const QString& key) const
+    Ref valueFor(const QString& key)
     {
+        if (nextKeys.empty())
+            return none; // not a keyed archive
         // A caller's key that starts with "$" is stored with one more "$".
-        return plist.value(current(), QStringView(key), key.startsWith(QLatin1Char('$')));
+        return plist.value(current(), QStringView(key), key.startsWith(QLatin1Char('$')), &nextKeys.back());
     }
 
     // The UID a key holds: none when the key is missing; fails when it holds something else or
@@ -172,11 +177,13 @@ struct KQKeyedUnarchiver::Private
         if (classDict == none)
             return {};
         // Every object of a class shares its class dictionary: its name is read once.
-        if (const auto it = classNames.constFind(classDict); it != classNames.constEnd())
-            return *it;
+        for (const auto& [known, name] : classNames) {
+            if (known == classDict)
+                return name;
+        }
         const Ref name = plist.value(classDict, latin1(classNameKey));
         QString text = isString(name) ? plist.stringValue(name) : QString();
-        classNames.insert(classDict, text);
+        classNames.emplace_back(classDict, text);
         return text;
     }
 
@@ -222,8 +229,8 @@ struct KQKeyedUnarchiver::Private
     {
         if (failed)
             return std::nullopt;
-        if (const auto it = strings.constFind(uid); it != strings.constEnd())
-            return *it;
+        if (entries[uid].hasText)
+            return entries[uid].text;
         Ref text = object(uid);
         if (typeOf(text) == Kind::Dict) {
             // A mutable string is archived as an object holding the text.
@@ -236,9 +243,9 @@ struct KQKeyedUnarchiver::Private
             fail(QStringLiteral("the value for key %1 is not a string").arg(quoted(key)));
             return std::nullopt;
         }
-        QString value = plist.stringValue(text);
-        strings.insert(uid, value);
-        return value;
+        entries[uid].text = plist.stringValue(text);
+        entries[uid].hasText = true;
+        return entries[uid].text;
     }
 
     std::optional<QByteArray> dataAt(quint64 uid, const QString& key)
@@ -265,17 +272,18 @@ struct KQKeyedUnarchiver::Private
     {
         if (failed || uid == 0)
             return nullptr;
-        if (states[uid] == State::Decoding) {
+        Slot& slot = entries[uid]; // entries never moves while decoding
+        if (slot.state == State::Decoding) {
             fail(QStringLiteral("reference cycle: the object for key %1 contains itself").arg(quoted(key)));
             return nullptr;
         }
-        if (states[uid] == State::Done) {
-            const Decoded done = decoded.value(uid);
-            if (!classes.contains(done.className)) {
-                fail(QStringLiteral("class \"%1\" is not allowed for key %2").arg(done.className, quoted(key)));
+        if (slot.state == State::Done) {
+            const QString name = peekClassName(object(uid));
+            if (!classes.contains(name)) {
+                fail(QStringLiteral("class \"%1\" is not allowed for key %2").arg(name, quoted(key)));
                 return nullptr;
             }
-            return done.object;
+            return slot.object;
         }
         const Ref node = object(uid);
         if (typeOf(node) != Kind::Dict) {
@@ -300,9 +308,10 @@ struct KQKeyedUnarchiver::Private
         }
         if (!spend(1))
             return nullptr;
-        states[uid] = State::Decoding;
+        slot.state = State::Decoding;
         stack.push_back(node);
         uidStack.push_back(uid);
+        nextKeys.push_back(0);
         KQCodingPtr result;
         try {
             result = factory(*self);
@@ -313,14 +322,15 @@ struct KQKeyedUnarchiver::Private
         }
         stack.pop_back();
         uidStack.pop_back();
-        states[uid] = State::Done;
+        nextKeys.pop_back();
+        slot.state = State::Done;
         if (failed)
             return nullptr;
         if (!result) {
             fail(QStringLiteral("the object of class \"%1\" for key %2 is unusable").arg(*name, quoted(key)));
             return nullptr;
         }
-        decoded.insert(uid, Decoded{result, *name});
+        slot.object = result;
         return result;
     }
 
@@ -397,13 +407,16 @@ KQCodingPtr KQKeyedUnarchiver::decodeRootObject()
     // Read from "$top" even when called from inside an object.
     std::vector<Ref> saved;
     std::vector<quint64> savedUids;
+    std::vector<quint64> savedNextKeys{0};
     saved.swap(d->stack);
     savedUids.swap(d->uidStack);
+    savedNextKeys.swap(d->nextKeys);
     const QString key = QString::fromLatin1(rootKey);
     const auto uid = d->uidFor(key);
     KQCodingPtr object = uid ? d->objectAt(*uid, d->allowed, key) : nullptr;
     d->stack.swap(saved);
     d->uidStack.swap(savedUids);
+    d->nextKeys.swap(savedNextKeys);
     if (!object)
         d->fail(QStringLiteral("the archive has no root object"));
     return object;
