@@ -52,6 +52,12 @@ QByteArray KQBinaryKeyedArchiver::archivedDataWithRootObject(const KQCoding& roo
 QByteArray KQBinaryKeyedArchiver::archivedDataWithRootArray(const std::vector<const KQCoding*>& objects)
 {
     KQBinaryKeyedArchiver archiver;
+    // Every element is at least one object: the tables that grow per object are sized once, so a
+    // large array (a backup's index) never holds a table and its grown copy at the same time.
+    const size_t atLeast = objects.size() + 16;
+    archiver.m_objectUids.reserve(static_cast<qsizetype>(atLeast));
+    archiver.m_objects.reserve(atLeast);
+    archiver.m_uidRefs.reserve(atLeast);
     archiver.encodeArray(objects, QString::fromLatin1(rootKey));
     return archiver.encodedData();
 }
