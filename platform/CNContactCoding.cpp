@@ -247,7 +247,8 @@ void encodeList(KQKeyedArchiver& coder, const std::vector<CNLabeledValue<T>>& li
 template <typename T>
 void decodeList(KQKeyedUnarchiver& coder, std::vector<CNLabeledValue<T>>& list, const QString& key)
 {
-    const std::vector<KQCodingPtr> items = coder.decodeArrayOfClasses({labeledValueClass}, key);
+    static const QSet<QString> classes{labeledValueClass};
+    const std::vector<KQCodingPtr> items = coder.decodeArrayOfClasses(classes, key);
     for (const KQCodingPtr& item : items) {
         const auto entry = std::dynamic_pointer_cast<LabeledValueCoding>(item);
         if (!entry)
@@ -276,8 +277,8 @@ void encodeDate(KQKeyedArchiver& coder, const std::optional<CNDateComponents>& d
 
 std::optional<CNDateComponents> decodeDate(KQKeyedUnarchiver& coder, const QString& key)
 {
-    const auto object = coder.decodeObjectOfClass<const ValueCoding<CNDateComponents>>(
-        {ValueTraits<CNDateComponents>::className()}, key);
+    static const QSet<QString> classes{ValueTraits<CNDateComponents>::className()};
+    const auto object = coder.decodeObjectOfClass<const ValueCoding<CNDateComponents>>(classes, key);
     if (!object) {
         if (!coder.failed() && coder.valueKindForKey(key) != KQArchiveValueKind::None)
             coder.failWithError(QStringLiteral("%1 is not a date").arg(key));
@@ -439,7 +440,8 @@ QSet<QString> CNContact::archiveClasses()
 {
     // Asking for the classes registers them, so a caller cannot forget to.
     registerArchiveClasses();
-    QSet<QString> classes = valueClasses();
-    classes << contactClass << mutableContactClass << labeledValueClass;
+    // Made once: every decoded record asks for it.
+    static const QSet<QString> classes =
+        valueClasses() + QSet<QString>{contactClass, mutableContactClass, labeledValueClass};
     return classes;
 }

@@ -26,7 +26,7 @@ void KQBinaryKeyedArchiver::reset()
     m_top.keys.clear();
     m_top.values.clear();
     m_depth = 0;
-    m_keys.clear();
+    ++m_archive;
     m_rawKeys.clear();
     m_uidRefs.clear();
     m_objectUids.clear();
@@ -52,6 +52,12 @@ QByteArray KQBinaryKeyedArchiver::archivedDataWithRootObject(const KQCoding& roo
 QByteArray KQBinaryKeyedArchiver::archivedDataWithRootArray(const std::vector<const KQCoding*>& objects)
 {
     KQBinaryKeyedArchiver archiver;
+    // Every element is at least one object: the tables that grow per object are sized once, so a
+    // large array (a backup's index) never holds a table and its grown copy at the same time.
+    const size_t atLeast = objects.size() + 16;
+    archiver.m_objectUids.reserve(static_cast<qsizetype>(atLeast));
+    archiver.m_objects.reserve(atLeast);
+    archiver.m_uidRefs.reserve(atLeast);
     archiver.encodeArray(objects, QString::fromLatin1(rootKey));
     return archiver.encodedData();
 }
@@ -77,12 +83,14 @@ QByteArray KQBinaryKeyedArchiver::encodedData() const
 
 KQBinaryPlistWriter::Ref KQBinaryKeyedArchiver::keyRef(const QString& key)
 {
-    const auto it = m_keys.constFind(key);
-    if (it != m_keys.constEnd())
-        return *it;
-    const Ref ref = m_writer.addUtf8String(escapedKey(key));
-    m_keys.insert(key, ref);
-    return ref;
+    auto it = m_keys.find(key);
+    if (it == m_keys.end())
+        it = m_keys.insert(key, Key{escapedKey(key), 0, 0});
+    if (it->archive != m_archive) {
+        it->ref = m_writer.addUtf8String(it->utf8);
+        it->archive = m_archive;
+    }
+    return it->ref;
 }
 
 KQBinaryPlistWriter::Ref KQBinaryKeyedArchiver::rawKeyRef(const char* key)

@@ -73,7 +73,16 @@ private:
     Frame m_top;
     std::deque<Frame> m_frames; // open object dictionaries, reused across archives (references stay valid)
     size_t m_depth = 0;
-    QHash<QString, Ref> m_keys;
+    // Keys stay known across archives: each archive writes a key's string once, the first time it
+    // uses it, without converting it again.
+    struct Key
+    {
+        QByteArray utf8;
+        quint64 archive = 0; // the archive whose key object ref is
+        Ref ref = 0;
+    };
+    QHash<QString, Key> m_keys;
+    quint64 m_archive = 0; // counts archives started by reset()
     QHash<const char*, Ref> m_rawKeys;
     std::vector<Ref> m_uidRefs;
     QHash<const KQCoding*, quint64> m_objectUids;

@@ -158,43 +158,81 @@ KQBinaryPlistWriter::Ref KQBinaryPlistWriter::addDict(const Ref* keys, const Ref
     return ref;
 }
 
+namespace {
+
+char* putBigEndian(char* out, quint64 value, int width)
+{
+    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+        *out++ = static_cast<char>((value >> shift) & 0xFF);
+    return out;
+}
+
+// The bytes of a container's marker with count entries.
+size_t markerSize(quint64 count)
+{
+    return count < 15 ? 1 : 2 + static_cast<size_t>(widthFor(count));
+}
+
+char* putMarker(char* out, quint8 type, quint64 count)
+{
+    if (count < 15) {
+        *out++ = static_cast<char>(type | count);
+        return out;
+    }
+    *out++ = static_cast<char>(type | 0x0F);
+    const int width = widthFor(count);
+    *out++ = static_cast<char>(0x10 | log2Width(width));
+    return putBigEndian(out, count, width);
+}
+
+} // namespace
+
 QByteArray KQBinaryPlistWriter::finish(Ref top) const
 {
     const size_t objects = m_offsets.size();
     const int refWidth = widthFor(objects == 0 ? 0 : objects - 1);
 
-    std::string out;
-    out.reserve(kHeaderSize + m_bytes.size() + m_refs.size() * static_cast<size_t>(refWidth) + m_containers.size() * 3 +
-                objects * 4 + 32);
-    out.append(kHeader, kHeaderSize);
-    out.append(m_bytes);
-
-    std::vector<quint64> offsets(objects);
-    for (size_t i = 0; i < objects; ++i) {
-        if (!m_isContainer[i])
-            offsets[i] = m_offsets[i] + kHeaderSize;
+    // The size is worked out first, so the list is written once, into its final buffer.
+    std::vector<quint64> containerOffsets(m_containers.size());
+    quint64 position = kHeaderSize + m_bytes.size();
+    for (size_t c = 0; c < m_containers.size(); ++c) {
+        const Container& container = m_containers[c];
+        containerOffsets[c] = position;
+        const size_t refs = container.marker == 0xD0 ? 2 * size_t(container.count) : container.count;
+        position += markerSize(container.count) + refs * static_cast<size_t>(refWidth);
     }
+    const quint64 tableOffset = position;
+    const int offsetWidth = widthFor(tableOffset);
+    const quint64 total = tableOffset + objects * static_cast<quint64>(offsetWidth) + 32;
+
+    QByteArray result(static_cast<qsizetype>(total), Qt::Uninitialized);
+    char* out = result.data();
+    std::memcpy(out, kHeader, kHeaderSize);
+    out += kHeaderSize;
+    std::memcpy(out, m_bytes.data(), m_bytes.size());
+    out += m_bytes.size();
     for (const Container& container : m_containers) {
-        offsets[container.object] = out.size();
-        appendMarker(out, container.marker, container.count);
+        out = putMarker(out, container.marker, container.count);
         const size_t refs = container.marker == 0xD0 ? 2 * size_t(container.count) : container.count;
         for (size_t i = 0; i < refs; ++i)
-            appendBigEndian(out, m_refs[container.firstRef + i], refWidth);
+            out = putBigEndian(out, m_refs[container.firstRef + i], refWidth);
+    }
+    for (size_t i = 0; i < objects; ++i) {
+        // A container's entry in m_offsets is its place in m_containers.
+        const quint64 offset = m_isContainer[i] ? containerOffsets[m_offsets[i]] : m_offsets[i] + kHeaderSize;
+        out = putBigEndian(out, offset, offsetWidth);
     }
 
-    const quint64 tableOffset = out.size();
-    const int offsetWidth = widthFor(tableOffset);
-    for (const quint64 offset : offsets)
-        appendBigEndian(out, offset, offsetWidth);
-
     // Trailer: six unused bytes, the two widths, the object count, the top object and the table's offset.
-    out.append(6, '\0');
-    out.push_back(static_cast<char>(offsetWidth));
-    out.push_back(static_cast<char>(refWidth));
-    appendBigEndian(out, objects, 8);
-    appendBigEndian(out, top, 8);
-    appendBigEndian(out, tableOffset, 8);
-    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+    std::memset(out, 0, 6);
+    out += 6;
+    *out++ = static_cast<char>(offsetWidth);
+    *out++ = static_cast<char>(refWidth);
+    out = putBigEndian(out, objects, 8);
+    out = putBigEndian(out, top, 8);
+    out = putBigEndian(out, tableOffset, 8);
+    Q_ASSERT(out == result.constData() + result.size());
+    return result;
 }
 
 void KQBinaryPlistWriter::clear()

@@ -1,65 +1,33 @@
-#include "platform/KQBinaryPlistValidator.h"
+#include "platform/KQBinaryPlistReader.h"
 #include "platform/KQKeyedArchiveFormat.h"
 #include "platform/KQKeyedArchiver.h"
 
 #include <QHash>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <plist/plist.h>
 
 using namespace KQKeyedArchiveFormat;
 
 namespace {
+
+using Kind = KQBinaryPlistReader::Kind;
+using Ref = KQBinaryPlistReader::Ref;
+constexpr Ref none = KQBinaryPlistReader::none;
 
 // Archived objects nested deeper than this are refused (real archives nest a handful deep).
 constexpr size_t maxObjectDepth = 64;
 // Dates further than this from the reference date (about 3000 years) are refused as damage.
 constexpr double maxDateSeconds = 1e11;
 
-plist_type typeOf(plist_t node)
-{
-    return node ? plist_get_node_type(node) : PLIST_NONE;
-}
-
-QString stringValue(plist_t node)
-{
-    uint64_t length = 0;
-    const char* text = plist_get_string_ptr(node, &length);
-    return text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : QString();
-}
-
-QByteArray dataValue(plist_t node)
-{
-    uint64_t length = 0;
-    const char* bytes = plist_get_data_ptr(node, &length);
-    return bytes ? QByteArray(bytes, static_cast<qsizetype>(length)) : QByteArray();
-}
-
-std::vector<plist_t> arrayItems(plist_t array)
-{
-    // Walked with an iterator: indexed access may be linear per item.
-    std::vector<plist_t> items;
-    items.reserve(plist_array_get_size(array));
-    plist_array_iter iter = nullptr;
-    plist_array_new_iter(array, &iter);
-    if (!iter)
-        return items;
-    for (;;) {
-        plist_t item = nullptr;
-        plist_array_next_item(array, iter, &item);
-        if (!item)
-            break;
-        items.push_back(item);
-    }
-    std::free(iter);
-    return items;
-}
-
 QString quoted(const QString& key)
 {
     return QLatin1Char('"') + key + QLatin1Char('"');
+}
+
+QLatin1StringView latin1(const char* text)
+{
+    return QLatin1StringView(text);
 }
 
 } // namespace
@@ -72,25 +40,33 @@ struct KQKeyedUnarchiver::Private
         Decoding,
         Done
     };
+    // What is known of one entry of "$objects".
+    struct Slot
+    {
+        KQCodingPtr object; // once decoded
+        QString text;       // once read as a string
+        State state = State::Unvisited;
+        bool hasText = false;
+    };
 
     KQKeyedUnarchiver* self;
-    plist_t root = nullptr;
-    plist_t top = nullptr;
-    std::vector<plist_t> objects;
-    std::vector<State> states;
-    std::vector<plist_t> stack;    // dictionaries of the objects being decoded; empty: "$top"
+    QByteArray archive; // what plist reads in place
+    KQBinaryPlistReader plist;
+    Ref top = none;
+    Ref objectList = none; // the "$objects" array
+    quint64 objectCount = 0;
+    std::vector<Slot> entries;
+    std::vector<Ref> stack;        // dictionaries of the objects being decoded; empty: "$top"
+    std::vector<quint64> nextKeys; // per dictionary of stack, then one for "$top": where to look first
     std::vector<quint64> uidStack; // their numbers in "$objects"
     QSet<QString> allowed;
-    QHash<quint64, KQCodingPtr> decoded;
-    QHash<quint64, QString> decodedClass;
-    QHash<quint64, QString> strings;
     QHash<quint64, QByteArray> datas;
+    std::vector<std::pair<Ref, QString>> classNames; // by the class dictionary's object; a handful
     quint64 budget = 0; // units of work and memory left; each one is at most a few dozen bytes
     bool failed = false;
     CNError error;
 
     explicit Private(KQKeyedUnarchiver* unarchiver) : self(unarchiver) {}
-    ~Private() { plist_free(root); }
 
     // The first failure sticks; its position is the object being decoded (-1 for "$top" and for
     // damage found before any object is read).
@@ -115,41 +91,48 @@ struct KQKeyedUnarchiver::Private
         return true;
     }
 
+    Kind typeOf(Ref node) const { return plist.kind(node); }
+    bool isString(Ref node) const { return plist.isString(node); }
+
+    // The number-th entry of "$objects" (number below objectCount).
+    Ref object(quint64 number) const { return plist.element(objectList, number); }
+
     void open(const QByteArray& data)
     {
+        archive = data;
         CNError why;
-        if (!KQBinaryPlistValidator::validate(data, &why))
+        if (!plist.open(archive, &why))
             return fail(QStringLiteral("not a valid binary property list: %1").arg(why.localizedDescription));
-        plist_from_bin(data.constData(), static_cast<uint32_t>(data.size()), &root);
-        if (!root)
-            return fail(QStringLiteral("the property list could not be read"));
-        if (typeOf(root) != PLIST_DICT)
+        const Ref root = plist.top();
+        if (typeOf(root) != Kind::Dict)
             return fail(QStringLiteral("not a keyed archive: the top object is not a dictionary"));
-        plist_t archiver = plist_dict_get_item(root, archiverKey);
-        if (typeOf(archiver) != PLIST_STRING || stringValue(archiver) != QLatin1String(archiverName))
+        const Ref archiver = plist.value(root, latin1(archiverKey));
+        if (!plist.stringEquals(archiver, latin1(archiverName)))
             return fail(QStringLiteral("not a keyed archive: \"$archiver\" is missing or unknown"));
-        if (typeOf(plist_dict_get_item(root, versionKey)) != PLIST_UINT)
+        if (typeOf(plist.value(root, latin1(versionKey))) != Kind::Int)
             return fail(QStringLiteral("not a keyed archive: \"$version\" is missing"));
-        top = plist_dict_get_item(root, topKey);
-        if (typeOf(top) != PLIST_DICT)
+        top = plist.value(root, latin1(topKey));
+        if (typeOf(top) != Kind::Dict)
             return fail(QStringLiteral("not a keyed archive: \"$top\" is not a dictionary"));
-        plist_t list = plist_dict_get_item(root, objectsKey);
-        if (typeOf(list) != PLIST_ARRAY)
+        objectList = plist.value(root, latin1(objectsKey));
+        if (typeOf(objectList) != Kind::Array)
             return fail(QStringLiteral("not a keyed archive: \"$objects\" is not an array"));
-        objects = arrayItems(list);
-        if (objects.empty() || typeOf(objects.front()) != PLIST_STRING ||
-            stringValue(objects.front()) != QLatin1String(nullName))
+        objectCount = plist.count(objectList);
+        if (objectCount == 0 || !plist.stringEquals(object(0), latin1(nullName)))
             return fail(QStringLiteral("not a keyed archive: \"$objects\" does not start with \"$null\""));
-        states.assign(objects.size(), State::Unvisited);
+        entries.resize(objectCount);
+        nextKeys.assign(1, 0);
         budget = 8 * static_cast<quint64>(data.size()) + 65536;
     }
 
-    plist_t current() const { return stack.empty() ? top : stack.back(); }
+    Ref current() const { return stack.empty() ? top : stack.back(); }
 
-    plist_t valueFor(const QString& key) const
+    Ref valueFor(const QString& key)
     {
-        plist_t dict = current();
-        return dict ? plist_dict_get_item(dict, escapedKey(key).constData()) : nullptr;
+        if (nextKeys.empty())
+            return none; // not a keyed archive
+        // A caller's key that starts with "$" is stored with one more "$".
+        return plist.value(current(), QStringView(key), key.startsWith(QLatin1Char('$')), &nextKeys.back());
     }
 
     // The UID a key holds: none when the key is missing; fails when it holds something else or
@@ -158,38 +141,66 @@ struct KQKeyedUnarchiver::Private
     {
         if (failed)
             return std::nullopt;
-        plist_t value = valueFor(key);
-        if (!value)
+        const Ref value = valueFor(key);
+        if (value == none)
             return std::nullopt;
-        if (typeOf(value) != PLIST_UID) {
+        if (typeOf(value) != Kind::Uid) {
             fail(QStringLiteral("the value for key %1 is not an object reference").arg(quoted(key)));
             return std::nullopt;
         }
-        uint64_t uid = 0;
-        plist_get_uid_val(value, &uid);
-        if (uid >= objects.size()) {
+        const quint64 uid = plist.uidValue(value);
+        if (uid >= objectCount) {
             fail(QStringLiteral("key %1 refers to object %2, but the archive has %3")
-                     .arg(quoted(key), QString::number(uid), QString::number(objects.size())));
+                     .arg(quoted(key), QString::number(uid), QString::number(objectCount)));
             return std::nullopt;
         }
         return uid;
     }
 
-    // The class name of an object dictionary without failing (empty when there is none).
-    QString peekClassName(plist_t dict) const
+    // The class dictionary of an object dictionary, none when it has no valid one.
+    Ref classOf(Ref dict) const
     {
-        plist_t ref = plist_dict_get_item(dict, classKey);
-        if (typeOf(ref) != PLIST_UID)
-            return {};
-        uint64_t uid = 0;
-        plist_get_uid_val(ref, &uid);
-        if (uid == 0 || uid >= objects.size() || typeOf(objects[uid]) != PLIST_DICT)
-            return {};
-        plist_t name = plist_dict_get_item(objects[uid], classNameKey);
-        return typeOf(name) == PLIST_STRING ? stringValue(name) : QString();
+        const Ref ref = plist.value(dict, latin1(classKey));
+        if (typeOf(ref) != Kind::Uid)
+            return none;
+        const quint64 uid = plist.uidValue(ref);
+        if (uid == 0 || uid >= objectCount)
+            return none;
+        const Ref classDict = object(uid);
+        return typeOf(classDict) == Kind::Dict ? classDict : none;
     }
 
-    std::optional<QString> className(plist_t dict, const QString& key)
+    // The class name of an object dictionary without failing (empty when there is none).
+    QString peekClassName(Ref dict)
+    {
+        const Ref classDict = classOf(dict);
+        if (classDict == none)
+            return {};
+        // Every object of a class shares its class dictionary: its name is read once.
+        for (const auto& [known, name] : classNames) {
+            if (known == classDict)
+                return name;
+        }
+        const Ref name = plist.value(classDict, latin1(classNameKey));
+        QString text = isString(name) ? plist.stringValue(name) : QString();
+        classNames.emplace_back(classDict, text);
+        return text;
+    }
+
+    bool hasClass(Ref dict, std::initializer_list<const char*> classes) const
+    {
+        const Ref classDict = classOf(dict);
+        if (classDict == none)
+            return false;
+        const Ref name = plist.value(classDict, latin1(classNameKey));
+        for (const char* wanted : classes) {
+            if (plist.stringEquals(name, latin1(wanted)))
+                return true;
+        }
+        return false;
+    }
+
+    std::optional<QString> className(Ref dict, const QString& key)
     {
         QString name = peekClassName(dict);
         if (name.isEmpty()) {
@@ -200,61 +211,59 @@ struct KQKeyedUnarchiver::Private
     }
 
     // An object dictionary of one of the given built-in classes; fails for anything else.
-    plist_t builtinObject(quint64 uid, std::initializer_list<const char*> classes, const QString& key)
+    Ref builtinObject(quint64 uid, std::initializer_list<const char*> classes, const QString& key)
     {
-        plist_t node = objects[uid];
-        if (typeOf(node) == PLIST_DICT) {
-            if (const auto name = className(node, key)) {
-                for (const char* wanted : classes) {
-                    if (*name == QLatin1String(wanted))
-                        return node;
-                }
-            }
+        const Ref node = object(uid);
+        if (typeOf(node) == Kind::Dict) {
+            if (hasClass(node, classes))
+                return node;
+            if (!className(node, key))
+                return none;
         }
         fail(QStringLiteral("the value for key %1 is not of class %2")
                  .arg(quoted(key), QLatin1String(*classes.begin())));
-        return nullptr;
+        return none;
     }
 
     std::optional<QString> stringAt(quint64 uid, const QString& key)
     {
         if (failed)
             return std::nullopt;
-        if (const auto it = strings.constFind(uid); it != strings.constEnd())
-            return *it;
-        plist_t text = objects[uid];
-        if (typeOf(text) == PLIST_DICT) {
+        if (entries[uid].hasText)
+            return entries[uid].text;
+        Ref text = object(uid);
+        if (typeOf(text) == Kind::Dict) {
             // A mutable string is archived as an object holding the text.
-            plist_t holder = builtinObject(uid, {"NSString", "NSMutableString"}, key);
-            if (!holder)
+            const Ref holder = builtinObject(uid, {"NSString", "NSMutableString"}, key);
+            if (holder == none)
                 return std::nullopt;
-            text = plist_dict_get_item(holder, stringKey);
+            text = plist.value(holder, latin1(stringKey));
         }
-        if (typeOf(text) != PLIST_STRING) {
+        if (!isString(text)) {
             fail(QStringLiteral("the value for key %1 is not a string").arg(quoted(key)));
             return std::nullopt;
         }
-        QString value = stringValue(text);
-        strings.insert(uid, value);
-        return value;
+        entries[uid].text = plist.stringValue(text);
+        entries[uid].hasText = true;
+        return entries[uid].text;
     }
 
     std::optional<QByteArray> dataAt(quint64 uid, const QString& key)
     {
         if (const auto it = datas.constFind(uid); it != datas.constEnd())
             return *it;
-        plist_t bytes = objects[uid];
-        if (typeOf(bytes) == PLIST_DICT) {
-            plist_t holder = builtinObject(uid, {"NSData", "NSMutableData"}, key);
-            if (!holder)
+        Ref bytes = object(uid);
+        if (typeOf(bytes) == Kind::Dict) {
+            const Ref holder = builtinObject(uid, {"NSData", "NSMutableData"}, key);
+            if (holder == none)
                 return std::nullopt;
-            bytes = plist_dict_get_item(holder, dataKey);
+            bytes = plist.value(holder, latin1(dataKey));
         }
-        if (typeOf(bytes) != PLIST_DATA) {
+        if (typeOf(bytes) != Kind::Data) {
             fail(QStringLiteral("the value for key %1 is not data").arg(quoted(key)));
             return std::nullopt;
         }
-        QByteArray value = dataValue(bytes);
+        QByteArray value = plist.dataValue(bytes);
         datas.insert(uid, value);
         return value;
     }
@@ -263,20 +272,21 @@ struct KQKeyedUnarchiver::Private
     {
         if (failed || uid == 0)
             return nullptr;
-        if (states[uid] == State::Decoding) {
+        Slot& slot = entries[uid]; // entries never moves while decoding
+        if (slot.state == State::Decoding) {
             fail(QStringLiteral("reference cycle: the object for key %1 contains itself").arg(quoted(key)));
             return nullptr;
         }
-        if (states[uid] == State::Done) {
-            const QString& name = decodedClass.value(uid);
+        if (slot.state == State::Done) {
+            const QString name = peekClassName(object(uid));
             if (!classes.contains(name)) {
                 fail(QStringLiteral("class \"%1\" is not allowed for key %2").arg(name, quoted(key)));
                 return nullptr;
             }
-            return decoded.value(uid);
+            return slot.object;
         }
-        plist_t node = objects[uid];
-        if (typeOf(node) != PLIST_DICT) {
+        const Ref node = object(uid);
+        if (typeOf(node) != Kind::Dict) {
             fail(QStringLiteral("the value for key %1 is not an archived object").arg(quoted(key)));
             return nullptr;
         }
@@ -298,12 +308,13 @@ struct KQKeyedUnarchiver::Private
         }
         if (!spend(1))
             return nullptr;
-        states[uid] = State::Decoding;
+        slot.state = State::Decoding;
         stack.push_back(node);
         uidStack.push_back(uid);
-        KQCodingPtr object;
+        nextKeys.push_back(0);
+        KQCodingPtr result;
         try {
-            object = factory(*self);
+            result = factory(*self);
         } catch (const std::exception& e) {
             fail(QStringLiteral("decoding class \"%1\" failed: %2").arg(*name, QString::fromLocal8Bit(e.what())));
         } catch (...) {
@@ -311,16 +322,16 @@ struct KQKeyedUnarchiver::Private
         }
         stack.pop_back();
         uidStack.pop_back();
-        states[uid] = State::Done;
+        nextKeys.pop_back();
+        slot.state = State::Done;
         if (failed)
             return nullptr;
-        if (!object) {
+        if (!result) {
             fail(QStringLiteral("the object of class \"%1\" for key %2 is unusable").arg(*name, quoted(key)));
             return nullptr;
         }
-        decoded.insert(uid, object);
-        decodedClass.insert(uid, *name);
-        return object;
+        slot.object = result;
+        return result;
     }
 
     // The element UIDs of the NSArray a key refers to (empty for none).
@@ -329,23 +340,23 @@ struct KQKeyedUnarchiver::Private
         const auto uid = uidFor(key);
         if (!uid || *uid == 0)
             return {};
-        plist_t array = builtinObject(*uid, {"NSArray", "NSMutableArray"}, key);
-        if (!array)
+        const Ref array = builtinObject(*uid, {"NSArray", "NSMutableArray"}, key);
+        if (array == none)
             return {};
-        plist_t list = plist_dict_get_item(array, arrayObjectsKey);
-        if (typeOf(list) != PLIST_ARRAY) {
+        const Ref list = plist.value(array, latin1(arrayObjectsKey));
+        if (typeOf(list) != Kind::Array) {
             fail(QStringLiteral("the array for key %1 has no element list").arg(quoted(key)));
             return {};
         }
-        if (!spend(plist_array_get_size(list)))
+        const quint64 count = plist.count(list);
+        if (!spend(count))
             return {};
         std::vector<quint64> uids;
-        uids.reserve(plist_array_get_size(list));
-        for (plist_t item : arrayItems(list)) {
-            uint64_t element = 0;
-            if (typeOf(item) == PLIST_UID)
-                plist_get_uid_val(item, &element);
-            if (typeOf(item) != PLIST_UID || element == 0 || element >= objects.size()) {
+        uids.reserve(count);
+        for (quint64 i = 0; i < count; ++i) {
+            const Ref item = plist.element(list, i);
+            const quint64 element = typeOf(item) == Kind::Uid ? plist.uidValue(item) : 0;
+            if (element == 0 || element >= objectCount) {
                 fail(QStringLiteral("the array for key %1 holds an invalid element").arg(quoted(key)));
                 return {};
             }
@@ -354,16 +365,15 @@ struct KQKeyedUnarchiver::Private
         return uids;
     }
 
-    std::optional<qint64> integer(plist_t dict, const char* name, const QString& key)
+    std::optional<qint64> integer(Ref dict, const char* name, const QString& key)
     {
-        plist_t value = plist_dict_get_item(dict, name);
-        if (typeOf(value) != PLIST_UINT) {
+        const Ref value = plist.value(dict, latin1(name));
+        if (typeOf(value) != Kind::Int) {
             fail(QStringLiteral("the index set for key %1 lacks \"%2\"").arg(quoted(key), QLatin1String(name)));
             return std::nullopt;
         }
-        uint64_t number = 0;
-        plist_get_uint_val(value, &number);
-        if (number > static_cast<uint64_t>(std::numeric_limits<qint64>::max())) {
+        const quint64 number = plist.intValue(value);
+        if (number > static_cast<quint64>(std::numeric_limits<qint64>::max())) {
             fail(QStringLiteral("the index set for key %1 holds a negative number").arg(quoted(key)));
             return std::nullopt;
         }
@@ -395,15 +405,18 @@ KQCodingPtr KQKeyedUnarchiver::decodeRootObject()
     if (d->failed)
         return nullptr;
     // Read from "$top" even when called from inside an object.
-    std::vector<plist_t> saved;
+    std::vector<Ref> saved;
     std::vector<quint64> savedUids;
+    std::vector<quint64> savedNextKeys{0};
     saved.swap(d->stack);
     savedUids.swap(d->uidStack);
+    savedNextKeys.swap(d->nextKeys);
     const QString key = QString::fromLatin1(rootKey);
     const auto uid = d->uidFor(key);
     KQCodingPtr object = uid ? d->objectAt(*uid, d->allowed, key) : nullptr;
     d->stack.swap(saved);
     d->uidStack.swap(savedUids);
+    d->nextKeys.swap(savedNextKeys);
     if (!object)
         d->fail(QStringLiteral("the archive has no root object"));
     return object;
@@ -426,45 +439,44 @@ void KQKeyedUnarchiver::failWithError(const QString& error)
 
 bool KQKeyedUnarchiver::containsValueForKey(const QString& key) const
 {
-    return !d->failed && d->valueFor(key) != nullptr;
+    return !d->failed && d->valueFor(key) != none;
 }
 
 KQArchiveValueKind KQKeyedUnarchiver::valueKindForKey(const QString& key) const
 {
     if (d->failed)
         return KQArchiveValueKind::None;
-    plist_t value = d->valueFor(key);
-    switch (typeOf(value)) {
-    case PLIST_BOOLEAN:
+    const Ref value = d->valueFor(key);
+    switch (d->typeOf(value)) {
+    case Kind::Bool:
         return KQArchiveValueKind::Bool;
-    case PLIST_UINT:
+    case Kind::Int:
         return KQArchiveValueKind::Int;
-    case PLIST_REAL:
+    case Kind::Real:
         return KQArchiveValueKind::Real;
-    case PLIST_UID:
+    case Kind::Uid:
         break;
-    case PLIST_NONE:
+    case Kind::None:
         return KQArchiveValueKind::None;
     default:
         return KQArchiveValueKind::Object; // decoding it will say what is wrong
     }
-    uint64_t uid = 0;
-    plist_get_uid_val(value, &uid);
+    const quint64 uid = d->plist.uidValue(value);
     if (uid == 0)
         return KQArchiveValueKind::None;
-    if (uid >= d->objects.size())
+    if (uid >= d->objectCount)
         return KQArchiveValueKind::Object;
-    plist_t node = d->objects[uid];
-    switch (typeOf(node)) {
-    case PLIST_STRING:
+    const Ref node = d->object(uid);
+    switch (d->typeOf(node)) {
+    case Kind::AsciiString:
+    case Kind::Utf16String:
         return KQArchiveValueKind::String;
-    case PLIST_DATA:
+    case Kind::Data:
         return KQArchiveValueKind::Data;
-    case PLIST_DICT: {
-        const QString name = d->peekClassName(node);
-        if (name == QLatin1String("NSString") || name == QLatin1String("NSMutableString"))
+    case Kind::Dict: {
+        if (d->hasClass(node, {"NSString", "NSMutableString"}))
             return KQArchiveValueKind::String;
-        if (name == QLatin1String("NSData") || name == QLatin1String("NSMutableData"))
+        if (d->hasClass(node, {"NSData", "NSMutableData"}))
             return KQArchiveValueKind::Data;
         return KQArchiveValueKind::Object;
     }
@@ -505,23 +517,26 @@ enum class Scalar
     Wrong
 };
 
-Scalar scalarKind(plist_t value)
+Scalar scalarKind(const KQBinaryPlistReader& plist, Ref value)
 {
-    switch (typeOf(value)) {
-    case PLIST_NONE:
+    switch (plist.kind(value)) {
+    case Kind::None:
         return Scalar::Missing;
-    case PLIST_BOOLEAN:
-    case PLIST_UINT:
-    case PLIST_REAL:
+    case Kind::Bool:
+    case Kind::Int:
+    case Kind::Real:
         return Scalar::Number;
-    case PLIST_UID: {
-        uint64_t uid = 1;
-        plist_get_uid_val(value, &uid);
-        return uid == 0 ? Scalar::Missing : Scalar::Wrong;
-    }
+    case Kind::Uid:
+        return plist.uidValue(value) == 0 ? Scalar::Missing : Scalar::Wrong;
     default:
         return Scalar::Wrong;
     }
+}
+
+// 2^63 is exactly representable; anything at or past it does not fit.
+bool fitsInt64(double number)
+{
+    return std::isfinite(number) && number > -9223372036854775808.0 && number < 9223372036854775808.0;
 }
 
 } // namespace
@@ -530,41 +545,33 @@ bool KQKeyedUnarchiver::decodeBool(const QString& key)
 {
     if (d->failed)
         return false;
-    plist_t value = d->valueFor(key);
-    const Scalar kind = scalarKind(value);
+    const Ref value = d->valueFor(key);
+    const Scalar kind = scalarKind(d->plist, value);
     if (kind == Scalar::Missing)
         return false;
-    if (kind == Scalar::Wrong || typeOf(value) == PLIST_REAL) {
+    if (kind == Scalar::Wrong || d->typeOf(value) == Kind::Real) {
         d->fail(QStringLiteral("the value for key %1 is not a boolean").arg(quoted(key)));
         return false;
     }
-    return decodeInt(key) != 0;
+    return d->typeOf(value) == Kind::Bool ? d->plist.boolValue(value) : d->plist.intValue(value) != 0;
 }
 
 qint64 KQKeyedUnarchiver::decodeInt(const QString& key)
 {
     if (d->failed)
         return 0;
-    plist_t value = d->valueFor(key);
-    const Scalar kind = scalarKind(value);
+    const Ref value = d->valueFor(key);
+    const Scalar kind = scalarKind(d->plist, value);
     if (kind == Scalar::Missing)
         return 0;
-    switch (typeOf(value)) {
-    case PLIST_BOOLEAN: {
-        uint8_t flag = 0;
-        plist_get_bool_val(value, &flag);
-        return flag ? 1 : 0;
-    }
-    case PLIST_UINT: {
-        uint64_t number = 0;
-        plist_get_uint_val(value, &number);
-        return static_cast<qint64>(number);
-    }
-    case PLIST_REAL: {
-        double number = 0;
-        plist_get_real_val(value, &number);
-        // 2^63 is exactly representable; anything at or past it does not fit.
-        if (std::isfinite(number) && number > -9223372036854775808.0 && number < 9223372036854775808.0)
+    switch (d->typeOf(value)) {
+    case Kind::Bool:
+        return d->plist.boolValue(value) ? 1 : 0;
+    case Kind::Int:
+        return static_cast<qint64>(d->plist.intValue(value));
+    case Kind::Real: {
+        const double number = d->plist.realValue(value);
+        if (fitsInt64(number))
             return static_cast<qint64>(number);
         break;
     }
@@ -579,17 +586,14 @@ double KQKeyedUnarchiver::decodeDouble(const QString& key)
 {
     if (d->failed)
         return 0;
-    plist_t value = d->valueFor(key);
-    const Scalar kind = scalarKind(value);
+    const Ref value = d->valueFor(key);
+    const Scalar kind = scalarKind(d->plist, value);
     if (kind == Scalar::Missing)
         return 0;
-    if (typeOf(value) == PLIST_REAL) {
-        double number = 0;
-        plist_get_real_val(value, &number);
-        return number;
-    }
-    if (typeOf(value) == PLIST_UINT)
-        return static_cast<double>(decodeInt(key));
+    if (d->typeOf(value) == Kind::Real)
+        return d->plist.realValue(value);
+    if (d->typeOf(value) == Kind::Int)
+        return static_cast<double>(static_cast<qint64>(d->plist.intValue(value)));
     d->fail(QStringLiteral("the value for key %1 is not a number").arg(quoted(key)));
     return 0;
 }
@@ -599,17 +603,15 @@ std::optional<QDateTime> KQKeyedUnarchiver::decodeDate(const QString& key)
     const auto uid = d->uidFor(key);
     if (!uid || *uid == 0 || !d->spend(1))
         return std::nullopt;
-    plist_t date = d->builtinObject(*uid, {"NSDate"}, key);
-    if (!date)
+    const Ref date = d->builtinObject(*uid, {"NSDate"}, key);
+    if (date == none)
         return std::nullopt;
-    plist_t time = plist_dict_get_item(date, dateTimeKey);
+    const Ref time = d->plist.value(date, latin1(dateTimeKey));
     double seconds = 0;
-    if (typeOf(time) == PLIST_REAL) {
-        plist_get_real_val(time, &seconds);
-    } else if (typeOf(time) == PLIST_UINT) {
-        uint64_t whole = 0;
-        plist_get_uint_val(time, &whole);
-        seconds = static_cast<double>(static_cast<qint64>(whole));
+    if (d->typeOf(time) == Kind::Real) {
+        seconds = d->plist.realValue(time);
+    } else if (d->typeOf(time) == Kind::Int) {
+        seconds = static_cast<double>(static_cast<qint64>(d->plist.intValue(time)));
     } else {
         d->fail(QStringLiteral("the date for key %1 has no time").arg(quoted(key)));
         return std::nullopt;
@@ -657,17 +659,17 @@ std::vector<qint64> KQKeyedUnarchiver::decodeIndexSet(const QString& key)
     const auto uid = d->uidFor(key);
     if (!uid || *uid == 0 || !d->spend(1))
         return {};
-    plist_t set = d->builtinObject(*uid, {"NSIndexSet", "NSMutableIndexSet"}, key);
-    if (!set)
+    const Ref set = d->builtinObject(*uid, {"NSIndexSet", "NSMutableIndexSet"}, key);
+    if (set == none)
         return {};
     const auto count = d->integer(set, rangeCountKey, key);
     if (!count || *count == 0)
         return {};
 
     std::vector<std::pair<qint64, qint64>> ranges;
-    plist_t packed = plist_dict_get_item(set, rangeDataKey);
-    if (typeOf(packed) == PLIST_DATA) {
-        const QByteArray bytes = dataValue(packed);
+    const Ref packed = d->plist.value(set, latin1(rangeDataKey));
+    if (d->typeOf(packed) == Kind::Data) {
+        const QByteArray bytes = d->plist.dataValue(packed);
         qsizetype pos = 0;
         const auto next = [&]() -> std::optional<qint64> {
             // Nine groups of seven bits hold any non-negative 64-bit index; longer runs are damage.

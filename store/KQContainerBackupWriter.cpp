@@ -14,8 +14,20 @@
 #include <deque>
 #include <future>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
+
+// Gives the memory freed by the work done so far back to the system. The archiving threads' heaps
+// keep what they freed, and a backup must not leave the program larger than it found it.
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 // Contacts archived between two progress reports.
 constexpr size_t kBatch = 512;
@@ -266,6 +278,8 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
             return failed();
     }
 
+    releaseFreedMemory();
+
     // The account's records in list order. Two workers fetch and archive a batch each while this
     // thread writes the batch before them, in order, so the file is the same whatever finishes first.
     const KQContactHelperList records = currentContactHelpers();
@@ -309,6 +323,8 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
         stop = postProcessMessage(KQBackupMessage::Progress,
                                   static_cast<double>(index.size()) / static_cast<double>(count), handler);
     }
+
+    releaseFreedMemory();
 
     if (stop) {
         file.close();
