@@ -778,7 +778,8 @@ void Reader::finishCard(Card& card)
     d.contactRelations = resolve(card.relations);
     d.socialProfiles = resolve(card.profiles);
     d.instantMessageAddresses = resolve(card.messaging);
-    m_result.contacts.push_back(std::make_shared<CNContact>(std::move(d), CNAllKeysSet()));
+    m_result.contacts.push_back(
+        CNContact::make(CNAllKeysSet(), [&d](CNContactData& data, CNKeySet&) { data = std::move(d); }));
 }
 
 } // namespace
