@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
@@ -252,8 +253,15 @@ int main(int argc, char** argv)
     const double sortBlockCpu = watch.longestCpu();
     const QByteArray sortCpu = cpu.since();
 
-    // Search, keystroke by keystroke.
+    // The search field takes the focus, as it does before anyone types, and the list's index gets
+    // its search texts on a worker; then the search, keystroke by keystroke.
     auto* search = window.findChild<QLineEdit*>(QStringLiteral("searchField"));
+    clock.restart();
+    search->setFocus();
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QCoreApplication::sendEvent(search, &focusIn);
+    spinUntil([contacts] { return contacts->isSearchPrepared(); });
+    const double prepareTime = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const QString typed = QStringLiteral("given123");
     double longestKey = 0;
     double totalKey = 0;
@@ -286,6 +294,7 @@ int main(int argc, char** argv)
                 sortBlock, sortTime, sortBlockCpu);
     std::printf("  longest event-loop block: filtering    %8.1f ms  (goal <= 50; cpu %.1f ms)\n", filterBlock,
                 filterBlockCpu);
+    std::printf("  search field focused -> texts indexed  %8.3f s   (on a worker)\n", prepareTime);
     std::printf("  search per keystroke: longest / mean   %8.1f / %.1f ms  (goal <= 50; %zu found for \"%s\")\n",
                 longestKey * 1000, totalKey * 1000 / static_cast<double>(typed.size()), found,
                 typed.toUtf8().constData());

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QThread>
 #include <cstring>
+#include <malloc.h>
 #include <exception>
 #include <memory>
 
@@ -36,6 +37,10 @@ bool wantsPrintedPages(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Records are made on pool threads and read on the main thread: with an allocator arena per
+    // thread, a large account's memory is spread over many arenas, each grown page by page. Two
+    // arenas use a tenth less CPU and a little less memory at start-up (bench/startup_bench.py).
+    mallopt(M_ARENA_MAX, 2);
     // The same names as the application, so both use the same store, private files and settings.
     QCoreApplication::setApplicationName(QStringLiteral("Peoplekeeper"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KQ_VERSION));

@@ -159,6 +159,7 @@ bool KQGroupTreeNode::installPendingContacts()
     if (!inserted.isEmpty())
         Q_EMIT contactsInserted(inserted);
     setContactsLoaded(true);
+    qCDebug(kqNodeLog, "installed %zu contacts of node %s", loaded.size(), qUtf8Printable(identifier()));
     return true;
 }
 

@@ -89,15 +89,22 @@ KQContactSearchIndex::Entry KQContactSearchIndex::makeEntry(const KQContactHelpe
     Entry entry;
     entry.contact = contact;
     entry.position = position;
-    const QString name = KQContactListFilter::fullName(*contact, familyNameFirst);
-    const QString job = contact->jobFullName();
-    entry.sortKey = (contact->companyContact() ? job : name).toLower();
-    entry.folded = name.toLower() + kFieldBreak + job.toLower();
+    entry.sortKey = KQContactListFilter::sortName(*contact, familyNameFirst);
+    addSearchTexts(entry, familyNameFirst, searchNote);
+    return entry;
+}
+
+void KQContactSearchIndex::addSearchTexts(Entry& entry, bool familyNameFirst, bool searchNote)
+{
+    const KQContactHelper& contact = *entry.contact;
+    entry.folded = KQContactListFilter::fullName(contact, familyNameFirst).toLower() + kFieldBreak +
+                   contact.jobFullName().toLower();
     if (searchNote) {
-        if (const std::optional<QString> note = contact->note(); note && !note->isEmpty())
+        if (const std::optional<QString> note = contact.note(); note && !note->isEmpty())
             entry.folded += kFieldBreak + note->toLower();
     }
-    const CNContactPtr record = contact->effectiveContact();
+    entry.exact.clear();
+    const CNContactPtr record = contact.effectiveContact();
     if (record->isKeyAvailable(CNKeyId::PhoneNumbers)) {
         for (const auto& phone : record->phoneNumbers()) {
             entry.exact += phone.value().stringValue() + kFieldBreak;
@@ -109,7 +116,27 @@ KQContactSearchIndex::Entry KQContactSearchIndex::makeEntry(const KQContactHelpe
         for (const auto& email : record->emailAddresses())
             entry.exact += email.value() + kFieldBreak;
     }
-    return entry;
+    // A hundred thousand entries stay for as long as the list shows the node: no spare room.
+    entry.folded.squeeze();
+    entry.exact.squeeze();
+}
+
+std::shared_ptr<const KQContactSearchIndex>
+KQContactSearchIndex::withSearchTexts(const std::function<bool()>& stop) const
+{
+    if (m_hasSearchTexts)
+        return shared_from_this();
+    auto index = std::make_shared<KQContactSearchIndex>();
+    index->m_familyNameFirst = m_familyNameFirst;
+    index->m_searchNote = m_searchNote;
+    index->m_sorted = m_sorted;
+    int done = 0;
+    for (Entry& entry : index->m_sorted) {
+        if (stop && done++ % 1024 == 0 && stop())
+            return nullptr;
+        addSearchTexts(entry, m_familyNameFirst, m_searchNote);
+    }
+    return index;
 }
 
 bool KQContactSearchIndex::Entry::matches(const QString& text, const QString& lowerText, bool) const
@@ -121,17 +148,25 @@ bool KQContactSearchIndex::Entry::matches(const QString& text, const QString& lo
 
 std::shared_ptr<const KQContactSearchIndex> KQContactSearchIndex::build(const KQContactHelperList& contacts,
                                                                         bool familyNameFirst, bool searchNote,
-                                                                        const std::function<bool()>& stop)
+                                                                        const std::function<bool()>& stop,
+                                                                        bool searchTexts)
 {
     auto index = std::make_shared<KQContactSearchIndex>();
     index->m_familyNameFirst = familyNameFirst;
     index->m_searchNote = searchNote;
+    index->m_hasSearchTexts = searchTexts;
     index->m_sorted.reserve(contacts.size());
     int position = 0;
     for (const auto& contact : contacts) {
         if (stop && position % 1024 == 0 && stop())
             return nullptr;
-        index->m_sorted.push_back(makeEntry(contact, position++, familyNameFirst, searchNote));
+        Entry entry;
+        entry.contact = contact;
+        entry.position = position++;
+        entry.sortKey = KQContactListFilter::sortName(*contact, familyNameFirst);
+        if (searchTexts)
+            addSearchTexts(entry, familyNameFirst, searchNote);
+        index->m_sorted.push_back(std::move(entry));
     }
     std::stable_sort(index->m_sorted.begin(), index->m_sorted.end(),
                      [](const Entry& a, const Entry& b) { return keyLess(a.sortKey, b.sortKey); });
@@ -142,6 +177,7 @@ KQContactHelperList KQContactSearchIndex::filter(const KQContactListQuery& query
                                                  const std::vector<int>* within, std::vector<int>* matched) const
 {
     const QString& text = query.searchText;
+    Q_ASSERT(text.isEmpty() || m_hasSearchTexts);
     const QString lower = text.toLower();
     std::vector<const Entry*> kept;
     kept.reserve(query.searchText.isEmpty() && !query.taggedIdentifiers ? m_sorted.size() : 256);

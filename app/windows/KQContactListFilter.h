@@ -3,8 +3,10 @@
 // search text, in the chosen order. Large nodes are filtered on a worker, so records are read only
 // through their thread-safe field accessors and their caches are never filled here.
 //
-// A node's records are indexed once (search texts and sort names, the entries kept in ascending
-// order); each keystroke then only scans the index.
+// A node's records are indexed once (sort names, the entries kept in ascending order, and the
+// search texts); each keystroke then only scans the index. The texts are the larger part and a list
+// that nobody searches does not need them: an index may be built without them and given them later
+// (withSearchTexts), before the first search.
 
 #include "model/KQContactHelper.h"
 
@@ -48,7 +50,7 @@ struct KQContactListQuery
     bool familyNameFirst = false;
 };
 
-class KQContactSearchIndex
+class KQContactSearchIndex : public std::enable_shared_from_this<KQContactSearchIndex>
 {
 public:
     struct Entry
@@ -61,23 +63,31 @@ public:
         bool matches(const QString& text, const QString& lowerText, bool searchNote) const;
     };
 
-    // None when stop answered true meanwhile.
+    // None when stop answered true meanwhile. Without searchTexts the entries carry sort names only.
     static std::shared_ptr<const KQContactSearchIndex> build(const KQContactHelperList& contacts, bool familyNameFirst,
                                                              bool searchNote = true,
-                                                             const std::function<bool()>& stop = {});
+                                                             const std::function<bool()>& stop = {},
+                                                             bool searchTexts = true);
     static Entry makeEntry(const KQContactHelperPtr& contact, int position, bool familyNameFirst, bool searchNote);
+    // The same index with the search texts; itself when it has them, none when stop answered true.
+    std::shared_ptr<const KQContactSearchIndex> withSearchTexts(const std::function<bool()>& stop = {}) const;
+    bool hasSearchTexts() const { return m_hasSearchTexts; }
 
     // within, when given, lists the only entries to look at (places in the index, ascending), as a
-    // previous answer left them; matched, when given, receives the places of the entries kept.
+    // previous answer left them; matched, when given, receives the places of the entries kept. A
+    // search text needs an index with its search texts.
     KQContactHelperList filter(const KQContactListQuery& query, const std::function<bool()>& stop = {},
                                const std::vector<int>* within = nullptr, std::vector<int>* matched = nullptr) const;
     bool familyNameFirst() const { return m_familyNameFirst; }
     size_t size() const { return m_sorted.size(); }
 
 private:
+    static void addSearchTexts(Entry& entry, bool familyNameFirst, bool searchNote);
+
     std::vector<Entry> m_sorted; // ascending by sort key, empty keys last, ties in node order
     bool m_familyNameFirst = false;
     bool m_searchNote = true;
+    bool m_hasSearchTexts = true;
 };
 
 class KQContactListFilter

@@ -50,6 +50,7 @@ KQContactsViewController::KQContactsViewController(KQContactManager* manager, KQ
     m_searchField->setAccessibleName(QStringLiteral("Search contacts"));
     m_searchField->setClearButtonEnabled(true);
     connect(m_searchField, &QLineEdit::textChanged, this, &KQContactsViewController::setSearchKeywords);
+    m_searchField->installEventFilter(this);
     m_sortButton->setObjectName(QStringLiteral("sortButton"));
     m_sortButton->setAccessibleName(QStringLiteral("Sort order"));
     m_sortButton->setAutoRaise(true);
@@ -342,8 +343,12 @@ void KQContactsViewController::refilter()
     KQDispatch::globalAsync(
         [self, latest, generation, query, index, within, tag, previewing, contacts = std::move(contacts)] {
             const auto stop = [&latest, generation] { return latest->load() != generation; };
+            // The search texts are made when the first search needs them (see prepareSearch).
+            const bool texts = !query.searchText.isEmpty();
             std::shared_ptr<const KQContactSearchIndex> used =
-                index ? index : KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop);
+                index ? index : KQContactSearchIndex::build(contacts, query.familyNameFirst, true, stop, texts);
+            if (used && texts)
+                used = used->withSearchTexts(stop);
             if (!used)
                 return;
             auto matched = std::make_shared<std::vector<int>>();
@@ -357,7 +362,7 @@ void KQContactsViewController::refilter()
                 for (const auto& contact : filtered)
                     identifiers->push_back(contact->identifier());
             }
-            KQDispatch::mainAsync([self, generation, used, built = !index, matched, query, tag, identifiers,
+            KQDispatch::mainAsync([self, generation, used, built = used != index, matched, query, tag, identifiers,
                                    filtered = std::move(filtered)]() mutable {
                 if (!self || generation != self->m_generation)
                     return;
@@ -559,8 +564,35 @@ void KQContactsViewController::updateCount()
     m_count->setText(shown == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(shown));
 }
 
+bool KQContactsViewController::isSearchPrepared() const
+{
+    return m_index && m_index->hasSearchTexts();
+}
+
+void KQContactsViewController::prepareSearch()
+{
+    const std::shared_ptr<const KQContactSearchIndex> index = m_index;
+    if (!index || index->hasSearchTexts() || m_preparingSearch == index)
+        return;
+    m_preparingSearch = index;
+    QPointer<KQContactsViewController> self(this);
+    KQDispatch::globalAsync([self, index] {
+        std::shared_ptr<const KQContactSearchIndex> texts = index->withSearchTexts();
+        KQDispatch::mainAsync([self, index, texts = std::move(texts)] {
+            if (!self || self->m_preparingSearch != index)
+                return;
+            self->m_preparingSearch.reset();
+            // A refilter meanwhile may have replaced the index; then this one is of no use.
+            if (self->m_index == index)
+                self->m_index = texts;
+        });
+    });
+}
+
 bool KQContactsViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_searchField && event->type() == QEvent::FocusIn)
+        prepareSearch();
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) && !selectedContactHelpers().empty()) {

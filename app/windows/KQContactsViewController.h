@@ -88,6 +88,8 @@ public:
     QListView* listView() const { return m_list; }
     KQContactListModel* listModel() const { return m_model; }
     QLineEdit* searchField() const { return m_searchField; }
+    // The list's index is made and has its search texts: a keystroke now only scans it.
+    bool isSearchPrepared() const;
     QSplitter* splitter() const { return m_split; }
 
     // Sorts as the list does (type 0 ascending, 1 descending, 2 unsorted).
@@ -106,6 +108,9 @@ protected:
 private:
     void scheduleRefilter();
     void refilter();
+    // Gives the index its search texts on a worker, so that the first keystroke finds them made;
+    // called when the search field takes the focus.
+    void prepareSearch();
     void applyFiltered(KQContactHelperList filtered, quint64 generation,
                        std::shared_ptr<const std::vector<QString>> identifiers = {});
     // Lists the node's names, fetched ahead of its records, while the records load.
@@ -141,6 +146,7 @@ private:
     quint64 m_loadGeneration = 0;
     // The current node's records indexed for search and sort; dropped when the node's list changes.
     std::shared_ptr<const KQContactSearchIndex> m_index;
+    std::shared_ptr<const KQContactSearchIndex> m_preparingSearch; // being given its search texts
     // The last answer, which a search text that extends the last one only needs to narrow.
     struct Narrowing
     {

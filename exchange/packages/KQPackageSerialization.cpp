@@ -13,6 +13,14 @@
 #include <cstdio>
 #include <zlib.h>
 
+KQPackageSerialization::~KQPackageSerialization()
+{
+    if (!m_cacheFolder.isEmpty() && QFileInfo::exists(m_cacheFolder)) {
+        removeExportFolder(m_cacheFolder);
+        QDir().rmdir(exportCacheFolder()); // only when no other export uses it
+    }
+}
+
 QString KQPackageSerialization::templateResource(const QString& extension)
 {
     return QStringLiteral(":/templates/Assist.") + extension;

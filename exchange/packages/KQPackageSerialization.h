@@ -6,7 +6,8 @@
 // Contract: setupPackage() empties the cache folder and extracts the template "Assist.<ext>" into
 // it (a missing template leaves the folder empty). compressToFile() writes the archive next to the
 // destination and renames it into place, so an existing file is replaced only by a complete
-// package; it then removes the cache folder. Failures are logged and kept in errorString().
+// package; it then removes the cache folder. An export that stops before that (cancelled or
+// failed) removes the folder when the writer goes. Failures are logged and kept in errorString().
 
 #include "exchange/KQContactSerialization.h"
 #include "exchange/packages/KQDeflatedData.h"
@@ -17,6 +18,8 @@
 class KQPackageSerialization : public KQContactSerialization
 {
 public:
+    ~KQPackageSerialization() override;
+
     // The resource holding the template package of an extension ("xlsx", "docx", ...).
     static QString templateResource(const QString& extension);
     // This export's folder inside exportCacheFolder(): one per process, so that two programs

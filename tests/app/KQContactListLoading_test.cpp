@@ -3,6 +3,7 @@
 #include "KQMainWindowTestSupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QLineEdit>
 
 namespace {
 
@@ -110,4 +111,55 @@ TEST_F(ContactListLoading, ASearchTypedWhileTheNodeLoadsNeverShowsEveryone)
     ASSERT_TRUE(kqWaitListed(contacts, 2));
     EXPECT_EQ(kqListedNames(contacts), (QStringList{QStringLiteral("Person10"), QStringLiteral("Person11")}));
     EXPECT_EQ(shownUnmatched, QStringList());
+}
+
+// A node too large to filter on the main thread: its index is made without search texts, which the
+// first search (or the search field taking the focus) adds; either way every field is searched.
+TEST(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldTakesTheFocus)
+{
+    KQAlertScript script;
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    ASSERT_TRUE(kqWaitForAccounts());
+    CNContactStore* cn = KQContactStoreHelper::shared()->contactStore();
+    const QString local = cn->defaultContainerIdentifier();
+    CNSaveRequest request;
+    for (int i = 0; i < 3200; ++i) {
+        CNMutableContact contact;
+        contact.setGivenName(QStringLiteral("Given%1").arg(i, 4, 10, QLatin1Char('0')));
+        contact.setPhoneNumbers({CNLabeledValue<CNPhoneNumber>(
+            CNLabelPhoneNumberMobile, CNPhoneNumber(QStringLiteral("+1 (555) 01-%1").arg(i, 4, 10, QLatin1Char('0'))))});
+        contact.setEmailAddresses({CNLabeledValue<QString>(CNLabelHome, QStringLiteral("p%1@example.org").arg(i))});
+        contact.setNote(QStringLiteral("Met at the Harbour %1").arg(i));
+        request.addContact(contact, local);
+    }
+    ASSERT_TRUE(cn->executeSaveRequest(request));
+    ASSERT_TRUE(kqReloadAccounts());
+    KQMainWindow window(manager);
+    window.show();
+    KQContactsViewController* contacts = window.contactsViewController();
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->containerHelperWithIdentifier(local).get()));
+    ASSERT_TRUE(kqWaitListed(contacts, 3200, 30000));
+    EXPECT_FALSE(contacts->isSearchPrepared());
+
+    const auto found = [contacts](const QString& text) {
+        contacts->searchField()->setText(text);
+        EXPECT_TRUE(kqWaitUntil([contacts] { return !contacts->isLoading(); }, 30000));
+        return kqListedNames(contacts);
+    };
+    EXPECT_EQ(found(QStringLiteral("555010003")), QStringList{QStringLiteral("Given0003")});
+    EXPECT_EQ(found(QString()).size(), 3200);
+
+    // Shown again, the node is indexed afresh, without texts until the field takes the focus.
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->recyle().get()));
+    ASSERT_TRUE(kqWaitUntil([contacts] { return !contacts->isLoading(); }, 30000));
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->containerHelperWithIdentifier(local).get()));
+    ASSERT_TRUE(kqWaitListed(contacts, 3200, 30000));
+    EXPECT_FALSE(contacts->isSearchPrepared());
+    contacts->searchField()->setFocus();
+    QFocusEvent focus(QEvent::FocusIn);
+    QCoreApplication::sendEvent(contacts->searchField(), &focus);
+    ASSERT_TRUE(kqWaitUntil([contacts] { return contacts->isSearchPrepared(); }, 30000));
+    EXPECT_EQ(found(QStringLiteral("harbour 3199")), QStringList{QStringLiteral("Given3199")});
+    EXPECT_EQ(found(QStringLiteral("p1234@")), QStringList{QStringLiteral("Given1234")});
+    EXPECT_EQ(found(QStringLiteral("given0010")), QStringList{QStringLiteral("Given0010")});
 }

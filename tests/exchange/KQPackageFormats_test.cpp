@@ -262,7 +262,7 @@ TEST_P(EveryPackage, ReplacesAnExistingFileAndLeavesNoCacheFolder)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(path).fileName()});
 }
 
-TEST_P(EveryPackage, CancelledExportWritesNothing)
+TEST_P(EveryPackage, CancelledExportWritesNothingAndLeavesNoCacheFolder)
 {
     const QString path = dir.filePath(QStringLiteral("out.") + QString::fromLatin1(GetParam().extension));
     auto writer =
@@ -270,6 +270,8 @@ TEST_P(EveryPackage, CancelledExportWritesNothing)
     int calls = 0;
     EXPECT_FALSE(writer->exportWithFile(path, [&calls](double, bool* stop) { *stop = ++calls == 2; }));
     EXPECT_FALSE(QFileInfo::exists(path));
+    writer.reset();
+    EXPECT_FALSE(QFileInfo::exists(KQPackageSerialization::packageCacheFolder()));
 }
 
 TEST_P(EveryPackage, UnwritableDestinationFailsWithAReason)
