@@ -330,6 +330,8 @@ CNContact::CNContact(CNContactData data, CNKeySet availableKeys) : d(std::move(d
     m_available.set(static_cast<size_t>(CNKeyId::Identifier));
 }
 
+CNContact::CNContact(InPlace, CNKeySet availableKeys) : m_available(availableKeys) {}
+
 CNContact::~CNContact() = default;
 CNContact::CNContact(const CNContact&) = default;
 CNContact& CNContact::operator=(const CNContact&) = default;

@@ -118,6 +118,17 @@ public:
     // A new, empty contact with a fresh identifier and every key available.
     CNContact();
     CNContact(CNContactData data, CNKeySet availableKeys);
+    // For stores and readers: a contact whose fields fill(CNContactData&, CNKeySet&) writes in
+    // place, before anyone else sees it; a list of a hundred thousand contacts is built without
+    // moving each one's fields in from elsewhere. fill may take keys whose fields it cannot read
+    // out of the set.
+    template <typename Fill> static std::shared_ptr<CNContact> make(CNKeySet availableKeys, Fill&& fill)
+    {
+        auto contact = std::make_shared<CNContact>(InPlace{}, availableKeys);
+        fill(contact->d, contact->m_available);
+        contact->m_available.set(static_cast<size_t>(CNKeyId::Identifier));
+        return contact;
+    }
     virtual ~CNContact();
     CNContact(const CNContact&);
     CNContact& operator=(const CNContact&);
@@ -193,6 +204,15 @@ protected:
 
     CNContactData d;
     CNKeySet m_available;
+
+private:
+    struct InPlace
+    {
+    };
+
+public:
+    // Only make() can name the tag: the fields are empty until it fills them.
+    CNContact(InPlace, CNKeySet availableKeys);
 
 private:
     struct LazyImage;

@@ -1,5 +1,6 @@
 #include "platform/CNSQLiteContactStore.h"
 
+#include "platform/CNContactTextTable.h"
 #include "platform/CNContactValueCodec.h"
 #include "platform/CNSQLiteContactColumns.h"
 #include "platform/CNSQLiteSaveTransaction.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
@@ -90,30 +90,6 @@ QString CNContactData::*sharedTextField(CNKeyId key)
         return nullptr;
     }
 }
-
-// Equal short texts of one fetch, shared. Stops adding after a while, so that a store of unique
-// texts costs a bounded table.
-class SharedTexts
-{
-public:
-    QString text(const char* utf8, qsizetype size)
-    {
-        constexpr qsizetype Longest = 40;
-        constexpr qsizetype MostTexts = 1 << 16;
-        if (size <= 0 || size > Longest)
-            return CNContactValueCodec::textFromUtf8(utf8, size);
-        const auto found = m_texts.constFind(QByteArray::fromRawData(utf8, size));
-        if (found != m_texts.constEnd())
-            return *found;
-        QString text = CNContactValueCodec::textFromUtf8(utf8, size);
-        if (m_texts.size() < MostTexts)
-            m_texts.insert(QByteArray(utf8, size), text);
-        return text;
-    }
-
-private:
-    QHash<QByteArray, QString> m_texts;
-};
 
 CNContainerType containerType(qint64 value)
 {
@@ -589,32 +565,36 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     std::vector<QString CNContactData::*> sharedFields;
     for (const CNSQLiteContactColumn* column : columns)
         sharedFields.push_back(sharedTextField(column->key));
-    SharedTexts sharedTexts;
+    // Names, companies and titles repeat across the contacts of a store: equal texts share one string.
+    CNContactTextTable sharedTexts;
+    const auto makeText = [](QByteArrayView utf8) {
+        return CNContactValueCodec::textFromUtf8(utf8.data(), utf8.size());
+    };
 
     sqlite3_stmt* row = query->handle();
     int rc;
     while ((rc = query->step()) == SQLITE_ROW) {
-        CNContactData data;
-        data.identifier = CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
-                                                            sqlite3_column_bytes(row, 0));
-        if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
-            data.cardUID = query->text(1);
-        CNKeySet available = keys;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            const int at = static_cast<int>(i) + firstColumn;
-            if (QString CNContactData::*field = sharedFields[i]) {
-                if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
-                    data.*field = sharedTexts.text(text, sqlite3_column_bytes(row, at));
-                continue;
+        // The row's fields go straight into the contact.
+        auto contact = CNContact::make(keys, [&](CNContactData& data, CNKeySet& available) {
+            data.identifier = CNContactValueCodec::textFromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(row, 0)), sqlite3_column_bytes(row, 0));
+            if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
+                data.cardUID = query->text(1);
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const int at = static_cast<int>(i) + firstColumn;
+                if (QString CNContactData::*field = sharedFields[i]) {
+                    if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
+                        data.*field = sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText);
+                    continue;
+                }
+                if (!columns[i]->read(row, at, data)) {
+                    // A damaged field stays unfetched, and so is never written back over: the rest
+                    // of the contact remains usable.
+                    available.reset(static_cast<size_t>(columns[i]->key));
+                    qCWarning(kqStoreLog) << "Damaged field" << columns[i]->name << "in contact" << data.identifier;
+                }
             }
-            if (!columns[i]->read(row, at, data)) {
-                // A damaged field stays unfetched, and so is never written back over: the rest of
-                // the contact remains usable.
-                available.reset(static_cast<size_t>(columns[i]->key));
-                qCWarning(kqStoreLog) << "Damaged field" << columns[i]->name << "in contact" << data.identifier;
-            }
-        }
-        auto contact = std::make_shared<CNContact>(std::move(data), available);
+        });
         if (wantsImage && sqlite3_column_int64(row, imageAt + 1) > 0) {
             contact->setImageLoader(
                 [images = m_images, id = sqlite3_column_int64(row, imageAt)] { return images->image(id); });

@@ -74,25 +74,6 @@ void CNVCardProperty::types(std::vector<QByteArrayView>& out) const
     }
 }
 
-bool CNVCardProperty::isQuotedPrintable() const
-{
-    for (const CNVCardParameter& p : parameters) {
-        if ((p.name.isEmpty() || is(p.name, "ENCODING")) && is(p.value, "QUOTED-PRINTABLE"))
-            return true;
-    }
-    return false;
-}
-
-bool CNVCardProperty::isBase64() const
-{
-    for (const CNVCardParameter& p : parameters) {
-        if (p.name.isEmpty() ? is(p.value, "BASE64")
-                             : is(p.name, "ENCODING") && (is(p.value, "B") || is(p.value, "BASE64")))
-            return true;
-    }
-    return false;
-}
-
 CNVCardLexer::CNVCardLexer(QByteArrayView data) : m_pos(data.data()), m_end(data.data() + data.size())
 {
     // Files from old systems end their lines with CR alone.
@@ -148,7 +129,8 @@ bool CNVCardLexer::next(CNVCardProperty& property)
     bool joined = false;
     const auto join = [&](const char* from, const char* to, bool dropLast) {
         if (!joined) {
-            m_joined.clear();
+            // Emptied but not freed: the next folded line reuses the room.
+            m_joined.resize(0);
             m_joined.append(text);
             joined = true;
         }
@@ -201,6 +183,22 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
     property.group = {};
     property.value = {};
     property.hasValue = false;
+    property.quotedPrintable = false;
+    property.base64 = false;
+    property.charset = {};
+    bool haveCharset = false;
+    // The encoding and charset parameters, from a bare 2.1 parameter or a named one.
+    const auto note = [&](QByteArrayView name, QByteArrayView value) {
+        if (name.isEmpty() || is(name, "ENCODING")) {
+            if (is(value, "QUOTED-PRINTABLE"))
+                property.quotedPrintable = true;
+            else if (is(value, "BASE64") || (!name.isEmpty() && is(value, "B")))
+                property.base64 = true;
+        } else if (!haveCharset && is(name, "CHARSET")) {
+            property.charset = value;
+            haveCharset = true;
+        }
+    };
 
     const qsizetype n = text.size();
     const char* s = text.data();
@@ -222,8 +220,10 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
             ++i;
         const QByteArrayView parameterName = text.sliced(nameBegin, i - nameBegin).trimmed();
         if (i >= n || s[i] != '=') {
-            if (!parameterName.isEmpty())
+            if (!parameterName.isEmpty()) {
                 property.parameters.push_back({{}, parameterName});
+                note({}, parameterName);
+            }
             continue;
         }
         ++i;
@@ -245,6 +245,7 @@ void CNVCardLexer::parseHeader(QByteArrayView text, CNVCardProperty& property)
                 valueEnd = i;
             }
             property.parameters.push_back({parameterName, text.sliced(valueBegin, valueEnd - valueBegin)});
+            note(parameterName, property.parameters.back().value);
             if (i < n && s[i] == ',') {
                 ++i;
                 continue;
@@ -344,6 +345,34 @@ bool CNVCardCodec::appendBase64(QByteArrayView in, QByteArray& out)
     out.truncate(w - out.data());
     // A last group cut short is dropped, as some exporters write them.
     return ok && padding <= 2;
+}
+
+CNVCardCodec::TextKind CNVCardCodec::classify(QByteArrayView bytes)
+{
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 HighBits = 0x8080808080808080ULL;
+    constexpr quint64 Backslashes = Ones * '\\';
+    const char* s = bytes.data();
+    const qsizetype n = bytes.size();
+    quint64 high = 0;
+    quint64 backslash = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, s + i, 8);
+        high |= word;
+        // A zero byte in word ^ Backslashes is a backslash in word.
+        const quint64 x = word ^ Backslashes;
+        backslash |= (x - Ones) & ~x;
+    }
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        high |= c;
+        backslash |= c == '\\' ? HighBits : 0;
+    }
+    if (high & HighBits)
+        return TextKind::Other;
+    return backslash & HighBits ? TextKind::EscapedAscii : TextKind::PlainAscii;
 }
 
 QString CNVCardCodec::unescapeText(QByteArrayView utf8)

@@ -24,13 +24,17 @@ struct CNVCardProperty
     QByteArrayView parameterText; // everything between the name and the colon, as written
     QByteArrayView value;
     bool hasValue = false; // false for a line without a colon
+    // Worked out once with the parameters: every value of a line asks for them.
+    bool quotedPrintable = false;
+    bool base64 = false;
+    QByteArrayView charset; // the first CHARSET parameter's value; empty without one
 
     // The values of a parameter (case-insensitive name); a TYPE list "WORK,VOICE" gives one entry per value.
     QByteArrayView parameter(QByteArrayView parameterName) const;
     // TYPE values and bare 2.1 parameters that are no encoding.
     void types(std::vector<QByteArrayView>& out) const;
-    bool isQuotedPrintable() const;
-    bool isBase64() const;
+    bool isQuotedPrintable() const { return quotedPrintable; }
+    bool isBase64() const { return base64; }
 };
 
 class CNVCardLexer
@@ -87,6 +91,14 @@ bool appendQuotedPrintable(QByteArrayView in, QByteArray& out);
 // Base64: whitespace is skipped, a missing padding or a cut-off last group is tolerated; any other
 // character, or data after the padding, fails.
 bool appendBase64(QByteArrayView in, QByteArray& out);
+enum class TextKind
+{
+    PlainAscii,   // ASCII without a backslash: the text as it is
+    EscapedAscii, // ASCII with backslash escapes
+    Other         // bytes above 0x7F: UTF-8 or another charset
+};
+// What a value's bytes need before they are text; one pass, eight bytes at a time.
+TextKind classify(QByteArrayView bytes);
 // Backslash escapes of text values (\n \N \, \; \: \\); an unknown escape keeps its backslash.
 QString unescapeText(QByteArrayView utf8);
 // Splits a structured value at the semicolons that are not escaped.

@@ -1,11 +1,11 @@
 #include "platform/CNVCardReader.h"
 
+#include "platform/CNContactTextTable.h"
 #include "platform/CNLabels.h"
 #include "platform/CNVCardLabels.h"
 #include "platform/CNVCardLexer.h"
 #include "platform/KQTextCodecs.h"
 
-#include <QHash>
 #include <algorithm>
 #include <array>
 
@@ -168,7 +168,10 @@ struct Card
         haveN = haveOrg = haveTitle = haveNickname = haveBirthday = haveAltBirthday = havePhoto = false;
         version4 = false;
         formattedName.clear();
-        d = CNContactData();
+        // Made anew in place: cheaper than assigning a fresh one field by field, and the last
+        // card's fields have mostly been moved into its contact already.
+        std::destroy_at(&d);
+        std::construct_at(&d);
         phones.clear();
         emails.clear();
         addresses.clear();
@@ -285,7 +288,7 @@ private:
     std::vector<QByteArrayView> m_parts;
     std::vector<QByteArrayView> m_types;
     std::vector<QString> m_components;
-    QHash<QByteArray, QString> m_shared;
+    CNContactTextTable m_shared;
     struct RecentLabel
     {
         bool used = false;
@@ -335,7 +338,7 @@ bool Reader::valueBytes(const CNVCardProperty& p, QByteArrayView& out)
         }
         raw = m_qp;
     }
-    const QByteArrayView charset = p.parameter("CHARSET");
+    const QByteArrayView charset = p.charset;
     if (!charset.isEmpty() && !m_fileWasUtf16) {
         m_converted.clear();
         if (!m_charsets.appendUtf8(raw, charset, m_converted)) {
@@ -358,6 +361,19 @@ bool Reader::valueBytes(const CNVCardProperty& p, QByteArrayView& out)
 
 bool Reader::text(const CNVCardProperty& p, QString& out)
 {
+    // Most values are plain ASCII: checked in one pass and widened without a second look.
+    if (!p.quotedPrintable && p.charset.isEmpty()) {
+        switch (CNVCardCodec::classify(p.value)) {
+        case CNVCardCodec::TextKind::PlainAscii:
+            out = p.value.isEmpty() ? QString() : QString::fromLatin1(p.value);
+            return true;
+        case CNVCardCodec::TextKind::EscapedAscii:
+            out = CNVCardCodec::unescapeText(p.value);
+            return true;
+        case CNVCardCodec::TextKind::Other:
+            break;
+        }
+    }
     QByteArrayView bytes;
     if (!valueBytes(p, bytes))
         return false;
@@ -380,19 +396,8 @@ bool Reader::components(const CNVCardProperty& p, std::vector<QString>& out, uns
 QString Reader::shared(QByteArrayView utf8)
 {
     // Names, companies, cities, regions, postal codes and countries repeat across the cards of a
-    // file: equal short texts share one string. A file of unique texts stops adding after a while.
-    constexpr qsizetype kLongest = 40;
-    constexpr qsizetype kMostTexts = 1 << 16;
-    if (utf8.isEmpty() || utf8.size() > kLongest)
-        return CNVCardCodec::unescapeText(utf8);
-    const QByteArray key = QByteArray::fromRawData(utf8.data(), utf8.size());
-    const auto found = m_shared.constFind(key);
-    if (found != m_shared.constEnd())
-        return *found;
-    QString text = CNVCardCodec::unescapeText(utf8);
-    if (m_shared.size() < kMostTexts)
-        m_shared.insert(QByteArray(utf8.data(), utf8.size()), text);
-    return text;
+    // file: equal short texts share one string.
+    return m_shared.text(utf8, [](QByteArrayView bytes) { return CNVCardCodec::unescapeText(bytes); });
 }
 
 QString Reader::typeLabel(const CNVCardProperty& p, CNVCardValueKind kind)
@@ -773,7 +778,8 @@ void Reader::finishCard(Card& card)
     d.contactRelations = resolve(card.relations);
     d.socialProfiles = resolve(card.profiles);
     d.instantMessageAddresses = resolve(card.messaging);
-    m_result.contacts.push_back(std::make_shared<CNContact>(std::move(d), CNAllKeysSet()));
+    m_result.contacts.push_back(
+        CNContact::make(CNAllKeysSet(), [&d](CNContactData& data, CNKeySet&) { data = std::move(d); }));
 }
 
 } // namespace
