@@ -28,7 +28,12 @@ TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def environment(home):
+    # Its own runtime folder, so that a copy of the application running elsewhere does not take the
+    # launch for a second one.
+    runtime = os.path.join(home, "runtime")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
     env = dict(os.environ)
+    env["XDG_RUNTIME_DIR"] = runtime
     env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_DATA_HOME=os.path.join(home, "data"),
                XDG_CACHE_HOME=os.path.join(home, "cache"), QT_QPA_PLATFORM="offscreen",
                QT_LOGGING_RULES="kq.store.nodes.debug=true")

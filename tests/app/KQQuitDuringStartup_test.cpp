@@ -83,6 +83,11 @@ public:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), m_cache);
+        // Its own runtime folder, so that a copy running elsewhere is not taken for this one's first.
+        const QString runtime = home + QStringLiteral("/runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kq.store.nodes.debug=true;kq.app.debug=true"));
