@@ -172,18 +172,6 @@ KQContactHelperPtr KQContainerHelper::makeContactHelperIfNecessaryWithContact(co
     return record;
 }
 
-KQContactHelperPtr KQContainerHelper::memberContactHelperWithContact(const CNContactPtr& contact)
-{
-    if (!contact || contact->identifier().isEmpty())
-        return nullptr;
-    {
-        std::lock_guard lock(m_recordsMutex);
-        if (KQContactHelperPtr record = m_allContactHelpers.value(contact->identifier()))
-            return record;
-    }
-    return makeContactHelperIfNecessaryWithContact(contact, false);
-}
-
 KQContactHelperPtr KQContainerHelper::contactHelperFromContainerWithIdentifier(const QString& identifier) const
 {
     std::lock_guard lock(m_recordsMutex);

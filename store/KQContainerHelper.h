@@ -49,9 +49,6 @@ public:
     // A new record for contact, filed under its identifier (replacing an earlier one); none for a
     // contact without identifier.
     KQContactHelperPtr makeContactHelperIfNecessaryWithContact(const CNContactPtr& contact, bool allKeyLoaded);
-    // For a group's members: the account's record of contact's identifier where it has one (a group
-    // shows the same record as its account), otherwise a new one filed as above.
-    KQContactHelperPtr memberContactHelperWithContact(const CNContactPtr& contact);
     KQContactHelperPtr contactHelperFromContainerWithIdentifier(const QString& identifier) const;
     bool contactHelperExistWithIdentifier(const QString& identifier) const;
     bool contactExist(const KQContactHelper* contact) const;

@@ -285,10 +285,8 @@ KQContactHelperList KQGroupTreeNode::executeloadContacts()
     qCDebug(kqNodeLog, "fetching contacts of node %s", qUtf8Printable(node));
     CNError error;
     KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-        request, &error, [&list, account, group = account != this](const CNContactPtr& contact, bool*) {
-            // An account's own load makes fresh records; a group's shares those its account holds.
-            if (auto record = group ? account->memberContactHelperWithContact(contact)
-                                    : account->makeContactHelperIfNecessaryWithContact(contact, false))
+        request, &error, [&list, account](const CNContactPtr& contact, bool*) {
+            if (auto record = account->makeContactHelperIfNecessaryWithContact(contact, false))
                 list.push_back(std::move(record));
         });
     qCDebug(kqNodeLog, "fetched %zu contacts of node %s", list.size(), qUtf8Printable(node));

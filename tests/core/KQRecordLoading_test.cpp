@@ -8,7 +8,6 @@
 #include "store/KQPreferences.h"
 
 #include <QLoggingCategory>
-#include <QSet>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -269,67 +268,5 @@ TEST_F(RecordLoadingTest, BothSidesLoadAndReadTheSameRecordsInALoop)
         worker.join();
         EXPECT_EQ(workerBad.load(), 0) << "round " << round;
         EXPECT_EQ(mainBad, 0) << "round " << round;
-    }
-}
-
-namespace {
-
-// Runs a synchronous node load off the main thread, as the program does, while the main thread
-// serves the hops it waits for.
-bool loadOffMainThread(const KQGroupTreeNodePtr& node)
-{
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        node->syncLoadContactsIfNecessary();
-        done = true;
-    });
-    const bool finished = kqWaitUntil([&] { return done.load(); }, 20000);
-    worker.join();
-    return finished;
-}
-
-} // namespace
-
-TEST_F(RecordLoadingTest, AGroupSharesTheRecordsItsAccountHoldsAndAReloadMakesNewOnes)
-{
-    addContacts(30);
-    CNGroup group(CNMakeIdentifier(), QStringLiteral("Shared records"));
-    {
-        CNSaveRequest request;
-        request.addGroup(group, store()->contactStore()->defaultContainerIdentifier());
-        CNContactFetchRequest all({CNContactIdentifierKey});
-        int n = 0;
-        store()->contactStore()->enumerateContactsWithFetchRequest(all, nullptr, [&](const CNContactPtr& c, bool*) {
-            if (n++ % 3 == 0)
-                request.addMember(*c, group);
-        });
-        ASSERT_TRUE(store()->contactStore()->executeSaveRequest(request));
-    }
-    const auto account = localAccount();
-    ASSERT_TRUE(account);
-    account->refetchContacts();
-    ASSERT_TRUE(loadOffMainThread(account));
-    const KQGroupTreeNodePtr node = account->groupWithIdentifier(group.identifier());
-    ASSERT_TRUE(node);
-    ASSERT_TRUE(loadOffMainThread(node));
-
-    const KQContactHelperList members = node->contacts();
-    ASSERT_EQ(members.size(), 10u);
-    QSet<const KQContactHelper*> accountRecords;
-    for (const auto& record : account->contacts())
-        accountRecords.insert(record.get());
-    for (const auto& member : members) {
-        // One record per contact: the group's, the account's list's and the account's map's.
-        EXPECT_TRUE(accountRecords.contains(member.get())) << member->fullName().toStdString();
-        EXPECT_EQ(account->contactHelperFromContainerWithIdentifier(member->identifier()).get(), member.get());
-    }
-
-    // The account's own reload reads the store afresh into new records.
-    account->refetchContacts();
-    ASSERT_TRUE(loadOffMainThread(account));
-    for (const auto& member : members) {
-        const KQContactHelperPtr fresh = account->contactHelperFromContainerWithIdentifier(member->identifier());
-        ASSERT_TRUE(fresh);
-        EXPECT_NE(fresh.get(), member.get());
     }
 }
