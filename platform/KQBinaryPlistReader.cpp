@@ -294,7 +294,7 @@ bool KQBinaryPlistReader::keyEquals(Ref key, QStringView text, bool dollar) cons
     return dollar ? decoded.startsWith(QLatin1Char('$')) && QStringView(decoded).mid(1) == text : decoded == text;
 }
 
-KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QLatin1StringView key, bool dollar) const
+template <typename Key> KQBinaryPlistReader::Ref KQBinaryPlistReader::findValue(Ref dict, Key key, bool dollar) const
 {
     if (kind(dict) != Kind::Dict)
         return none;
@@ -306,16 +306,14 @@ KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QLatin1StringView 
     return none;
 }
 
+KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QLatin1StringView key, bool dollar) const
+{
+    return findValue(dict, key, dollar);
+}
+
 KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QStringView key, bool dollar) const
 {
-    if (kind(dict) != Kind::Dict)
-        return none;
-    const Object& info = m_objects[dict];
-    for (quint64 i = 0; i < info.count; ++i) {
-        if (keyEquals(ref(info, i), key, dollar))
-            return ref(info, info.count + i);
-    }
-    return none;
+    return findValue(dict, key, dollar);
 }
 
 KQBinaryPlistReader::Ref KQBinaryPlistReader::value(Ref dict, QStringView key, bool dollar, quint64* next) const

@@ -110,6 +110,7 @@ private:
     bool visit(quint64 index, int depth, std::vector<Visit>& visits, CNError* error) const;
     bool keyEquals(Ref key, QLatin1StringView text, bool dollar) const;
     bool keyEquals(Ref key, QStringView text, bool dollar) const;
+    template <typename Key> Ref findValue(Ref dict, Key key, bool dollar) const;
 
     const uchar* m_data = nullptr;
     quint64 m_size = 0;
