@@ -350,12 +350,7 @@ QString KQContactHelper::fullName() const
 
 QString KQContactHelper::jobFullName() const
 {
-    QStringList parts;
-    for (const auto& part : {jobTitle(), department(), organizationName()}) {
-        if (!isEmptyText(part))
-            parts.append(*part);
-    }
-    return parts.join(QLatin1Char(' '));
+    return kqJoinJobName(jobTitle(), department(), organizationName());
 }
 
 QString KQContactHelper::phoneticFullName() const
@@ -382,7 +377,7 @@ QString KQContactHelper::nameForSort()
 {
     const int generation = KQPreferences::nameOrderGeneration();
     if (!m_sortName || m_sortNameGeneration != generation) {
-        m_sortName = displayName().toLower();
+        m_sortName = kqSortKey(displayName());
         m_sortNameGeneration = generation;
     }
     return *m_sortName;

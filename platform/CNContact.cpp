@@ -417,6 +417,13 @@ void CNContact::setImageLoader(std::function<QByteArray()> load)
     m_lazyImage->load = std::move(load);
 }
 
+void CNContact::clearForRefill(CNKeySet availableKeys)
+{
+    d = CNContactData{};
+    m_lazyImage.reset();
+    m_available = availableKeys;
+}
+
 void CNContact::imageDataWasSet()
 {
     m_lazyImage.reset();

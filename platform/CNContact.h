@@ -129,6 +129,14 @@ public:
         contact->m_available.set(static_cast<size_t>(CNKeyId::Identifier));
         return contact;
     }
+    // As make(), into this contact, which first loses every field it had: a store's reader hands
+    // one contact out for row after row when its caller only reads each row once.
+    template <typename Fill> void refill(CNKeySet availableKeys, Fill&& fill)
+    {
+        clearForRefill(availableKeys);
+        fill(d, m_available);
+        m_available.set(static_cast<size_t>(CNKeyId::Identifier));
+    }
     virtual ~CNContact();
     CNContact(const CNContact&);
     CNContact& operator=(const CNContact&);
@@ -216,6 +224,7 @@ public:
 
 private:
     struct LazyImage;
+    void clearForRefill(CNKeySet availableKeys);
     // Shared by the copies of the contact, so that the bytes are read at most once. One pointer:
     // a list holds hundreds of thousands of contacts.
     QExplicitlySharedDataPointer<LazyImage> m_lazyImage;

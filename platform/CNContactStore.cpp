@@ -99,6 +99,16 @@ bool CNContactStore::enumerateContactsWithFetchRequest(
     return m_backend->enumerateContacts(request.predicate(), CNKeySetFromKeys(request.keysToFetch()), error, block);
 }
 
+bool CNContactStore::enumerateTransientContactsWithFetchRequest(
+    const CNContactFetchRequest& request, CNError* error,
+    const std::function<void(const CNContact& contact, bool* stop)>& block) const
+{
+    if (refused(*m_backend, error))
+        return false;
+    return m_backend->enumerateTransientContacts(request.predicate(), CNKeySetFromKeys(request.keysToFetch()), error,
+                                                 block);
+}
+
 CNContactList CNContactStore::unifiedContactsMatchingPredicate(const CNContactPredicate& predicate,
                                                                const QStringList& keys, CNError* error) const
 {

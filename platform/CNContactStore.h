@@ -68,6 +68,12 @@ public:
     bool enumerateContactsWithFetchRequest(const CNContactFetchRequest& request, CNError* error,
                                            const std::function<void(const CNContactPtr& contact, bool* stop)>& block)
         const;
+    // As above, for a caller that reads each contact once and keeps none: the contact block sees
+    // is valid only during the call (the store may fill the same one for every row), which saves
+    // making a contact per row.
+    bool enumerateTransientContactsWithFetchRequest(
+        const CNContactFetchRequest& request, CNError* error,
+        const std::function<void(const CNContact& contact, bool* stop)>& block) const;
     CNContactList unifiedContactsMatchingPredicate(const CNContactPredicate& predicate, const QStringList& keys,
                                                    CNError* error = nullptr) const;
 

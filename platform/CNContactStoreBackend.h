@@ -20,6 +20,8 @@ class CNContactStoreBackend
 {
 public:
     using ContactBlock = std::function<void(const CNContactPtr& contact, bool* stop)>;
+    // Sees a contact that lives only for the call.
+    using TransientContactBlock = std::function<void(const CNContact& contact, bool* stop)>;
     // Called on any thread after changes were committed, by this process or another one. A
     // backend takes it at construction and stops calling it before its destructor returns.
     using ChangeHandler = std::function<void()>;
@@ -42,6 +44,15 @@ public:
     // Calls block with each matching contact, holding exactly the keys of keys.
     virtual bool enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
                                    CNError* error, const ContactBlock& block) = 0;
+    // As enumerateContacts, but the contact passed to block is valid only during the call: a backend
+    // may fill one contact again for every row, so that a caller reading each row once (into a
+    // row of a list, say) pays for no contact of its own.
+    virtual bool enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
+                                            CNError* error, const TransientContactBlock& block)
+    {
+        return enumerateContacts(predicate, keys, error,
+                                 [&block](const CNContactPtr& contact, bool* stop) { block(*contact, stop); });
+    }
     // All operations or none.
     virtual bool executeSaveRequest(const CNSaveRequest& request, CNError* error) = 0;
 

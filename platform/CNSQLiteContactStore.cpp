@@ -476,6 +476,20 @@ QString CNSQLiteContactStore::defaultContainerIdentifier()
 bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
                                              CNError* error, const ContactBlock& block)
 {
+    return fetchContacts(predicate, keys, error, &block, nullptr);
+}
+
+bool CNSQLiteContactStore::enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate,
+                                                      const CNKeySet& keys, CNError* error,
+                                                      const TransientContactBlock& block)
+{
+    return fetchContacts(predicate, keys, error, nullptr, &block);
+}
+
+bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
+                                         CNError* error, const ContactBlock* block,
+                                         const TransientContactBlock* transientBlock)
+{
     Reader db(*this, error);
     if (!db)
         return false;
@@ -572,35 +586,47 @@ bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredic
     };
 
     sqlite3_stmt* row = query->handle();
-    int rc;
-    while ((rc = query->step()) == SQLITE_ROW) {
-        // The row's fields go straight into the contact.
-        auto contact = CNContact::make(keys, [&](CNContactData& data, CNKeySet& available) {
-            data.identifier = CNContactValueCodec::textFromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(row, 0)), sqlite3_column_bytes(row, 0));
-            if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
-                data.cardUID = query->text(1);
-            for (size_t i = 0; i < columns.size(); ++i) {
-                const int at = static_cast<int>(i) + firstColumn;
-                if (QString CNContactData::*field = sharedFields[i]) {
-                    if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
-                        data.*field = sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText);
-                    continue;
-                }
-                if (!columns[i]->read(row, at, data)) {
-                    // A damaged field stays unfetched, and so is never written back over: the rest
-                    // of the contact remains usable.
-                    available.reset(static_cast<size_t>(columns[i]->key));
-                    qCWarning(kqStoreLog) << "Damaged field" << columns[i]->name << "in contact" << data.identifier;
-                }
+    // The row's fields go straight into the contact.
+    const auto fill = [&](CNContactData& data, CNKeySet& available) {
+        data.identifier = CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
+                                                            sqlite3_column_bytes(row, 0));
+        if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
+            data.cardUID = query->text(1);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const int at = static_cast<int>(i) + firstColumn;
+            if (QString CNContactData::*field = sharedFields[i]) {
+                if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
+                    data.*field = sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText);
+                continue;
             }
-        });
+            if (!columns[i]->read(row, at, data)) {
+                // A damaged field stays unfetched, and so is never written back over: the rest
+                // of the contact remains usable.
+                available.reset(static_cast<size_t>(columns[i]->key));
+                qCWarning(kqStoreLog) << "Damaged field" << columns[i]->name << "in contact" << data.identifier;
+            }
+        }
+    };
+    const auto loadImageLater = [&](CNContact& contact) {
         if (wantsImage && sqlite3_column_int64(row, imageAt + 1) > 0) {
-            contact->setImageLoader(
+            contact.setImageLoader(
                 [images = m_images, id = sqlite3_column_int64(row, imageAt)] { return images->image(id); });
         }
+    };
+    // The one contact handed out for every row when the caller keeps none.
+    const CNContactPtr transient = transientBlock ? CNContact::make(keys, [](CNContactData&, CNKeySet&) {}) : nullptr;
+    int rc;
+    while ((rc = query->step()) == SQLITE_ROW) {
         bool stop = false;
-        block(contact, &stop);
+        if (transient) {
+            transient->refill(keys, fill);
+            loadImageLater(*transient);
+            (*transientBlock)(*transient, &stop);
+        } else {
+            auto contact = CNContact::make(keys, fill);
+            loadImageLater(*contact);
+            (*block)(contact, &stop);
+        }
         if (stop)
             return true;
     }

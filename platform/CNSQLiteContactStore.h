@@ -32,6 +32,8 @@ public:
     QString defaultContainerIdentifier() override;
     bool enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,
                            const ContactBlock& block) override;
+    bool enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
+                                    CNError* error, const TransientContactBlock& block) override;
     bool executeSaveRequest(const CNSaveRequest& request, CNError* error) override;
 
     bool addContainer(const CNContainer& container, CNError* error) override;
@@ -48,6 +50,10 @@ private:
     class Reader;
     class ImageReader;
     void checkAfterUncleanShutdown();
+    // Both enumerations: a new contact per row for block, or one contact filled again per row
+    // for transientBlock (exactly one of them is set).
+    bool fetchContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,
+                       const ContactBlock* block, const TransientContactBlock* transientBlock);
     std::unique_ptr<CNSQLiteConnection> takeReader(CNError* error);
     void returnReader(std::unique_ptr<CNSQLiteConnection> connection);
 

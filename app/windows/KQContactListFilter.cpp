@@ -47,40 +47,22 @@ QString fullNameOf(const CNContact& contact, bool familyNameFirst)
 
 QString jobFullNameOf(const CNContact& contact)
 {
-    QStringList parts;
-    for (const auto& part : {fetched(contact, CNKeyId::JobTitle, &CNContactData::jobTitle),
-                             fetched(contact, CNKeyId::DepartmentName, &CNContactData::departmentName),
-                             fetched(contact, CNKeyId::OrganizationName, &CNContactData::organizationName)}) {
-        if (part && !part->isEmpty())
-            parts.append(*part);
-    }
-    return parts.join(QLatin1Char(' '));
+    return kqJoinJobName(fetched(contact, CNKeyId::JobTitle, &CNContactData::jobTitle),
+                         fetched(contact, CNKeyId::DepartmentName, &CNContactData::departmentName),
+                         fetched(contact, CNKeyId::OrganizationName, &CNContactData::organizationName));
 }
 
 } // namespace
 
 QString KQContactListFilter::fullName(const KQContactHelper& contact, bool familyNameFirst)
 {
-    QString text;
-    const auto append = [&text](const std::optional<QString>& part) -> bool {
-        if (!part)
-            return false; // a part that was not fetched ends the name built so far
-        if (!part->isEmpty()) {
-            if (!text.isEmpty())
-                text.append(QLatin1Char(' '));
-            text.append(*part);
-        }
-        return true;
-    };
-    append(contact.namePrefix()) && append(familyNameFirst ? contact.familyName() : contact.givenName()) &&
-        append(contact.middleName()) && append(familyNameFirst ? contact.givenName() : contact.familyName()) &&
-        append(contact.nameSuffix());
-    return text;
+    return kqJoinFullName(contact.namePrefix(), contact.givenName(), contact.middleName(), contact.familyName(),
+                          contact.nameSuffix(), familyNameFirst);
 }
 
 QString KQContactListFilter::sortName(const KQContactHelper& contact, bool familyNameFirst)
 {
-    return (contact.companyContact() ? contact.jobFullName() : fullName(contact, familyNameFirst)).toLower();
+    return kqSortKey(contact.companyContact() ? contact.jobFullName() : fullName(contact, familyNameFirst));
 }
 
 KQContactSearchIndex::Entry KQContactSearchIndex::makeEntry(const KQContactHelperPtr& contact, int position,
@@ -264,7 +246,7 @@ KQContactListRow KQContactListFilter::listRow(const CNContact& contact, int posi
         contact.isKeyAvailable(CNKeyId::Type) && contact.data().contactType == CNContactType::Organization;
     row.name = company ? job : name;
     row.subtitle = company ? name : job;
-    row.sortKey = row.name.toLower();
+    row.sortKey = kqSortKey(row.name);
     return row;
 }
 

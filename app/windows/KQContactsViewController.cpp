@@ -415,14 +415,15 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
         std::vector<KQContactListRow> rows;
         int position = 0;
         CNError error;
-        KQContactStoreHelper::shared()->contactStore()->enumerateContactsWithFetchRequest(
-            request, &error, [&](const CNContactPtr& contact, bool* halt) {
+        rows.reserve(4096);
+        KQContactStoreHelper::shared()->contactStore()->enumerateTransientContactsWithFetchRequest(
+            request, &error, [&](const CNContact& contact, bool* halt) {
                 if (position % 1024 == 0 && stop()) {
                     *halt = true;
                     return;
                 }
-                if (contact && !contact->identifier().isEmpty())
-                    rows.push_back(KQContactListFilter::listRow(*contact, position++, familyNameFirst));
+                if (!contact.identifier().isEmpty())
+                    rows.push_back(KQContactListFilter::listRow(contact, position++, familyNameFirst));
             });
         // A failed fetch shows nothing early: the records' own load reports the failure.
         const bool show = !error.isError() && !stop();

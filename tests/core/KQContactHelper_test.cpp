@@ -1,4 +1,5 @@
 #include "model/KQContactHelper.h"
+#include "model/KQFullName.h"
 #include "model/KQLabeledEmail.h"
 #include "model/KQLabeledPhoneNumber.h"
 #include "store/KQPreferences.h"
@@ -107,6 +108,17 @@ TEST(ContactRecord, CompanyShowsItsJobNameAndSortKeyFollowsThePreference)
     EXPECT_EQ(record->nameForSort(), QStringLiteral("ann lee"));
     NameOrder order(true);
     EXPECT_EQ(record->nameForSort(), QStringLiteral("lee ann"));
+}
+
+// The sort key lowers plain ASCII names itself; it must agree with QString::toLower on every name,
+// at the edges of the capital letters and past ASCII alike.
+TEST(ContactRecord, SortKeyIsTheNameInLowerCase)
+{
+    for (const QString& name :
+         {QString(), QStringLiteral("@AZ[`az{"), QStringLiteral("O'Brien-Smith 2nd"), QStringLiteral("ÉMILE Zoë"),
+          QStringLiteral("ANN \u0130STANBUL"), QStringLiteral("\u039F\u0394\u03A5\u03A3\u03A3\u0395\u03A5\u03A3"),
+          QStringLiteral("LEE \U0001D400")})
+        EXPECT_EQ(kqSortKey(name), name.toLower()) << name.toStdString();
 }
 
 TEST(ContactRecord, PhoneticNameKeepsItsLeadingSpace)

@@ -260,6 +260,37 @@ TEST_F(CNContactStoreTest, EnumerationStopsWhenAsked)
     EXPECT_EQ(seen, 2);
 }
 
+// The transient enumeration fills one contact for every row: no field of a row may stay behind for
+// the next, and each row must read as the ordinary fetch gives it.
+TEST_F(CNContactStoreTest, TransientEnumerationGivesEachRowAsTheOrdinaryFetchDoes)
+{
+    auto pictured = person(QStringLiteral("P"), QStringLiteral("Pictured"));
+    pictured->setImageData(pngImage(40, 40));
+    save([&](CNSaveRequest& r) {
+        r.addContact(*fullContact(), m_local);
+        r.addContact(CNMutableContact(), m_local);
+        r.addContact(*pictured, m_local);
+        r.addContact(CNMutableContact(), m_local);
+    });
+    for (const QStringList& keys : {CNAllContactKeys(), QStringList{CNContactFamilyNameKey, CNContactNoteKey}}) {
+        const CNContactList kept = fetch(*m_store, keys);
+        ASSERT_EQ(kept.size(), 4u);
+        size_t row = 0;
+        CNContactFetchRequest request(keys);
+        EXPECT_TRUE(m_store->enumerateTransientContactsWithFetchRequest(
+            request, nullptr, [&](const CNContact& contact, bool*) {
+                ASSERT_LT(row, kept.size());
+                EXPECT_TRUE(contact == *kept[row]) << "row " << row << " with " << keys.size() << " keys";
+                EXPECT_EQ(contact.availableKeys(), kept[row]->availableKeys());
+                if (keys.contains(CNContactImageDataKey)) {
+                    EXPECT_EQ(contact.imageData(), kept[row]->imageData()) << "row " << row;
+                }
+                ++row;
+            }));
+        EXPECT_EQ(row, kept.size());
+    }
+}
+
 TEST_F(CNContactStoreTest, ContainerAndGroupPredicates)
 {
     ASSERT_TRUE(
