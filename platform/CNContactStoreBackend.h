@@ -46,13 +46,12 @@ public:
                                    CNError* error, const ContactBlock& block) = 0;
     // As enumerateContacts, but the contact passed to block is valid only during the call: a backend
     // may fill one contact again for every row, so that a caller reading each row once (into a
-    // row of a list, say) pays for no contact of its own.
+    // row of a list, say) pays for no contact of its own. Only the contacts of slice are given.
     virtual bool enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
-                                            CNError* error, const TransientContactBlock& block)
-    {
-        return enumerateContacts(predicate, keys, error,
-                                 [&block](const CNContactPtr& contact, bool* stop) { block(*contact, stop); });
-    }
+                                            const CNContactSlice& slice, CNError* error,
+                                            const TransientContactBlock& block) = 0;
+    // How many contacts match; -1 when they cannot be read.
+    virtual qint64 countContacts(const std::optional<CNContactPredicate>& predicate, CNError* error) = 0;
     // All operations or none.
     virtual bool executeSaveRequest(const CNSaveRequest& request, CNError* error) = 0;
 

@@ -163,3 +163,48 @@ TEST(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldT
     EXPECT_EQ(found(QStringLiteral("p1234@")), QStringList{QStringLiteral("Given1234")});
     EXPECT_EQ(found(QStringLiteral("given0010")), QStringList{QStringLiteral("Given0010")});
 }
+
+// An account large enough to be previewed by two workers, one half each: unsorted, the names come
+// in the account's order, each once, the second half after the first.
+TEST(LargeContactList, APreviewReadInTwoHalvesListsEachNameOnceInTheAccountsOrder)
+{
+    KQAlertScript script;
+    KQContactManager* manager = KQContactManager::sharedContactManager();
+    ASSERT_TRUE(kqWaitForAccounts());
+    CNContactStore* cn = KQContactStoreHelper::shared()->contactStore();
+    const QString local = cn->defaultContainerIdentifier();
+    constexpr int Count = 20011;
+    QStringList inOrder;
+    CNSaveRequest request;
+    for (int i = 0; i < Count; ++i) {
+        CNMutableContact contact;
+        // Names that sort against the account's order, so that a sorted preview cannot pass.
+        contact.setGivenName(QStringLiteral("Name%1").arg(Count - i, 5, 10, QLatin1Char('0')));
+        inOrder << contact.givenName();
+        request.addContact(contact, local);
+    }
+    ASSERT_TRUE(cn->executeSaveRequest(request));
+    ASSERT_TRUE(kqReloadAccounts());
+    KQMainWindow window(manager);
+    window.show();
+    KQContactsViewController* contacts = window.contactsViewController();
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->recyle().get()));
+    ASSERT_TRUE(kqWaitUntil([contacts] { return !contacts->isLoading(); }, 30000));
+    contacts->setSortType(KQContactListFilter::Unsorted);
+
+    KQContactListModel* model = contacts->listModel();
+    QStringList previewed;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&](const QModelIndex&, int first, int last) {
+        if (!model->isPreview())
+            return;
+        for (int row = first; row <= last; ++row)
+            previewed << model->index(row).data().toString();
+    });
+    ASSERT_TRUE(window.selectGroupTreeNode(manager->containerHelperWithIdentifier(local).get()));
+    ASSERT_TRUE(kqWaitListed(contacts, Count, 60000));
+    // The records may take the rows' places before the whole preview is listed: what was listed
+    // is the start of the account's order.
+    ASSERT_GE(previewed.size(), 100);
+    EXPECT_EQ(previewed, inOrder.mid(0, previewed.size()));
+    EXPECT_EQ(kqListedNames(contacts), inOrder);
+}
