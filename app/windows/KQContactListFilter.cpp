@@ -4,6 +4,7 @@
 #include "platform/CNContactKeys.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -25,6 +26,14 @@ bool keyLess(const QString& x, const QString& y)
     if (x.isEmpty() != y.isEmpty())
         return y.isEmpty();
     return QString::compare(x, y, Qt::CaseSensitive) < 0;
+}
+
+// Orders entries and rows by their packed prefixes, then by keyLess.
+template <typename Keyed> bool prefixedKeyLess(const Keyed& a, const Keyed& b)
+{
+    if (a.sortPrefix != b.sortPrefix)
+        return a.sortPrefix < b.sortPrefix;
+    return keyLess(a.sortKey, b.sortKey);
 }
 
 // A text field of a fetched contact; none when it was not fetched.
@@ -54,6 +63,17 @@ QString jobFullNameOf(const CNContact& contact)
 
 } // namespace
 
+quint64 kqSortPrefix(const QString& sortKey)
+{
+    if (sortKey.isEmpty())
+        return std::numeric_limits<quint64>::max();
+    quint64 prefix = 0;
+    const qsizetype size = sortKey.size();
+    for (qsizetype i = 0; i < 4; ++i)
+        prefix = (prefix << 16) | (i < size ? sortKey.at(i).unicode() : 0u);
+    return prefix;
+}
+
 QString KQContactListFilter::fullName(const KQContactHelper& contact, bool familyNameFirst)
 {
     return kqJoinFullName(contact.namePrefix(), contact.givenName(), contact.middleName(), contact.familyName(),
@@ -72,6 +92,7 @@ KQContactSearchIndex::Entry KQContactSearchIndex::makeEntry(const KQContactHelpe
     entry.contact = contact;
     entry.position = position;
     entry.sortKey = KQContactListFilter::sortName(*contact, familyNameFirst);
+    entry.sortPrefix = kqSortPrefix(entry.sortKey);
     addSearchTexts(entry, familyNameFirst, searchNote);
     return entry;
 }
@@ -146,12 +167,13 @@ std::shared_ptr<const KQContactSearchIndex> KQContactSearchIndex::build(const KQ
         entry.contact = contact;
         entry.position = position++;
         entry.sortKey = KQContactListFilter::sortName(*contact, familyNameFirst);
+        entry.sortPrefix = kqSortPrefix(entry.sortKey);
         if (searchTexts)
             addSearchTexts(entry, familyNameFirst, searchNote);
         index->m_sorted.push_back(std::move(entry));
     }
     std::stable_sort(index->m_sorted.begin(), index->m_sorted.end(),
-                     [](const Entry& a, const Entry& b) { return keyLess(a.sortKey, b.sortKey); });
+                     [](const Entry& a, const Entry& b) { return prefixedKeyLess(a, b); });
     return index;
 }
 
@@ -247,6 +269,7 @@ KQContactListRow KQContactListFilter::listRow(const CNContact& contact, int posi
     row.name = company ? job : name;
     row.subtitle = company ? name : job;
     row.sortKey = kqSortKey(row.name);
+    row.sortPrefix = kqSortPrefix(row.sortKey);
     return row;
 }
 
@@ -262,6 +285,8 @@ bool KQContactListRowOrder::operator()(const KQContactListRow& a, const KQContac
     // Descending is the ascending order read backwards, ties included, as the records' sort does.
     const KQContactListRow& x = sortType == KQContactListFilter::Ascending ? a : b;
     const KQContactListRow& y = sortType == KQContactListFilter::Ascending ? b : a;
+    if (x.sortPrefix != y.sortPrefix)
+        return x.sortPrefix < y.sortPrefix;
     // As keyLess: an empty key is greater than any other.
     if (x.sortKey.isEmpty() != y.sortKey.isEmpty())
         return y.sortKey.isEmpty();

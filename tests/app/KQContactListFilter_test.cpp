@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 namespace {
 
 KQContactHelperPtr person(const QString& given, const QString& family = {})
@@ -234,8 +236,16 @@ std::string orderName(const ::testing::TestParamInfo<int>& param)
 
 TEST_P(RowOrder, RowsSortToTheirRecordsPlacesTiesAndEmptyNamesIncluded)
 {
-    const QStringList given = {QStringLiteral("bob"), QString(), QStringLiteral("Alice"), QStringLiteral("bob"),
-                               QStringLiteral("Bob"), QString(), QStringLiteral("carol"), QStringLiteral("alice")};
+    // Ties, empty names, names alike in their first four letters (which the sorts compare packed
+    // into one number), a name of four highest code units, and letters past ASCII.
+    const QStringList given = {QStringLiteral("bob"),      QString(),
+                               QStringLiteral("Alice"),    QStringLiteral("bob"),
+                               QStringLiteral("Bob"),      QString(),
+                               QStringLiteral("carol"),    QStringLiteral("alice"),
+                               QStringLiteral("Roberta"),  QStringLiteral("Rob"),
+                               QStringLiteral("Robert"),   QStringLiteral("Robe"),
+                               QStringLiteral("\uFFFF\uFFFF\uFFFF\uFFFF"), QStringLiteral("\u00C9lodie"),
+                               QStringLiteral("Zo\u00EB"), QStringLiteral("\U0001F600 Smile")};
     KQContactHelperList records;
     std::vector<KQContactListRow> rows;
     for (const QString& name : given) {
@@ -251,6 +261,19 @@ TEST_P(RowOrder, RowsSortToTheirRecordsPlacesTiesAndEmptyNamesIncluded)
     for (const auto& record : KQContactListFilter::sortContactHelpers(records, GetParam(), false))
         recordOrder << record->identifier();
     EXPECT_EQ(rowOrder, recordOrder);
+    if (GetParam() == KQContactListFilter::Ascending) {
+        // The names in lower case as plain texts, the empty ones last, ties in the node's order.
+        std::vector<int> expected(static_cast<size_t>(given.size()));
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&given](int a, int b) {
+            const QString x = given[a].toLower(), y = given[b].toLower();
+            return x.isEmpty() != y.isEmpty() ? y.isEmpty() : QString::compare(x, y, Qt::CaseSensitive) < 0;
+        });
+        QStringList expectedOrder;
+        for (const int at : expected)
+            expectedOrder << records[static_cast<size_t>(at)]->identifier();
+        EXPECT_EQ(recordOrder, expectedOrder);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ContactList, RowOrder, ::testing::Values(0, 1, 2), orderName);
