@@ -63,15 +63,18 @@ QString jobFullNameOf(const CNContact& contact)
 
 } // namespace
 
-quint64 kqSortPrefix(const QString& sortKey)
+KQSortPrefix kqSortPrefix(const QString& sortKey)
 {
     if (sortKey.isEmpty())
-        return std::numeric_limits<quint64>::max();
-    quint64 prefix = 0;
+        return {std::numeric_limits<quint64>::max(), std::numeric_limits<quint64>::max()};
     const qsizetype size = sortKey.size();
-    for (qsizetype i = 0; i < 4; ++i)
-        prefix = (prefix << 16) | (i < size ? sortKey.at(i).unicode() : 0u);
-    return prefix;
+    const auto pack = [&sortKey, size](qsizetype from) {
+        quint64 packed = 0;
+        for (qsizetype i = from; i < from + 4; ++i)
+            packed = (packed << 16) | (i < size ? sortKey.at(i).unicode() : 0u);
+        return packed;
+    };
+    return {pack(0), pack(4)};
 }
 
 QString KQContactListFilter::fullName(const KQContactHelper& contact, bool familyNameFirst)

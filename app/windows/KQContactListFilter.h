@@ -12,6 +12,7 @@
 
 #include <QSet>
 #include <QString>
+#include <compare>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,10 +22,17 @@ using KQContactHelperList = std::vector<KQContactHelperPtr>;
 
 // One row as the list shows it before the node's records are in: made from a contact fetched with
 // the list's keys only, so the first screen can be drawn long before every record is loaded.
-// The first four UTF-16 units of a sort key packed into one number, so that two keys whose
-// numbers differ compare as their numbers do (and as keys, an empty one being greater than any
-// other); a sort compares the texts only when the numbers are equal.
-quint64 kqSortPrefix(const QString& sortKey);
+// The first eight UTF-16 units of a sort key packed into two numbers, so that two keys whose
+// prefixes differ compare as their prefixes do (and as keys, an empty one being greater than any
+// other); a sort compares the texts only when the prefixes are equal. Eight units get past most
+// common first names.
+struct KQSortPrefix
+{
+    quint64 high = 0;
+    quint64 low = 0;
+    friend auto operator<=>(const KQSortPrefix&, const KQSortPrefix&) = default;
+};
+KQSortPrefix kqSortPrefix(const QString& sortKey);
 
 struct KQContactListRow
 {
@@ -32,7 +40,7 @@ struct KQContactListRow
     QString name;     // the display name
     QString subtitle; // the second line
     QString sortKey;  // the display name in lower case
-    quint64 sortPrefix = 0; // kqSortPrefix(sortKey)
+    KQSortPrefix sortPrefix; // kqSortPrefix(sortKey)
     int position = 0; // place in the node's order
 };
 
@@ -65,7 +73,7 @@ public:
         QString folded;  // full name, job line and note, in lower case
         QString exact;   // phone numbers as written and by their digits, e-mail addresses
         QString sortKey; // the display name in lower case
-        quint64 sortPrefix = 0; // kqSortPrefix(sortKey)
+        KQSortPrefix sortPrefix; // kqSortPrefix(sortKey)
         int position = 0;
         bool matches(const QString& text, const QString& lowerText, bool searchNote) const;
     };

@@ -236,7 +236,7 @@ std::string orderName(const ::testing::TestParamInfo<int>& param)
 
 TEST_P(RowOrder, RowsSortToTheirRecordsPlacesTiesAndEmptyNamesIncluded)
 {
-    // Ties, empty names, names alike in their first four letters (which the sorts compare packed
+    // Ties, empty names, names alike in their first letters (which the sorts compare packed
     // into one number), a name of four highest code units, and letters past ASCII.
     const QStringList given = {QStringLiteral("bob"),      QString(),
                                QStringLiteral("Alice"),    QStringLiteral("bob"),
@@ -244,6 +244,8 @@ TEST_P(RowOrder, RowsSortToTheirRecordsPlacesTiesAndEmptyNamesIncluded)
                                QStringLiteral("carol"),    QStringLiteral("alice"),
                                QStringLiteral("Roberta"),  QStringLiteral("Rob"),
                                QStringLiteral("Robert"),   QStringLiteral("Robe"),
+                               QStringLiteral("James Smith"), QStringLiteral("James Smit"),
+                               QStringLiteral("James Johnson"), QStringLiteral("james s"),
                                QStringLiteral("\uFFFF\uFFFF\uFFFF\uFFFF"), QStringLiteral("\u00C9lodie"),
                                QStringLiteral("Zo\u00EB"), QStringLiteral("\U0001F600 Smile")};
     KQContactHelperList records;
