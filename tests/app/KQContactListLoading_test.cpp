@@ -113,15 +113,28 @@ TEST_F(ContactListLoading, ASearchTypedWhileTheNodeLoadsNeverShowsEveryone)
     EXPECT_EQ(shownUnmatched, QStringList());
 }
 
-// A node too large to filter on the main thread: its index is made without search texts, which the
-// first search (or the search field taking the focus) adds; either way every field is searched.
-TEST(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldTakesTheFocus)
+namespace {
+
+// The local account, filled by each test with more contacts than the main thread filters.
+class LargeContactList : public ::testing::Test
 {
+protected:
+    void SetUp() override { ASSERT_TRUE(kqWaitForAccounts()); }
+    // Saves the contacts and has the accounts load them.
+    bool saved(const CNSaveRequest& request) { return cn->executeSaveRequest(request) && kqReloadAccounts(); }
+
     KQAlertScript script;
     KQContactManager* manager = KQContactManager::sharedContactManager();
-    ASSERT_TRUE(kqWaitForAccounts());
     CNContactStore* cn = KQContactStoreHelper::shared()->contactStore();
     const QString local = cn->defaultContainerIdentifier();
+};
+
+} // namespace
+
+// A node too large to filter on the main thread: its index is made without search texts, which the
+// first search (or the search field taking the focus) adds; either way every field is searched.
+TEST_F(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldTakesTheFocus)
+{
     CNSaveRequest request;
     for (int i = 0; i < 3200; ++i) {
         CNMutableContact contact;
@@ -132,8 +145,7 @@ TEST(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldT
         contact.setNote(QStringLiteral("Met at the Harbour %1").arg(i));
         request.addContact(contact, local);
     }
-    ASSERT_TRUE(cn->executeSaveRequest(request));
-    ASSERT_TRUE(kqReloadAccounts());
+    ASSERT_TRUE(saved(request));
     KQMainWindow window(manager);
     window.show();
     KQContactsViewController* contacts = window.contactsViewController();
@@ -166,13 +178,8 @@ TEST(LargeContactList, FindsByNamePhoneEmailAndNoteBeforeAndAfterTheSearchFieldT
 
 // An account large enough to be previewed by two workers, one half each: unsorted, the names come
 // in the account's order, each once, the second half after the first.
-TEST(LargeContactList, APreviewReadInTwoHalvesListsEachNameOnceInTheAccountsOrder)
+TEST_F(LargeContactList, APreviewReadInTwoHalvesListsEachNameOnceInTheAccountsOrder)
 {
-    KQAlertScript script;
-    KQContactManager* manager = KQContactManager::sharedContactManager();
-    ASSERT_TRUE(kqWaitForAccounts());
-    CNContactStore* cn = KQContactStoreHelper::shared()->contactStore();
-    const QString local = cn->defaultContainerIdentifier();
     constexpr int Count = 20011;
     QStringList inOrder;
     CNSaveRequest request;
@@ -183,8 +190,7 @@ TEST(LargeContactList, APreviewReadInTwoHalvesListsEachNameOnceInTheAccountsOrde
         inOrder << contact.givenName();
         request.addContact(contact, local);
     }
-    ASSERT_TRUE(cn->executeSaveRequest(request));
-    ASSERT_TRUE(kqReloadAccounts());
+    ASSERT_TRUE(saved(request));
     KQMainWindow window(manager);
     window.show();
     KQContactsViewController* contacts = window.contactsViewController();
