@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -455,12 +456,14 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
             bool failed = false;
         };
         auto parts = std::make_shared<Parts>();
-        const auto read = [predicate, familyNameFirst, stop, show, parts](int part, CNContactSlice slice) {
+        // Reads one part of the node into rows, room made for the number counted.
+        const auto read = [predicate, familyNameFirst, stop, show, parts](int part, CNContactSlice slice,
+                                                                          qint64 expected) {
             CNContactFetchRequest request(KQContactListFilter::listKeys());
             request.setPredicate(predicate);
             request.setUnifyResults(false);
             std::vector<KQContactListRow> rows;
-            rows.reserve(slice.limit > 0 ? static_cast<size_t>(slice.limit) : 4096);
+            rows.reserve(static_cast<size_t>(std::max<qint64>(expected, 0)));
             int position = static_cast<int>(slice.offset);
             CNError error;
             KQContactStoreHelper::shared()->contactStore()->enumerateTransientContactsWithFetchRequest(
@@ -489,12 +492,12 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
         };
         if (!halves) {
             parts->pending = 1;
-            read(0, {});
+            read(0, {}, count);
             return;
         }
         const qint64 half = count / 2;
-        KQDispatch::globalAsync([read, half] { read(1, {half, -1}); });
-        read(0, {0, half});
+        KQDispatch::globalAsync([read, half, rest = count - half] { read(1, {half, -1}, rest); });
+        read(0, {0, half}, half);
     });
     return true;
 }
