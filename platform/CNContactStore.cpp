@@ -101,20 +101,12 @@ bool CNContactStore::enumerateContactsWithFetchRequest(
 
 bool CNContactStore::enumerateTransientContactsWithFetchRequest(
     const CNContactFetchRequest& request, CNError* error,
-    const std::function<void(const CNContact& contact, bool* stop)>& block, const CNContactSlice& slice) const
+    const std::function<void(const CNContact& contact, bool* stop)>& block) const
 {
     if (refused(*m_backend, error))
         return false;
-    return m_backend->enumerateTransientContacts(request.predicate(), CNKeySetFromKeys(request.keysToFetch()), slice,
-                                                 error, block);
-}
-
-qint64 CNContactStore::countOfContactsMatchingPredicate(const std::optional<CNContactPredicate>& predicate,
-                                                        CNError* error) const
-{
-    if (refused(*m_backend, error))
-        return -1;
-    return m_backend->countContacts(predicate, error);
+    return m_backend->enumerateTransientContacts(request.predicate(), CNKeySetFromKeys(request.keysToFetch()), error,
+                                                 block);
 }
 
 CNContactList CNContactStore::unifiedContactsMatchingPredicate(const CNContactPredicate& predicate,

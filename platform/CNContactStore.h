@@ -70,13 +70,10 @@ public:
         const;
     // As above, for a caller that reads each contact once and keeps none: the contact block sees
     // is valid only during the call (the store may fill the same one for every row), which saves
-    // making a contact per row. Only the contacts of slice are given.
+    // making a contact per row.
     bool enumerateTransientContactsWithFetchRequest(
         const CNContactFetchRequest& request, CNError* error,
-        const std::function<void(const CNContact& contact, bool* stop)>& block, const CNContactSlice& slice = {}) const;
-    // How many contacts the predicate matches (all contacts when there is none); -1 on failure.
-    qint64 countOfContactsMatchingPredicate(const std::optional<CNContactPredicate>& predicate,
-                                            CNError* error = nullptr) const;
+        const std::function<void(const CNContact& contact, bool* stop)>& block) const;
     CNContactList unifiedContactsMatchingPredicate(const CNContactPredicate& predicate, const QStringList& keys,
                                                    CNError* error = nullptr) const;
 

@@ -46,12 +46,13 @@ public:
                                    CNError* error, const ContactBlock& block) = 0;
     // As enumerateContacts, but the contact passed to block is valid only during the call: a backend
     // may fill one contact again for every row, so that a caller reading each row once (into a
-    // row of a list, say) pays for no contact of its own. Only the contacts of slice are given.
+    // row of a list, say) pays for no contact of its own.
     virtual bool enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
-                                            const CNContactSlice& slice, CNError* error,
-                                            const TransientContactBlock& block) = 0;
-    // How many contacts match; -1 when they cannot be read.
-    virtual qint64 countContacts(const std::optional<CNContactPredicate>& predicate, CNError* error) = 0;
+                                            CNError* error, const TransientContactBlock& block)
+    {
+        return enumerateContacts(predicate, keys, error,
+                                 [&block](const CNContactPtr& contact, bool* stop) { block(*contact, stop); });
+    }
     // All operations or none.
     virtual bool executeSaveRequest(const CNSaveRequest& request, CNError* error) = 0;
 

@@ -24,16 +24,6 @@ struct CNContactPredicate
     }
 };
 
-// A run of the contacts a fetch matches, in their order: the first offset are skipped, then at most
-// limit are given (all the rest when limit is negative). Two workers can read two halves at once.
-struct CNContactSlice
-{
-    qint64 offset = 0;
-    qint64 limit = -1;
-
-    bool isWhole() const { return offset <= 0 && limit < 0; }
-};
-
 struct CNGroupPredicate
 {
     enum class Kind { InContainer, SubgroupsOfGroup, WithIdentifiers };

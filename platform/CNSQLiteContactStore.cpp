@@ -97,67 +97,6 @@ CNContainerType containerType(qint64 value)
                                                                              : CNContainerType::Unassigned;
 }
 
-// The contacts a predicate selects, as the joins, condition and order that follow "FROM contacts c"
-// in a query, and the one parameter (?1) to bind. False, with *error set, when the group or account
-// named does not exist or cannot be read.
-struct ContactScope
-{
-    QByteArray clause;
-    QByteArray parameter;     // a JSON list of identifiers, or null
-    std::optional<qint64> id; // the group's or account's row
-};
-
-bool contactScope(CNSQLiteConnection& db, const std::optional<CNContactPredicate>& predicate, ContactScope* scope,
-                  CNError* error)
-{
-    if (!predicate) {
-        scope->clause = " ORDER BY c.id";
-        return true;
-    }
-    const QString target = predicate->identifiers.value(0);
-    switch (predicate->kind) {
-    case CNContactPredicate::Kind::ContactIdentifiers:
-        scope->clause = " WHERE c.identifier IN (SELECT value FROM json_each(?1)) ORDER BY c.id";
-        scope->parameter = jsonList(predicate->identifiers);
-        return true;
-    case CNContactPredicate::Kind::InGroup:
-    case CNContactPredicate::Kind::InContainer:
-        break;
-    }
-    const bool inGroup = predicate->kind == CNContactPredicate::Kind::InGroup;
-    auto find = db.cached(inGroup ? "SELECT id FROM groups WHERE identifier = ?1"
-                                  : "SELECT id FROM containers WHERE identifier = ?1");
-    if (!find) {
-        setError(error, CNError::ReadFailure, db.errorMessage());
-        return false;
-    }
-    find->bind(1, target);
-    const int rc = find->step();
-    if (rc != SQLITE_ROW) {
-        if (rc == SQLITE_DONE)
-            setError(error, CNError::RecordDoesNotExist,
-                     (inGroup ? QStringLiteral("The group %1 does not exist")
-                              : QStringLiteral("The container %1 does not exist"))
-                         .arg(target));
-        else
-            setError(error, CNError::ReadFailure, db.errorMessage());
-        return false;
-    }
-    scope->id = find->int64(0);
-    // Group members come in the group's order; direct members only.
-    scope->clause = inGroup ? " JOIN memberships m ON m.contact_id = c.id WHERE m.group_id = ?1 ORDER BY m.position"
-                            : " WHERE c.container_id = ?1 ORDER BY c.id";
-    return true;
-}
-
-void bindScope(CNSQLiteStatement& query, const ContactScope& scope)
-{
-    if (scope.id)
-        query.bind(1, *scope.id);
-    else if (!scope.parameter.isNull())
-        query.bindUtf8(1, scope.parameter);
-}
-
 } // namespace
 
 // A read connection held by one caller; back to the pool when it goes out of scope.
@@ -175,7 +114,6 @@ public:
 
     explicit operator bool() const { return m_db != nullptr; }
     CNSQLiteConnection* operator->() const { return m_db.get(); }
-    CNSQLiteConnection& operator*() const { return *m_db; }
 
 private:
     CNSQLiteContactStore& m_store;
@@ -538,40 +476,18 @@ QString CNSQLiteContactStore::defaultContainerIdentifier()
 bool CNSQLiteContactStore::enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
                                              CNError* error, const ContactBlock& block)
 {
-    return fetchContacts(predicate, keys, {}, error, &block, nullptr);
+    return fetchContacts(predicate, keys, error, &block, nullptr);
 }
 
 bool CNSQLiteContactStore::enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate,
-                                                      const CNKeySet& keys, const CNContactSlice& slice,
-                                                      CNError* error, const TransientContactBlock& block)
+                                                      const CNKeySet& keys, CNError* error,
+                                                      const TransientContactBlock& block)
 {
-    return fetchContacts(predicate, keys, slice, error, nullptr, &block);
-}
-
-qint64 CNSQLiteContactStore::countContacts(const std::optional<CNContactPredicate>& predicate, CNError* error)
-{
-    Reader db(*this, error);
-    if (!db)
-        return -1;
-    ContactScope scope;
-    if (!contactScope(*db, predicate, &scope, error))
-        return -1;
-    const QByteArray sql = "SELECT count(*) FROM contacts c" + scope.clause;
-    auto query = db->cached(view(sql));
-    if (!query) {
-        setError(error, CNError::ReadFailure, db->errorMessage());
-        return -1;
-    }
-    bindScope(*query, scope);
-    if (query->step() != SQLITE_ROW) {
-        setError(error, CNError::ReadFailure, db->errorMessage());
-        return -1;
-    }
-    return query->int64(0);
+    return fetchContacts(predicate, keys, error, nullptr, &block);
 }
 
 bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
-                                         const CNContactSlice& slice, CNError* error, const ContactBlock* block,
+                                         CNError* error, const ContactBlock* block,
                                          const TransientContactBlock* transientBlock)
 {
     Reader db(*this, error);
@@ -609,24 +525,56 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
     if (joinImages)
         sql += " LEFT JOIN images i ON i.contact_id = c.id";
 
-    ContactScope scope;
-    if (!contactScope(*db, predicate, &scope, error))
-        return false;
-    sql += scope.clause;
-    // A slice is read with its bounds as parameters, so that every slice shares one statement.
-    if (!slice.isWhole())
-        sql += " LIMIT ?8 OFFSET ?9";
+    QByteArray parameter;
+    std::optional<qint64> scope;
+    if (predicate) {
+        const QString target = predicate->identifiers.value(0);
+        switch (predicate->kind) {
+        case CNContactPredicate::Kind::ContactIdentifiers:
+            sql += " WHERE c.identifier IN (SELECT value FROM json_each(?1)) ORDER BY c.id";
+            parameter = jsonList(predicate->identifiers);
+            break;
+        case CNContactPredicate::Kind::InGroup:
+        case CNContactPredicate::Kind::InContainer: {
+            const bool inGroup = predicate->kind == CNContactPredicate::Kind::InGroup;
+            auto find = db->cached(inGroup ? "SELECT id FROM groups WHERE identifier = ?1"
+                                           : "SELECT id FROM containers WHERE identifier = ?1");
+            if (!find) {
+                setError(error, CNError::ReadFailure, db->errorMessage());
+                return false;
+            }
+            find->bind(1, target);
+            const int rc = find->step();
+            if (rc != SQLITE_ROW) {
+                if (rc == SQLITE_DONE)
+                    setError(error, CNError::RecordDoesNotExist,
+                             (inGroup ? QStringLiteral("The group %1 does not exist")
+                                      : QStringLiteral("The container %1 does not exist"))
+                                 .arg(target));
+                else
+                    setError(error, CNError::ReadFailure, db->errorMessage());
+                return false;
+            }
+            scope = find->int64(0);
+            // Group members come in the group's order; direct members only.
+            sql += inGroup ? " JOIN memberships m ON m.contact_id = c.id WHERE m.group_id = ?1 ORDER BY m.position"
+                           : " WHERE c.container_id = ?1 ORDER BY c.id";
+            break;
+        }
+        }
+    } else {
+        sql += " ORDER BY c.id";
+    }
 
     auto query = db->cached(view(sql));
     if (!query) {
         setError(error, CNError::ReadFailure, db->errorMessage());
         return false;
     }
-    bindScope(*query, scope);
-    if (!slice.isWhole()) {
-        query->bind(8, slice.limit < 0 ? qint64(-1) : slice.limit);
-        query->bind(9, std::max<qint64>(0, slice.offset));
-    }
+    if (scope)
+        query->bind(1, *scope);
+    else if (!parameter.isNull())
+        query->bindUtf8(1, parameter);
 
     std::vector<QString CNContactData::*> sharedFields;
     for (const CNSQLiteContactColumn* column : columns)

@@ -33,9 +33,7 @@ public:
     bool enumerateContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,
                            const ContactBlock& block) override;
     bool enumerateTransientContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
-                                    const CNContactSlice& slice, CNError* error,
-                                    const TransientContactBlock& block) override;
-    qint64 countContacts(const std::optional<CNContactPredicate>& predicate, CNError* error) override;
+                                    CNError* error, const TransientContactBlock& block) override;
     bool executeSaveRequest(const CNSaveRequest& request, CNError* error) override;
 
     bool addContainer(const CNContainer& container, CNError* error) override;
@@ -54,9 +52,8 @@ private:
     void checkAfterUncleanShutdown();
     // Both enumerations: a new contact per row for block, or one contact filled again per row
     // for transientBlock (exactly one of them is set).
-    bool fetchContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys,
-                       const CNContactSlice& slice, CNError* error, const ContactBlock* block,
-                       const TransientContactBlock* transientBlock);
+    bool fetchContacts(const std::optional<CNContactPredicate>& predicate, const CNKeySet& keys, CNError* error,
+                       const ContactBlock* block, const TransientContactBlock* transientBlock);
     std::unique_ptr<CNSQLiteConnection> takeReader(CNError* error);
     void returnReader(std::unique_ptr<CNSQLiteConnection> connection);
 

@@ -23,12 +23,9 @@
 #include <QListView>
 #include <QMenu>
 #include <QSplitter>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -38,8 +35,6 @@ constexpr size_t kSyncFilterLimit = 3000;
 // once, then slices of a few milliseconds each.
 constexpr size_t kFirstPreviewSlice = 100;
 constexpr size_t kPreviewSlice = 5000;
-// From this many contacts, the preview reads the node in two halves at once.
-constexpr qint64 kSplitPreviewFrom = 20000;
 
 } // namespace
 
@@ -411,15 +406,30 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
     const bool familyNameFirst = KQPreferences::sharePreferences()->showFirstNameFollowingLastName();
     // The worker holds no reference to the node: it must never be the one to destroy it.
     const std::weak_ptr<KQGroupTreeNode> weakNode = node;
-    const auto stop = [latest = m_previewLatest, token] { return latest->load() != token; };
-    // Called once, by the worker that reads the last part, with every part's rows in node order.
-    auto show = [self, weakNode, load, handler, token, stop, sortType = m_sortType](std::vector<KQContactListRow> rows,
-                                                                                    bool failed) {
+    KQDispatch::globalAsync([self, weakNode, load, handler, token, latest = m_previewLatest, predicate = *predicate,
+                             familyNameFirst, sortType = m_sortType] {
+        const auto stop = [&latest, token] { return latest->load() != token; };
+        CNContactFetchRequest request(KQContactListFilter::listKeys());
+        request.setPredicate(predicate);
+        request.setUnifyResults(false);
+        std::vector<KQContactListRow> rows;
+        int position = 0;
+        CNError error;
+        rows.reserve(4096);
+        KQContactStoreHelper::shared()->contactStore()->enumerateTransientContactsWithFetchRequest(
+            request, &error, [&](const CNContact& contact, bool* halt) {
+                if (position % 1024 == 0 && stop()) {
+                    *halt = true;
+                    return;
+                }
+                if (!contact.identifier().isEmpty())
+                    rows.push_back(KQContactListFilter::listRow(contact, position++, familyNameFirst));
+            });
         // A failed fetch shows nothing early: the records' own load reports the failure.
-        const bool shown = !failed && !stop();
+        const bool show = !error.isError() && !stop();
         // The first screenful is sorted ahead of the rest and shown while the rest is sorted.
         const KQContactListRowOrder order{sortType};
-        const size_t first = shown ? std::min(rows.size(), kFirstPreviewSlice) : 0;
+        const size_t first = show ? std::min(rows.size(), kFirstPreviewSlice) : 0;
         std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end(), order);
         auto screen = std::make_shared<std::vector<KQContactListRow>>(
             std::make_move_iterator(rows.begin()),
@@ -431,7 +441,7 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
             self->showPreviewRows(screen, 0, token);
             self->loadRecords(loading, load, handler);
         });
-        if (!shown || first == rows.size() || stop())
+        if (!show || first == rows.size() || stop())
             return;
         rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(first));
         std::sort(rows.begin(), rows.end(), order);
@@ -440,64 +450,6 @@ bool KQContactsViewController::startPreview(const KQGroupTreeNodePtr& node, quin
             if (self)
                 self->showPreviewRows(rest, 0, token);
         });
-    };
-    KQDispatch::globalAsync([predicate = *predicate, familyNameFirst, stop, show = std::move(show)] {
-        CNContactStore* store = KQContactStoreHelper::shared()->contactStore();
-        // A large node is read in two halves at once, one on each of two workers; the store may
-        // change between the count and the reads, which at worst leaves the preview a row out or
-        // twice: the records replace it moments later.
-        const qint64 count = store->countOfContactsMatchingPredicate(predicate);
-        const bool halves = count >= kSplitPreviewFrom && QThread::idealThreadCount() > 1;
-        struct Parts
-        {
-            std::mutex mutex;
-            std::vector<KQContactListRow> rows[2];
-            int pending = 2;
-            bool failed = false;
-        };
-        auto parts = std::make_shared<Parts>();
-        // Reads one part of the node into rows, room made for the number counted.
-        const auto read = [predicate, familyNameFirst, stop, show, parts](int part, CNContactSlice slice,
-                                                                          qint64 expected) {
-            CNContactFetchRequest request(KQContactListFilter::listKeys());
-            request.setPredicate(predicate);
-            request.setUnifyResults(false);
-            std::vector<KQContactListRow> rows;
-            rows.reserve(static_cast<size_t>(std::max<qint64>(expected, 0)));
-            int position = static_cast<int>(slice.offset);
-            CNError error;
-            KQContactStoreHelper::shared()->contactStore()->enumerateTransientContactsWithFetchRequest(
-                request, &error,
-                [&](const CNContact& contact, bool* halt) {
-                    if (position % 1024 == 0 && stop()) {
-                        *halt = true;
-                        return;
-                    }
-                    if (!contact.identifier().isEmpty())
-                        rows.push_back(KQContactListFilter::listRow(contact, position++, familyNameFirst));
-                },
-                slice);
-            std::unique_lock lock(parts->mutex);
-            parts->rows[part] = std::move(rows);
-            parts->failed = parts->failed || error.isError();
-            if (--parts->pending > 0)
-                return;
-            std::vector<KQContactListRow> all = std::move(parts->rows[0]);
-            all.insert(all.end(), std::make_move_iterator(parts->rows[1].begin()),
-                       std::make_move_iterator(parts->rows[1].end()));
-            parts->rows[1] = {};
-            const bool failed = parts->failed;
-            lock.unlock();
-            show(std::move(all), failed);
-        };
-        if (!halves) {
-            parts->pending = 1;
-            read(0, {}, count);
-            return;
-        }
-        const qint64 half = count / 2;
-        KQDispatch::globalAsync([read, half, rest = count - half] { read(1, {half, -1}, rest); });
-        read(0, {0, half}, half);
     });
     return true;
 }
