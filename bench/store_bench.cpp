@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <malloc.h>
 #include <random>
 #include <sqlite3.h>
-#include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -339,8 +339,8 @@ int main(int argc, char** argv)
         };
         printTiming("fetch mainKeys:", medianTiming(fetches), static_cast<qint64>(fetched), "contacts");
         printTiming("floor mainKeys:", medianTiming(floors), static_cast<qint64>(fetched), "rows");
-        std::printf("fetch / floor:      %.2f (CPU, median of %d interleaved pairs; range %.2f-%.2f)\n",
-                    median(ratios), Pairs, *std::min_element(ratios.begin(), ratios.end()),
+        std::printf("fetch / floor:      %.2f (CPU, median of %d interleaved pairs; range %.2f-%.2f)\n", median(ratios),
+                    Pairs, *std::min_element(ratios.begin(), ratios.end()),
                     *std::max_element(ratios.begin(), ratios.end()));
         printTiming("fetch allKeys:", timedFetch(store, keys.allKeys, kept), static_cast<qint64>(kept.size()),
                     "contacts");

@@ -20,8 +20,6 @@
 
 using KQContactHelperList = std::vector<KQContactHelperPtr>;
 
-// One row as the list shows it before the node's records are in: made from a contact fetched with
-// the list's keys only, so the first screen can be drawn long before every record is loaded.
 // The first eight UTF-16 units of a sort key packed into two numbers, so that two keys whose
 // prefixes differ compare as their prefixes do (and as keys, an empty one being greater than any
 // other); a sort compares the texts only when the prefixes are equal. Eight units get past most
@@ -34,14 +32,16 @@ struct KQSortPrefix
 };
 KQSortPrefix kqSortPrefix(const QString& sortKey);
 
+// One row as the list shows it before the node's records are in: made from a contact fetched with
+// the list's keys only, so the first screen can be drawn long before every record is loaded.
 struct KQContactListRow
 {
     QString identifier;
-    QString name;     // the display name
-    QString subtitle; // the second line
-    QString sortKey;  // the display name in lower case
+    QString name;            // the display name
+    QString subtitle;        // the second line
+    QString sortKey;         // the display name in lower case
     KQSortPrefix sortPrefix; // kqSortPrefix(sortKey)
-    int position = 0; // place in the node's order
+    int position = 0;        // place in the node's order
 };
 
 // The list's order over rows, as a total order (ties go by node order), so that the first rows can
@@ -70,9 +70,9 @@ public:
     struct Entry
     {
         KQContactHelperPtr contact;
-        QString folded;  // full name, job line and note, in lower case
-        QString exact;   // phone numbers as written and by their digits, e-mail addresses
-        QString sortKey; // the display name in lower case
+        QString folded;          // full name, job line and note, in lower case
+        QString exact;           // phone numbers as written and by their digits, e-mail addresses
+        QString sortKey;         // the display name in lower case
         KQSortPrefix sortPrefix; // kqSortPrefix(sortKey)
         int position = 0;
         bool matches(const QString& text, const QString& lowerText, bool searchNote) const;
