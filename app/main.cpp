@@ -3,6 +3,7 @@
 #include "app/KQCommandLine.h"
 #include "app/KQSingleInstance.h"
 #include "app/windows/KQAppIcon.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "platform/KQDispatch.h"
 #include "store/KQContactStoreHelper.h"
 
@@ -13,7 +14,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <csignal>
-#include <malloc.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -89,10 +89,7 @@ int main(int argc, char** argv)
         break;
     }
 
-    // Records are made on pool threads and read on the main thread: with an allocator arena per
-    // thread, a large account's memory is spread over many arenas, each grown page by page. Two
-    // arenas use a tenth less CPU and a little less memory at start-up (bench/startup_bench.py).
-    mallopt(M_ARENA_MAX, 2);
+    KQConfigureAllocator();
     catchTerminationSignals();
     // Names first: the log folder and the banner are derived from them.
     QApplication::setApplicationName(QStringLiteral("Peoplekeeper"));

@@ -3,6 +3,7 @@
 //
 //   account_load_bench [count]      (default 100000)
 
+#include "platform/KQAllocatorPolicy.h"
 #include "store/KQContactManager.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,8 @@ CNMutableContact makeContact(int i)
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());

@@ -10,6 +10,7 @@
 // that the restore adds them back besides updating the others.
 
 #include "platform/CNContactVCardSerialization.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "store/KQContactManager.h"
 #include "store/KQGroupHelper.h"
 #include "store/KQStorage.h"
@@ -100,6 +101,8 @@ private:
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());

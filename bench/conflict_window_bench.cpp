@@ -8,6 +8,7 @@
 #include "app/windows/KQConflictWndCtrl.h"
 #include "platform/CNContactStore.h"
 #include "platform/CNLabels.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "problems/KQConflictScanTask.h"
 #include "store/KQContactManager.h"
 #include "store/KQContactStoreHelper.h"
@@ -144,6 +145,8 @@ void report(const char* job, int items, const GapMeter& meter, bool finished)
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());

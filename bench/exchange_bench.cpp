@@ -12,6 +12,7 @@
 #include "exchange/KQContactCSVSerialization.h"
 #include "exchange/KQImportExportMgr.h"
 #include "exchange/KQImportPlacement.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "store/KQContactManager.h"
 
 #include <QCoreApplication>
@@ -121,6 +122,8 @@ KQContactHelperList importWith(KQImportExportMgr& manager, const QString& path)
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());

@@ -7,6 +7,7 @@
 #include "app/windows/KQContactListModel.h"
 #include "app/windows/KQContactsViewController.h"
 #include "app/windows/KQMainWindow.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "store/KQContactManager.h"
 
 #include <QApplication>
@@ -168,6 +169,8 @@ private:
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());

@@ -8,6 +8,7 @@
 #include "exchange/KQContactSerialization.h"
 #include "platform/CNLabels.h"
 #include "platform/CNMutableContact.h"
+#include "platform/KQAllocatorPolicy.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -98,6 +99,8 @@ KQContactHelperPtr contact(int i)
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     // A private home: the contacts' tags are looked up through the contact manager, which must
     // not open the user's own store.
     QTemporaryDir home;

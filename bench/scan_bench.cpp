@@ -11,6 +11,7 @@
 // 10,000 time, and the multi-contact phases at least 100 times faster than the plain scan at 10,000.
 #include "../tests/core/KQConflictTestBooks.h"
 #include "platform/CNContactVCardSerialization.h"
+#include "platform/KQAllocatorPolicy.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -76,6 +77,8 @@ double fastSeconds(const KQContactHelperList& contacts, const KQConflictScanKind
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool fastOnly = arguments.removeAll(QStringLiteral("--fast-only")) > 0;

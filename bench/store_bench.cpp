@@ -6,6 +6,7 @@
 // Usage: store_bench [contact count, default 100000]
 #include "platform/CNContactStore.h"
 #include "platform/CNSQLiteContactColumns.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "store/KQContactStoreHelper.h"
 
 #include <QBuffer>
@@ -278,6 +279,8 @@ void printTiming(const char* what, const Timing& t, qint64 count, const char* un
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
     constexpr int BatchSize = 1000;

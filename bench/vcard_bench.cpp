@@ -7,6 +7,7 @@
 // CPU time is this process's own (the machine is shared; wall-clock time moves with other work).
 // Peak memory is the largest resident size, in MB (10^6 bytes) and MiB (2^20 bytes).
 #include "platform/CNContactVCardSerialization.h"
+#include "platform/KQAllocatorPolicy.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -103,6 +104,8 @@ QByteArray generate()
 
 int main(int argc, char** argv)
 {
+    // The heap behaves as in the program.
+    KQConfigureAllocator();
     printPeak("at start");
     QByteArray file;
     if (argc > 1) {

@@ -2,6 +2,7 @@
 
 #include "cli/KQCliCommands.h"
 #include "cli/KQCliContext.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "platform/KQDispatch.h"
 #include "store/KQContactStoreHelper.h"
 
@@ -9,7 +10,6 @@
 #include <QGuiApplication>
 #include <QThread>
 #include <cstring>
-#include <malloc.h>
 #include <exception>
 #include <memory>
 
@@ -37,10 +37,7 @@ bool wantsPrintedPages(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Records are made on pool threads and read on the main thread: with an allocator arena per
-    // thread, a large account's memory is spread over many arenas, each grown page by page. Two
-    // arenas use a tenth less CPU and a little less memory at start-up (bench/startup_bench.py).
-    mallopt(M_ARENA_MAX, 2);
+    KQConfigureAllocator();
     // The same names as the application, so both use the same store, private files and settings.
     QCoreApplication::setApplicationName(QStringLiteral("Peoplekeeper"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KQ_VERSION));

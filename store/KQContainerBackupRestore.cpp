@@ -3,6 +3,7 @@
 // Nothing in the store changes unless the whole file reads and every contact archive of its
 // index decodes: a restore never deletes a contact it cannot put back.
 
+#include "platform/KQAllocatorPolicy.h"
 #include "platform/KQLog.h"
 #include "store/KQContactBackupInfo.h"
 #include "store/KQContactStoreHelper.h"
@@ -255,6 +256,8 @@ bool KQContainerHelper::restoreContainerFromBackupInternal(const KQContainerBack
     }
     KQRestoreOptions options{confirm, safetyFolder};
     const bool done = restoreVersion1FromFileHandle(file, handler, &options);
+    // The comparison and the save made and dropped far more than the account keeps.
+    KQReleaseFreedMemory();
     if (done)
         postProcessMessage(KQBackupMessage::Finished, 0, handler);
     else

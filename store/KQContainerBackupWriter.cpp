@@ -1,5 +1,6 @@
 // Backup of an account into a backup file (see store/KQContainerBackup.h for the layout).
 
+#include "platform/KQAllocatorPolicy.h"
 #include "platform/KQBinaryKeyedArchiver.h"
 #include "platform/KQLog.h"
 #include "store/KQContactBackupInfo.h"
@@ -14,20 +15,8 @@
 #include <deque>
 #include <future>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
-
-// Gives the memory freed by the work done so far back to the system. The archiving threads' heaps
-// keep what they freed, and a backup must not leave the program larger than it found it.
-void releaseFreedMemory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
 
 // Contacts archived between two progress reports.
 constexpr size_t kBatch = 512;
@@ -278,7 +267,9 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
             return failed();
     }
 
-    releaseFreedMemory();
+    // A backup must not leave the program larger than it found it: what was freed before it starts
+    // goes back to the system first, and what the archiving threads freed goes back at the end.
+    KQReleaseFreedMemory();
 
     // The account's records in list order. Two workers fetch and archive a batch each while this
     // thread writes the batch before them, in order, so the file is the same whatever finishes first.
@@ -324,7 +315,7 @@ KQContainerBackupPtr KQContainerHelper::backupToPathInternal(const QString& fold
                                   static_cast<double>(index.size()) / static_cast<double>(count), handler);
     }
 
-    releaseFreedMemory();
+    KQReleaseFreedMemory();
 
     if (stop) {
         file.close();
