@@ -351,7 +351,7 @@ KQContactHelperPtr KQContactCSVSerialization::contactFromRecord(const QStringLis
         if (key == KQPropertyKeyUnknownColumn || value.isEmpty())
             continue;
         if (key == CNContactUrlAddressesKey) {
-            data.urlAddresses.emplace_back(label, value);
+            data.editRare().urlAddresses.emplace_back(label, value);
         } else if (key == CNContactEmailAddressesKey) {
             data.emailAddresses.emplace_back(label, value);
         } else if (key == CNContactPhoneNumbersKey) {
@@ -367,10 +367,10 @@ KQContactHelperPtr KQContactCSVSerialization::contactFromRecord(const QStringLis
                 closeAddress(label);
             }
         } else if (key == CNContactSocialProfilesKey) {
-            data.socialProfiles.emplace_back(label, CNSocialProfile(QString(), value, QString(), QString()));
+            data.editRare().socialProfiles.emplace_back(label, CNSocialProfile(QString(), value, QString(), QString()));
         } else if (key == CNContactDatesKey) {
             if (const auto date = dateComponentFromString(value))
-                data.dates.emplace_back(label, *date);
+                data.editRare().dates.emplace_back(label, *date);
             else
                 KQLog(QStringLiteral("Can not get date from string %1").arg(value));
         } else if (key == CNContactBirthdayKey) {
@@ -383,25 +383,25 @@ KQContactHelperPtr KQContactCSVSerialization::contactFromRecord(const QStringLis
         } else if (key == CNContactInstantMessageAddressesKey) {
             QString imLabel = label;
             imLabel.remove(QStringLiteral("Instant message "));
-            data.instantMessageAddresses.emplace_back(imLabel, instantMessageAddressWithValueString(value));
+            data.editRare().instantMessageAddresses.emplace_back(imLabel, instantMessageAddressWithValueString(value));
         } else if (key == CNContactRelationsKey) {
             QString relationLabel = label;
             relationLabel.remove(QStringLiteral(" Related name"));
-            data.contactRelations.emplace_back(relationLabel, CNContactRelation(value));
+            data.editRare().contactRelations.emplace_back(relationLabel, CNContactRelation(value));
         } else {
             KQExportKeys::setTextValue(*contact, key, value);
         }
     }
     if (open)
         closeAddress(CNLabelOther);
-    contact->setUrlAddresses(data.urlAddresses);
+    contact->setUrlAddresses(data.rare().urlAddresses);
     contact->setEmailAddresses(data.emailAddresses);
     contact->setPhoneNumbers(data.phoneNumbers);
     contact->setPostalAddresses(addresses);
-    contact->setSocialProfiles(data.socialProfiles);
-    contact->setDates(data.dates);
-    contact->setInstantMessageAddresses(data.instantMessageAddresses);
-    contact->setContactRelations(data.contactRelations);
+    contact->setSocialProfiles(data.rare().socialProfiles);
+    contact->setDates(data.rare().dates);
+    contact->setInstantMessageAddresses(data.rare().instantMessageAddresses);
+    contact->setContactRelations(data.rare().contactRelations);
     KQContactHelperPtr record = KQContactHelper::create(contact, true);
     for (const QString& word : std::as_const(tagWords))
         record->addTagsWithName(word);

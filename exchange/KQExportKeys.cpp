@@ -93,20 +93,20 @@ std::vector<KQExportEntry> labeledEntries(const CNContact& contact, const QStrin
         append(out, d.emailAddresses, same);
         break;
     case CNKeyId::UrlAddresses:
-        append(out, d.urlAddresses, same);
+        append(out, d.rare().urlAddresses, same);
         break;
     case CNKeyId::SocialProfiles:
-        append(out, d.socialProfiles, socialText);
+        append(out, d.rare().socialProfiles, socialText);
         break;
     case CNKeyId::Dates:
-        append(out, d.dates,
+        append(out, d.rare().dates,
                [](const CNDateComponents& date) { return KQContactHelper::stringFromDateComponents(date); });
         break;
     case CNKeyId::Relations:
-        append(out, d.contactRelations, [](const CNContactRelation& relation) { return relation.name; });
+        append(out, d.rare().contactRelations, [](const CNContactRelation& relation) { return relation.name; });
         break;
     case CNKeyId::InstantMessageAddresses:
-        append(out, d.instantMessageAddresses, instantMessageText);
+        append(out, d.rare().instantMessageAddresses, instantMessageText);
         break;
     case CNKeyId::PostalAddresses:
         out.reserve(d.postalAddresses.size());
@@ -130,19 +130,19 @@ QString textValue(const CNContact& contact, const QString& key)
     case CNKeyId::Identifier:
         return d.identifier;
     case CNKeyId::NamePrefix:
-        return d.namePrefix;
+        return d.rare().namePrefix;
     case CNKeyId::GivenName:
         return d.givenName;
     case CNKeyId::MiddleName:
-        return d.middleName;
+        return d.rare().middleName;
     case CNKeyId::FamilyName:
         return d.familyName;
     case CNKeyId::PreviousFamilyName:
-        return d.previousFamilyName;
+        return d.rare().previousFamilyName;
     case CNKeyId::NameSuffix:
-        return d.nameSuffix;
+        return d.rare().nameSuffix;
     case CNKeyId::Nickname:
-        return d.nickname;
+        return d.rare().nickname;
     case CNKeyId::OrganizationName:
         return d.organizationName;
     case CNKeyId::DepartmentName:
@@ -150,19 +150,19 @@ QString textValue(const CNContact& contact, const QString& key)
     case CNKeyId::JobTitle:
         return d.jobTitle;
     case CNKeyId::PhoneticGivenName:
-        return d.phoneticGivenName;
+        return d.rare().phoneticGivenName;
     case CNKeyId::PhoneticMiddleName:
-        return d.phoneticMiddleName;
+        return d.rare().phoneticMiddleName;
     case CNKeyId::PhoneticFamilyName:
-        return d.phoneticFamilyName;
+        return d.rare().phoneticFamilyName;
     case CNKeyId::PhoneticOrganizationName:
-        return d.phoneticOrganizationName;
+        return d.rare().phoneticOrganizationName;
     case CNKeyId::Note:
         return d.note;
     case CNKeyId::Birthday:
-        return d.birthday ? dateText(*d.birthday) : QString();
+        return d.rare().birthday ? dateText(*d.rare().birthday) : QString();
     case CNKeyId::NonGregorianBirthday:
-        return d.nonGregorianBirthday ? dateText(*d.nonGregorianBirthday) : QString();
+        return d.rare().nonGregorianBirthday ? dateText(*d.rare().nonGregorianBirthday) : QString();
     case CNKeyId::Type:
         return QString::number(static_cast<int>(d.contactType));
     default:

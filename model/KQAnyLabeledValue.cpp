@@ -50,17 +50,17 @@ std::vector<KQAnyLabeledValue> KQLabeledValuesOfContact(const CNContact& contact
     case CNKeyId::EmailAddresses:
         return wrap(d.emailAddresses);
     case CNKeyId::UrlAddresses:
-        return wrap(d.urlAddresses);
+        return wrap(d.rare().urlAddresses);
     case CNKeyId::PostalAddresses:
         return wrap(d.postalAddresses);
     case CNKeyId::Dates:
-        return wrap(d.dates);
+        return wrap(d.rare().dates);
     case CNKeyId::Relations:
-        return wrap(d.contactRelations);
+        return wrap(d.rare().contactRelations);
     case CNKeyId::SocialProfiles:
-        return wrap(d.socialProfiles);
+        return wrap(d.rare().socialProfiles);
     case CNKeyId::InstantMessageAddresses:
-        return wrap(d.instantMessageAddresses);
+        return wrap(d.rare().instantMessageAddresses);
     default:
         return {};
     }

@@ -262,7 +262,7 @@ template <typename Getter> std::optional<QString> KQContactHelper::readText(CNKe
 
 std::optional<QString> KQContactHelper::namePrefix() const
 {
-    return readText(CNKeyId::NamePrefix, [](const CNContactData& d) { return d.namePrefix; });
+    return readText(CNKeyId::NamePrefix, [](const CNContactData& d) { return d.rare().namePrefix; });
 }
 std::optional<QString> KQContactHelper::givenName() const
 {
@@ -270,7 +270,7 @@ std::optional<QString> KQContactHelper::givenName() const
 }
 std::optional<QString> KQContactHelper::middleName() const
 {
-    return readText(CNKeyId::MiddleName, [](const CNContactData& d) { return d.middleName; });
+    return readText(CNKeyId::MiddleName, [](const CNContactData& d) { return d.rare().middleName; });
 }
 std::optional<QString> KQContactHelper::familyName() const
 {
@@ -278,11 +278,11 @@ std::optional<QString> KQContactHelper::familyName() const
 }
 std::optional<QString> KQContactHelper::nameSuffix() const
 {
-    return readText(CNKeyId::NameSuffix, [](const CNContactData& d) { return d.nameSuffix; });
+    return readText(CNKeyId::NameSuffix, [](const CNContactData& d) { return d.rare().nameSuffix; });
 }
 std::optional<QString> KQContactHelper::nickName() const
 {
-    return readText(CNKeyId::Nickname, [](const CNContactData& d) { return d.nickname; });
+    return readText(CNKeyId::Nickname, [](const CNContactData& d) { return d.rare().nickname; });
 }
 std::optional<QString> KQContactHelper::jobTitle() const
 {
@@ -298,20 +298,20 @@ std::optional<QString> KQContactHelper::organizationName() const
 }
 std::optional<QString> KQContactHelper::phoneticGivenName() const
 {
-    return readText(CNKeyId::PhoneticGivenName, [](const CNContactData& d) { return d.phoneticGivenName; });
+    return readText(CNKeyId::PhoneticGivenName, [](const CNContactData& d) { return d.rare().phoneticGivenName; });
 }
 std::optional<QString> KQContactHelper::phoneticMiddleName() const
 {
-    return readText(CNKeyId::PhoneticMiddleName, [](const CNContactData& d) { return d.phoneticMiddleName; });
+    return readText(CNKeyId::PhoneticMiddleName, [](const CNContactData& d) { return d.rare().phoneticMiddleName; });
 }
 std::optional<QString> KQContactHelper::phoneticFamilyName() const
 {
-    return readText(CNKeyId::PhoneticFamilyName, [](const CNContactData& d) { return d.phoneticFamilyName; });
+    return readText(CNKeyId::PhoneticFamilyName, [](const CNContactData& d) { return d.rare().phoneticFamilyName; });
 }
 std::optional<QString> KQContactHelper::phoneticOrgName() const
 {
     return readText(CNKeyId::PhoneticOrganizationName,
-                    [](const CNContactData& d) { return d.phoneticOrganizationName; });
+                    [](const CNContactData& d) { return d.rare().phoneticOrganizationName; });
 }
 std::optional<QString> KQContactHelper::note() const
 {
@@ -323,7 +323,7 @@ std::optional<CNDateComponents> KQContactHelper::birthday() const
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(CNKeyId::Birthday))
         return std::nullopt;
-    return contact->data().birthday;
+    return contact->data().rare().birthday;
 }
 
 std::optional<CNDateComponents> KQContactHelper::ngBirthday() const
@@ -331,7 +331,7 @@ std::optional<CNDateComponents> KQContactHelper::ngBirthday() const
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(CNKeyId::NonGregorianBirthday))
         return std::nullopt;
-    return contact->data().nonGregorianBirthday;
+    return contact->data().rare().nonGregorianBirthday;
 }
 
 bool KQContactHelper::companyContact() const

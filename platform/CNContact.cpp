@@ -296,6 +296,22 @@ bool operator==(const CNCompactText& a, const CNCompactText& b)
     return std::memcmp(a.m_block->bytes(), b.m_block->bytes(), static_cast<size_t>(a.m_block->size)) == 0;
 }
 
+CNContactRareFields& CNContactRareBlock::edit()
+{
+    if (!m_block)
+        m_block = new Shared;
+    else
+        m_block.detach();
+    return m_block->fields;
+}
+
+const CNContactRareFields& CNContactRareBlock::empty()
+{
+    // Never destroyed: workers may still read contacts while the program exits.
+    static const CNContactRareFields* const fields = new CNContactRareFields;
+    return *fields;
+}
+
 CNKeySet CNKeySetFromKeys(const QStringList& keys)
 {
     CNKeySet set;
@@ -353,36 +369,42 @@ bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) c
     {                                                                                                                  \
         return isKeyAvailable(CNKeyId::key) ? d.name : kNotFetched<std::remove_cvref_t<type>>;                         \
     }
+#define KQ_CHECKED_RARE_GETTER(type, name, key)                                                                        \
+    type CNContact::name() const                                                                                       \
+    {                                                                                                                  \
+        return isKeyAvailable(CNKeyId::key) ? d.rare().name : kNotFetched<std::remove_cvref_t<type>>;                  \
+    }
 
 KQ_CHECKED_GETTER(CNContactType, contactType, Type)
-KQ_CHECKED_GETTER(const QString&, namePrefix, NamePrefix)
+KQ_CHECKED_RARE_GETTER(const QString&, namePrefix, NamePrefix)
 KQ_CHECKED_GETTER(const QString&, givenName, GivenName)
-KQ_CHECKED_GETTER(const QString&, middleName, MiddleName)
+KQ_CHECKED_RARE_GETTER(const QString&, middleName, MiddleName)
 KQ_CHECKED_GETTER(const QString&, familyName, FamilyName)
-KQ_CHECKED_GETTER(const QString&, previousFamilyName, PreviousFamilyName)
-KQ_CHECKED_GETTER(const QString&, nameSuffix, NameSuffix)
-KQ_CHECKED_GETTER(const QString&, nickname, Nickname)
+KQ_CHECKED_RARE_GETTER(const QString&, previousFamilyName, PreviousFamilyName)
+KQ_CHECKED_RARE_GETTER(const QString&, nameSuffix, NameSuffix)
+KQ_CHECKED_RARE_GETTER(const QString&, nickname, Nickname)
 KQ_CHECKED_GETTER(const QString&, organizationName, OrganizationName)
 KQ_CHECKED_GETTER(const QString&, departmentName, DepartmentName)
 KQ_CHECKED_GETTER(const QString&, jobTitle, JobTitle)
-KQ_CHECKED_GETTER(const QString&, phoneticGivenName, PhoneticGivenName)
-KQ_CHECKED_GETTER(const QString&, phoneticMiddleName, PhoneticMiddleName)
-KQ_CHECKED_GETTER(const QString&, phoneticFamilyName, PhoneticFamilyName)
-KQ_CHECKED_GETTER(const QString&, phoneticOrganizationName, PhoneticOrganizationName)
-KQ_CHECKED_GETTER(const std::optional<CNDateComponents>&, birthday, Birthday)
-KQ_CHECKED_GETTER(const std::optional<CNDateComponents>&, nonGregorianBirthday, NonGregorianBirthday)
+KQ_CHECKED_RARE_GETTER(const QString&, phoneticGivenName, PhoneticGivenName)
+KQ_CHECKED_RARE_GETTER(const QString&, phoneticMiddleName, PhoneticMiddleName)
+KQ_CHECKED_RARE_GETTER(const QString&, phoneticFamilyName, PhoneticFamilyName)
+KQ_CHECKED_RARE_GETTER(const QString&, phoneticOrganizationName, PhoneticOrganizationName)
+KQ_CHECKED_RARE_GETTER(const std::optional<CNDateComponents>&, birthday, Birthday)
+KQ_CHECKED_RARE_GETTER(const std::optional<CNDateComponents>&, nonGregorianBirthday, NonGregorianBirthday)
 KQ_CHECKED_GETTER(const QString&, note, Note)
 KQ_CHECKED_GETTER(const QByteArray&, thumbnailImageData, ThumbnailImageData)
 KQ_CHECKED_GETTER(const CNPhoneNumberList&, phoneNumbers, PhoneNumbers)
 KQ_CHECKED_GETTER(const CNStringValueList&, emailAddresses, EmailAddresses)
 KQ_CHECKED_GETTER(const CNPostalAddressList&, postalAddresses, PostalAddresses)
-KQ_CHECKED_GETTER(const CNDateList&, dates, Dates)
-KQ_CHECKED_GETTER(const CNStringValueList&, urlAddresses, UrlAddresses)
-KQ_CHECKED_GETTER(const CNRelationList&, contactRelations, Relations)
-KQ_CHECKED_GETTER(const CNSocialProfileList&, socialProfiles, SocialProfiles)
-KQ_CHECKED_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantMessageAddresses)
+KQ_CHECKED_RARE_GETTER(const CNDateList&, dates, Dates)
+KQ_CHECKED_RARE_GETTER(const CNStringValueList&, urlAddresses, UrlAddresses)
+KQ_CHECKED_RARE_GETTER(const CNRelationList&, contactRelations, Relations)
+KQ_CHECKED_RARE_GETTER(const CNSocialProfileList&, socialProfiles, SocialProfiles)
+KQ_CHECKED_RARE_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantMessageAddresses)
 
 #undef KQ_CHECKED_GETTER
+#undef KQ_CHECKED_RARE_GETTER
 
 struct CNContact::LazyImage : QSharedData
 {

@@ -65,43 +65,88 @@ private:
     Block* m_block = nullptr;
 };
 
-// Every field of a contact as plain data. The store, the archiver and the vCard reader build
-// contacts from it; the program reads contacts through CNContact.
-struct CNContactData
+// The fields most contacts leave empty: kept out of line, so that a contact with none of them
+// carries one null pointer for all of them instead of about 500 bytes.
+struct CNContactRareFields
 {
-    QString identifier;
-    CNContactType contactType = CNContactType::Person;
     QString namePrefix;
-    QString givenName;
     QString middleName;
-    QString familyName;
     QString previousFamilyName;
     QString nameSuffix;
     QString nickname;
-    QString organizationName;
-    QString departmentName;
-    QString jobTitle;
     QString phoneticGivenName;
     QString phoneticMiddleName;
     QString phoneticFamilyName;
     QString phoneticOrganizationName;
     std::optional<CNDateComponents> birthday;
     std::optional<CNDateComponents> nonGregorianBirthday;
+    CNDateList dates;
+    CNStringValueList urlAddresses;
+    CNRelationList contactRelations;
+    CNSocialProfileList socialProfiles;
+    CNInstantMessageList instantMessageAddresses;
+
+    friend bool operator==(const CNContactRareFields&, const CNContactRareFields&) = default;
+};
+
+// The rare fields of one contact: nothing until one of them is written. Copies share the block
+// until one of them writes, as Qt's own value classes do.
+class CNContactRareBlock
+{
+public:
+    const CNContactRareFields& get() const { return m_block ? m_block->fields : empty(); }
+    bool isAllocated() const { return static_cast<bool>(m_block); }
+    // The fields to write, in a block of this holder's own.
+    CNContactRareFields& edit();
+
+    friend bool operator==(const CNContactRareBlock& a, const CNContactRareBlock& b)
+    {
+        return a.m_block == b.m_block || a.get() == b.get();
+    }
+
+private:
+    struct Shared : QSharedData
+    {
+        CNContactRareFields fields;
+    };
+    static const CNContactRareFields& empty();
+
+    QExplicitlySharedDataPointer<Shared> m_block;
+};
+
+// Every field of a contact as plain data. The store, the archiver and the vCard reader build
+// contacts from it; the program reads contacts through CNContact. The rare fields are read through
+// rare() and written through editRare().
+struct CNContactData
+{
+    QString identifier;
+    CNContactType contactType = CNContactType::Person;
+    QString givenName;
+    QString familyName;
+    QString organizationName;
+    QString departmentName;
+    QString jobTitle;
     QString note;
     QByteArray imageData;
     QByteArray thumbnailImageData;
     CNPhoneNumberList phoneNumbers;
     CNStringValueList emailAddresses;
     CNPostalAddressList postalAddresses;
-    CNDateList dates;
-    CNStringValueList urlAddresses;
-    CNRelationList contactRelations;
-    CNSocialProfileList socialProfiles;
-    CNInstantMessageList instantMessageAddresses;
+    CNContactRareBlock rareFields;
     // The UID of the vCard the contact was read from, kept so that an export or a later
     // synchronisation can name the same card; empty for a contact that came from no card. It is
     // an identity, not content: content comparisons leave it out.
     CNCompactText cardUID;
+
+    const CNContactRareFields& rare() const { return rareFields.get(); }
+    CNContactRareFields& editRare() { return rareFields.edit(); }
+    // Writes one rare field; a contact without the block gets one only for a value that is not empty.
+    template <typename T, typename V> void setRare(T CNContactRareFields::*field, V&& value)
+    {
+        T v(std::forward<V>(value));
+        if (rareFields.isAllocated() || !(v == T{}))
+            editRare().*field = std::move(v);
+    }
 
     friend bool operator==(const CNContactData&, const CNContactData&) = default;
 };

@@ -287,27 +287,31 @@ std::optional<CNDateComponents> decodeDate(KQKeyedUnarchiver& coder, const QStri
     return object->value;
 }
 
+// The text fields in archive order; each is a field of the contact or one of its rare fields.
 struct TextField
 {
     CNKeyId key;
-    QString CNContactData::*member;
+    QString CNContactData::*member = nullptr;
+    QString CNContactRareFields::*rareMember = nullptr;
+
+    const QString& of(const CNContactData& d) const { return member ? d.*member : d.rare().*rareMember; }
 };
 
 constexpr TextField textFields[] = {
-    {CNKeyId::NamePrefix, &CNContactData::namePrefix},
+    {CNKeyId::NamePrefix, nullptr, &CNContactRareFields::namePrefix},
     {CNKeyId::GivenName, &CNContactData::givenName},
-    {CNKeyId::MiddleName, &CNContactData::middleName},
+    {CNKeyId::MiddleName, nullptr, &CNContactRareFields::middleName},
     {CNKeyId::FamilyName, &CNContactData::familyName},
-    {CNKeyId::PreviousFamilyName, &CNContactData::previousFamilyName},
-    {CNKeyId::NameSuffix, &CNContactData::nameSuffix},
-    {CNKeyId::Nickname, &CNContactData::nickname},
+    {CNKeyId::PreviousFamilyName, nullptr, &CNContactRareFields::previousFamilyName},
+    {CNKeyId::NameSuffix, nullptr, &CNContactRareFields::nameSuffix},
+    {CNKeyId::Nickname, nullptr, &CNContactRareFields::nickname},
     {CNKeyId::OrganizationName, &CNContactData::organizationName},
     {CNKeyId::DepartmentName, &CNContactData::departmentName},
     {CNKeyId::JobTitle, &CNContactData::jobTitle},
-    {CNKeyId::PhoneticGivenName, &CNContactData::phoneticGivenName},
-    {CNKeyId::PhoneticMiddleName, &CNContactData::phoneticMiddleName},
-    {CNKeyId::PhoneticFamilyName, &CNContactData::phoneticFamilyName},
-    {CNKeyId::PhoneticOrganizationName, &CNContactData::phoneticOrganizationName},
+    {CNKeyId::PhoneticGivenName, nullptr, &CNContactRareFields::phoneticGivenName},
+    {CNKeyId::PhoneticMiddleName, nullptr, &CNContactRareFields::phoneticMiddleName},
+    {CNKeyId::PhoneticFamilyName, nullptr, &CNContactRareFields::phoneticFamilyName},
+    {CNKeyId::PhoneticOrganizationName, nullptr, &CNContactRareFields::phoneticOrganizationName},
     {CNKeyId::Note, &CNContactData::note},
 };
 
@@ -328,14 +332,16 @@ KQCodingPtr decodeContact(KQKeyedUnarchiver& coder, bool isMutable)
             coder.failWithError(QStringLiteral("unknown contact type %1").arg(type));
         data.contactType = static_cast<CNContactType>(type);
     }
+    // The rare fields are read aside: the contact gets a block for them only when one has a value.
+    CNContactRareFields rare;
     for (const TextField& field : textFields) {
         if (has(field.key))
-            data.*field.member = text(coder, CNKeyName(field.key));
+            (field.member ? data.*field.member : rare.*field.rareMember) = text(coder, CNKeyName(field.key));
     }
     if (has(CNKeyId::Birthday))
-        data.birthday = decodeDate(coder, CNContactBirthdayKey);
+        rare.birthday = decodeDate(coder, CNContactBirthdayKey);
     if (has(CNKeyId::NonGregorianBirthday))
-        data.nonGregorianBirthday = decodeDate(coder, CNContactNonGregorianBirthdayKey);
+        rare.nonGregorianBirthday = decodeDate(coder, CNContactNonGregorianBirthdayKey);
     if (has(CNKeyId::ImageData))
         data.imageData = coder.decodeData(CNContactImageDataKey).value_or(QByteArray());
     if (has(CNKeyId::ThumbnailImageData))
@@ -347,15 +353,17 @@ KQCodingPtr decodeContact(KQKeyedUnarchiver& coder, bool isMutable)
     if (has(CNKeyId::PostalAddresses))
         decodeList(coder, data.postalAddresses, CNContactPostalAddressesKey);
     if (has(CNKeyId::Dates))
-        decodeList(coder, data.dates, CNContactDatesKey);
+        decodeList(coder, rare.dates, CNContactDatesKey);
     if (has(CNKeyId::UrlAddresses))
-        decodeList(coder, data.urlAddresses, CNContactUrlAddressesKey);
+        decodeList(coder, rare.urlAddresses, CNContactUrlAddressesKey);
     if (has(CNKeyId::Relations))
-        decodeList(coder, data.contactRelations, CNContactRelationsKey);
+        decodeList(coder, rare.contactRelations, CNContactRelationsKey);
     if (has(CNKeyId::SocialProfiles))
-        decodeList(coder, data.socialProfiles, CNContactSocialProfilesKey);
+        decodeList(coder, rare.socialProfiles, CNContactSocialProfilesKey);
     if (has(CNKeyId::InstantMessageAddresses))
-        decodeList(coder, data.instantMessageAddresses, CNContactInstantMessageAddressesKey);
+        decodeList(coder, rare.instantMessageAddresses, CNContactInstantMessageAddressesKey);
+    if (!(rare == CNContactRareFields{}))
+        data.editRare() = std::move(rare);
 
     if (coder.failed())
         return nullptr;
@@ -388,12 +396,12 @@ void CNContact::encodeWithCoder(KQKeyedArchiver& coder) const
         coder.encodeInt(static_cast<int>(d.contactType), CNContactTypeKey);
     for (const TextField& field : textFields) {
         if (has(field.key))
-            coder.encodeString(d.*field.member, CNKeyName(field.key));
+            coder.encodeString(field.of(d), CNKeyName(field.key));
     }
     if (has(CNKeyId::Birthday))
-        encodeDate(coder, d.birthday, CNContactBirthdayKey);
+        encodeDate(coder, d.rare().birthday, CNContactBirthdayKey);
     if (has(CNKeyId::NonGregorianBirthday))
-        encodeDate(coder, d.nonGregorianBirthday, CNContactNonGregorianBirthdayKey);
+        encodeDate(coder, d.rare().nonGregorianBirthday, CNContactNonGregorianBirthdayKey);
     if (has(CNKeyId::ImageData))
         coder.encodeData(loadedImageData(), CNContactImageDataKey);
     if (has(CNKeyId::ThumbnailImageData))
@@ -408,15 +416,15 @@ void CNContact::encodeWithCoder(KQKeyedArchiver& coder) const
     if (has(CNKeyId::PostalAddresses))
         encodeList(coder, d.postalAddresses, CNContactPostalAddressesKey);
     if (has(CNKeyId::Dates))
-        encodeList(coder, d.dates, CNContactDatesKey);
+        encodeList(coder, d.rare().dates, CNContactDatesKey);
     if (has(CNKeyId::UrlAddresses))
-        encodeList(coder, d.urlAddresses, CNContactUrlAddressesKey);
+        encodeList(coder, d.rare().urlAddresses, CNContactUrlAddressesKey);
     if (has(CNKeyId::Relations))
-        encodeList(coder, d.contactRelations, CNContactRelationsKey);
+        encodeList(coder, d.rare().contactRelations, CNContactRelationsKey);
     if (has(CNKeyId::SocialProfiles))
-        encodeList(coder, d.socialProfiles, CNContactSocialProfilesKey);
+        encodeList(coder, d.rare().socialProfiles, CNContactSocialProfilesKey);
     if (has(CNKeyId::InstantMessageAddresses))
-        encodeList(coder, d.instantMessageAddresses, CNContactInstantMessageAddressesKey);
+        encodeList(coder, d.rare().instantMessageAddresses, CNContactInstantMessageAddressesKey);
 }
 
 void CNContact::registerArchiveClasses()

@@ -21,18 +21,18 @@ QString CNContactFormatter::stringFromContact(const CNContact& contact, CNContac
     };
     if (style == CNContactFormatterStyle::PhoneticFullName) {
         if (d.contactType == CNContactType::Organization)
-            return d.phoneticOrganizationName;
-        add(d.phoneticGivenName);
-        add(d.phoneticMiddleName);
-        add(d.phoneticFamilyName);
+            return d.rare().phoneticOrganizationName;
+        add(d.rare().phoneticGivenName);
+        add(d.rare().phoneticMiddleName);
+        add(d.rare().phoneticFamilyName);
     } else {
         if (d.contactType == CNContactType::Organization)
             return d.organizationName;
-        add(d.namePrefix);
+        add(d.rare().namePrefix);
         add(d.givenName);
-        add(d.middleName);
+        add(d.rare().middleName);
         add(d.familyName);
-        add(d.nameSuffix);
+        add(d.rare().nameSuffix);
     }
     return parts.join(QLatin1Char(' '));
 }

@@ -11,27 +11,42 @@ public:
     CNMutableContact(CNContactData data, CNKeySet availableKeys) : CNContact(std::move(data), availableKeys) {}
 
     void setContactType(const CNContactType& v) { set(CNKeyId::Type, d.contactType, v); }
-    void setNamePrefix(const QString& v) { set(CNKeyId::NamePrefix, d.namePrefix, v); }
+    void setNamePrefix(const QString& v) { setRare(CNKeyId::NamePrefix, &CNContactRareFields::namePrefix, v); }
     void setGivenName(const QString& v) { set(CNKeyId::GivenName, d.givenName, v); }
-    void setMiddleName(const QString& v) { set(CNKeyId::MiddleName, d.middleName, v); }
+    void setMiddleName(const QString& v) { setRare(CNKeyId::MiddleName, &CNContactRareFields::middleName, v); }
     void setFamilyName(const QString& v) { set(CNKeyId::FamilyName, d.familyName, v); }
-    void setPreviousFamilyName(const QString& v) { set(CNKeyId::PreviousFamilyName, d.previousFamilyName, v); }
-    void setNameSuffix(const QString& v) { set(CNKeyId::NameSuffix, d.nameSuffix, v); }
-    void setNickname(const QString& v) { set(CNKeyId::Nickname, d.nickname, v); }
+    void setPreviousFamilyName(const QString& v)
+    {
+        setRare(CNKeyId::PreviousFamilyName, &CNContactRareFields::previousFamilyName, v);
+    }
+    void setNameSuffix(const QString& v) { setRare(CNKeyId::NameSuffix, &CNContactRareFields::nameSuffix, v); }
+    void setNickname(const QString& v) { setRare(CNKeyId::Nickname, &CNContactRareFields::nickname, v); }
     void setOrganizationName(const QString& v) { set(CNKeyId::OrganizationName, d.organizationName, v); }
     void setDepartmentName(const QString& v) { set(CNKeyId::DepartmentName, d.departmentName, v); }
     void setJobTitle(const QString& v) { set(CNKeyId::JobTitle, d.jobTitle, v); }
-    void setPhoneticGivenName(const QString& v) { set(CNKeyId::PhoneticGivenName, d.phoneticGivenName, v); }
-    void setPhoneticMiddleName(const QString& v) { set(CNKeyId::PhoneticMiddleName, d.phoneticMiddleName, v); }
-    void setPhoneticFamilyName(const QString& v) { set(CNKeyId::PhoneticFamilyName, d.phoneticFamilyName, v); }
+    void setPhoneticGivenName(const QString& v)
+    {
+        setRare(CNKeyId::PhoneticGivenName, &CNContactRareFields::phoneticGivenName, v);
+    }
+    void setPhoneticMiddleName(const QString& v)
+    {
+        setRare(CNKeyId::PhoneticMiddleName, &CNContactRareFields::phoneticMiddleName, v);
+    }
+    void setPhoneticFamilyName(const QString& v)
+    {
+        setRare(CNKeyId::PhoneticFamilyName, &CNContactRareFields::phoneticFamilyName, v);
+    }
     void setPhoneticOrganizationName(const QString& v)
     {
-        set(CNKeyId::PhoneticOrganizationName, d.phoneticOrganizationName, v);
+        setRare(CNKeyId::PhoneticOrganizationName, &CNContactRareFields::phoneticOrganizationName, v);
     }
-    void setBirthday(const std::optional<CNDateComponents>& v) { set(CNKeyId::Birthday, d.birthday, v); }
+    void setBirthday(const std::optional<CNDateComponents>& v)
+    {
+        setRare(CNKeyId::Birthday, &CNContactRareFields::birthday, v);
+    }
     void setNonGregorianBirthday(const std::optional<CNDateComponents>& v)
     {
-        set(CNKeyId::NonGregorianBirthday, d.nonGregorianBirthday, v);
+        setRare(CNKeyId::NonGregorianBirthday, &CNContactRareFields::nonGregorianBirthday, v);
     }
     void setNote(const QString& v) { set(CNKeyId::Note, d.note, v); }
     void setImageData(const QByteArray& v);
@@ -39,13 +54,22 @@ public:
     void setPhoneNumbers(const CNPhoneNumberList& v) { set(CNKeyId::PhoneNumbers, d.phoneNumbers, v); }
     void setEmailAddresses(const CNStringValueList& v) { set(CNKeyId::EmailAddresses, d.emailAddresses, v); }
     void setPostalAddresses(const CNPostalAddressList& v) { set(CNKeyId::PostalAddresses, d.postalAddresses, v); }
-    void setDates(const CNDateList& v) { set(CNKeyId::Dates, d.dates, v); }
-    void setUrlAddresses(const CNStringValueList& v) { set(CNKeyId::UrlAddresses, d.urlAddresses, v); }
-    void setContactRelations(const CNRelationList& v) { set(CNKeyId::Relations, d.contactRelations, v); }
-    void setSocialProfiles(const CNSocialProfileList& v) { set(CNKeyId::SocialProfiles, d.socialProfiles, v); }
+    void setDates(const CNDateList& v) { setRare(CNKeyId::Dates, &CNContactRareFields::dates, v); }
+    void setUrlAddresses(const CNStringValueList& v)
+    {
+        setRare(CNKeyId::UrlAddresses, &CNContactRareFields::urlAddresses, v);
+    }
+    void setContactRelations(const CNRelationList& v)
+    {
+        setRare(CNKeyId::Relations, &CNContactRareFields::contactRelations, v);
+    }
+    void setSocialProfiles(const CNSocialProfileList& v)
+    {
+        setRare(CNKeyId::SocialProfiles, &CNContactRareFields::socialProfiles, v);
+    }
     void setInstantMessageAddresses(const CNInstantMessageList& v)
     {
-        set(CNKeyId::InstantMessageAddresses, d.instantMessageAddresses, v);
+        setRare(CNKeyId::InstantMessageAddresses, &CNContactRareFields::instantMessageAddresses, v);
     }
     void setCardUID(const QString& uid) { d.cardUID = uid; }
 
@@ -57,6 +81,13 @@ private:
     void set(CNKeyId key, T& field, const T& value)
     {
         field = value;
+        m_available.set(static_cast<size_t>(key));
+    }
+    // A contact without rare fields gets its block only when one of them is given a value.
+    template <typename T> void setRare(CNKeyId key, T CNContactRareFields::*field, const T& value)
+    {
+        if (!(d.rare().*field == value))
+            d.editRare().*field = value;
         m_available.set(static_cast<size_t>(key));
     }
 };

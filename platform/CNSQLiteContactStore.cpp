@@ -66,28 +66,44 @@ bool openInAnotherProcess(const QString& path)
 }
 
 // The fields whose texts repeat across the contacts of a store (names, companies, titles): a
-// fetch gives equal texts one shared string. nullptr for any other key.
-QString CNContactData::*sharedTextField(CNKeyId key)
+// fetch gives equal texts one shared string. Each is a field of the contact or one of its rare
+// fields; neither for any other key.
+struct SharedTextField
+{
+    QString CNContactData::*field = nullptr;
+    QString CNContactRareFields::*rareField = nullptr;
+
+    bool isShared() const { return field || rareField; }
+    void assign(CNContactData& data, QString text) const
+    {
+        if (field)
+            data.*field = std::move(text);
+        else if (!text.isEmpty())
+            data.editRare().*rareField = std::move(text);
+    }
+};
+
+SharedTextField sharedTextField(CNKeyId key)
 {
     switch (key) {
     case CNKeyId::NamePrefix:
-        return &CNContactData::namePrefix;
+        return {nullptr, &CNContactRareFields::namePrefix};
     case CNKeyId::GivenName:
-        return &CNContactData::givenName;
+        return {&CNContactData::givenName};
     case CNKeyId::MiddleName:
-        return &CNContactData::middleName;
+        return {nullptr, &CNContactRareFields::middleName};
     case CNKeyId::FamilyName:
-        return &CNContactData::familyName;
+        return {&CNContactData::familyName};
     case CNKeyId::NameSuffix:
-        return &CNContactData::nameSuffix;
+        return {nullptr, &CNContactRareFields::nameSuffix};
     case CNKeyId::OrganizationName:
-        return &CNContactData::organizationName;
+        return {&CNContactData::organizationName};
     case CNKeyId::DepartmentName:
-        return &CNContactData::departmentName;
+        return {&CNContactData::departmentName};
     case CNKeyId::JobTitle:
-        return &CNContactData::jobTitle;
+        return {&CNContactData::jobTitle};
     default:
-        return nullptr;
+        return {};
     }
 }
 
@@ -576,7 +592,7 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
     else if (!parameter.isNull())
         query->bindUtf8(1, parameter);
 
-    std::vector<QString CNContactData::*> sharedFields;
+    std::vector<SharedTextField> sharedFields;
     for (const CNSQLiteContactColumn* column : columns)
         sharedFields.push_back(sharedTextField(column->key));
     // Names, companies and titles repeat across the contacts of a store: equal texts share one string.
@@ -594,9 +610,9 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
             data.cardUID = query->text(1);
         for (size_t i = 0; i < columns.size(); ++i) {
             const int at = static_cast<int>(i) + firstColumn;
-            if (QString CNContactData::*field = sharedFields[i]) {
+            if (const SharedTextField& field = sharedFields[i]; field.isShared()) {
                 if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, at)))
-                    data.*field = sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText);
+                    field.assign(data, sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText));
                 continue;
             }
             if (!columns[i]->read(row, at, data)) {

@@ -186,8 +186,8 @@ struct Card
 
     bool nameless() const
     {
-        return d.familyName.isEmpty() && d.givenName.isEmpty() && d.middleName.isEmpty() && d.namePrefix.isEmpty() &&
-               d.nameSuffix.isEmpty();
+        return d.familyName.isEmpty() && d.givenName.isEmpty() && d.rare().middleName.isEmpty() &&
+               d.rare().namePrefix.isEmpty() && d.rare().nameSuffix.isEmpty();
     }
 };
 
@@ -264,6 +264,8 @@ private:
     // The value's text as UTF-8 bytes, after quoted-printable and charset decoding.
     bool valueBytes(const CNVCardProperty& p, QByteArrayView& out);
     bool text(const CNVCardProperty& p, QString& out);
+    // The value's text into a rare field of the card's contact (none is made for an empty text).
+    bool rareText(const CNVCardProperty& p, QString CNContactRareFields::*field);
     // sharedParts: a bit for each component whose texts repeat across cards (see shared()).
     bool components(const CNVCardProperty& p, std::vector<QString>& out, unsigned sharedParts = ~0u);
     // The text of a short component value, shared with the equal texts read before.
@@ -356,6 +358,15 @@ bool Reader::valueBytes(const CNVCardProperty& p, QByteArrayView& out)
     m_converted.clear();
     m_charsets.appendUtf8(raw, "WINDOWS-1252", m_converted);
     out = m_converted;
+    return true;
+}
+
+bool Reader::rareText(const CNVCardProperty& p, QString CNContactRareFields::*field)
+{
+    QString value;
+    if (!text(p, value))
+        return false;
+    m_card.d.setRare(field, std::move(value));
     return true;
 }
 
@@ -514,9 +525,9 @@ void Reader::property(const CNVCardProperty& p)
         parts.resize(std::max<size_t>(parts.size(), 5));
         m_card.d.familyName = parts[0];
         m_card.d.givenName = parts[1];
-        m_card.d.middleName = parts[2];
-        m_card.d.namePrefix = parts[3];
-        m_card.d.nameSuffix = parts[4];
+        m_card.d.setRare(&CNContactRareFields::middleName, parts[2]);
+        m_card.d.setRare(&CNContactRareFields::namePrefix, parts[3]);
+        m_card.d.setRare(&CNContactRareFields::nameSuffix, parts[4]);
         m_card.haveN = true;
         return;
     case Prop::FN:
@@ -525,7 +536,7 @@ void Reader::property(const CNVCardProperty& p)
             text(p, m_card.formattedName);
         return;
     case Prop::Nickname:
-        if (!m_card.haveNickname && text(p, m_card.d.nickname))
+        if (!m_card.haveNickname && rareText(p, &CNContactRareFields::nickname))
             m_card.haveNickname = true;
         return;
     case Prop::Org:
@@ -557,9 +568,9 @@ void Reader::property(const CNVCardProperty& p)
             return;
         if (alternate) {
             date->calendarIdentifier = CNVCardCodec::decodeParameter(p.parameter("CALSCALE")).toLower();
-            m_card.d.nonGregorianBirthday = date;
+            m_card.d.setRare(&CNContactRareFields::nonGregorianBirthday, date);
         } else {
-            m_card.d.birthday = date;
+            m_card.d.setRare(&CNContactRareFields::birthday, date);
         }
         have = true;
         return;
@@ -694,19 +705,19 @@ void Reader::property(const CNVCardProperty& p)
         return;
     }
     case Prop::PhoneticGiven:
-        text(p, m_card.d.phoneticGivenName);
+        rareText(p, &CNContactRareFields::phoneticGivenName);
         return;
     case Prop::PhoneticMiddle:
-        text(p, m_card.d.phoneticMiddleName);
+        rareText(p, &CNContactRareFields::phoneticMiddleName);
         return;
     case Prop::PhoneticFamily:
-        text(p, m_card.d.phoneticFamilyName);
+        rareText(p, &CNContactRareFields::phoneticFamilyName);
         return;
     case Prop::PhoneticOrg:
-        text(p, m_card.d.phoneticOrganizationName);
+        rareText(p, &CNContactRareFields::phoneticOrganizationName);
         return;
     case Prop::MaidenName:
-        text(p, m_card.d.previousFamilyName);
+        rareText(p, &CNContactRareFields::previousFamilyName);
         return;
     case Prop::Kind: {
         const QByteArrayView kind = p.value.trimmed();
@@ -773,11 +784,11 @@ void Reader::finishCard(Card& card)
     d.phoneNumbers = resolve(card.phones);
     d.emailAddresses = resolve(card.emails);
     d.postalAddresses = resolve(card.addresses);
-    d.dates = resolve(card.dates);
-    d.urlAddresses = resolve(card.urls);
-    d.contactRelations = resolve(card.relations);
-    d.socialProfiles = resolve(card.profiles);
-    d.instantMessageAddresses = resolve(card.messaging);
+    d.setRare(&CNContactRareFields::dates, resolve(card.dates));
+    d.setRare(&CNContactRareFields::urlAddresses, resolve(card.urls));
+    d.setRare(&CNContactRareFields::contactRelations, resolve(card.relations));
+    d.setRare(&CNContactRareFields::socialProfiles, resolve(card.profiles));
+    d.setRare(&CNContactRareFields::instantMessageAddresses, resolve(card.messaging));
     m_result.contacts.push_back(
         CNContact::make(CNAllKeysSet(), [&d](CNContactData& data, CNKeySet&) { data = std::move(d); }));
 }

@@ -283,9 +283,9 @@ void Writer::write()
     m_out.append("BEGIN:VCARD\r\nVERSION:3.0\r\n");
     const QString& family = field(CNKeyId::FamilyName, d.familyName);
     const QString& given = field(CNKeyId::GivenName, d.givenName);
-    const QString& middle = field(CNKeyId::MiddleName, d.middleName);
-    const QString& prefix = field(CNKeyId::NamePrefix, d.namePrefix);
-    const QString& suffix = field(CNKeyId::NameSuffix, d.nameSuffix);
+    const QString& middle = field(CNKeyId::MiddleName, d.rare().middleName);
+    const QString& prefix = field(CNKeyId::NamePrefix, d.rare().namePrefix);
+    const QString& suffix = field(CNKeyId::NameSuffix, d.rare().nameSuffix);
     const QString& organization = field(CNKeyId::OrganizationName, d.organizationName);
     const QString& department = field(CNKeyId::DepartmentName, d.departmentName);
     const bool isOrganization = has(CNKeyId::Type) && d.contactType == CNContactType::Organization;
@@ -310,11 +310,11 @@ void Writer::write()
         m_out.escaped(organization);
     m_out.endLine();
 
-    simple("X-MAIDENNAME", field(CNKeyId::PreviousFamilyName, d.previousFamilyName));
-    simple("NICKNAME", field(CNKeyId::Nickname, d.nickname));
-    simple("X-PHONETIC-FIRST-NAME", field(CNKeyId::PhoneticGivenName, d.phoneticGivenName));
-    simple("X-PHONETIC-MIDDLE-NAME", field(CNKeyId::PhoneticMiddleName, d.phoneticMiddleName));
-    simple("X-PHONETIC-LAST-NAME", field(CNKeyId::PhoneticFamilyName, d.phoneticFamilyName));
+    simple("X-MAIDENNAME", field(CNKeyId::PreviousFamilyName, d.rare().previousFamilyName));
+    simple("NICKNAME", field(CNKeyId::Nickname, d.rare().nickname));
+    simple("X-PHONETIC-FIRST-NAME", field(CNKeyId::PhoneticGivenName, d.rare().phoneticGivenName));
+    simple("X-PHONETIC-MIDDLE-NAME", field(CNKeyId::PhoneticMiddleName, d.rare().phoneticMiddleName));
+    simple("X-PHONETIC-LAST-NAME", field(CNKeyId::PhoneticFamilyName, d.rare().phoneticFamilyName));
     if (!organization.isEmpty() || !department.isEmpty()) {
         begin("ORG");
         if (department.isEmpty())
@@ -322,7 +322,7 @@ void Writer::write()
         else
             components({&organization, &department});
     }
-    simple("X-PHONETIC-ORG", field(CNKeyId::PhoneticOrganizationName, d.phoneticOrganizationName));
+    simple("X-PHONETIC-ORG", field(CNKeyId::PhoneticOrganizationName, d.rare().phoneticOrganizationName));
     simple("TITLE", field(CNKeyId::JobTitle, d.jobTitle));
 
     if (has(CNKeyId::EmailAddresses)) {
@@ -363,7 +363,7 @@ void Writer::write()
         }
     }
     if (has(CNKeyId::UrlAddresses)) {
-        for (const auto& lv : d.urlAddresses) {
+        for (const auto& lv : d.rare().urlAddresses) {
             if (lv.value().isEmpty())
                 continue;
             beginLabelled("URL", CNVCardValueKind::Url, lv.label());
@@ -371,19 +371,19 @@ void Writer::write()
             endLabelled();
         }
     }
-    if (has(CNKeyId::Birthday) && d.birthday && d.birthday->month && d.birthday->day) {
+    if (has(CNKeyId::Birthday) && d.rare().birthday && d.rare().birthday->month && d.rare().birthday->day) {
         begin("BDAY");
-        raw(dateText(*d.birthday, m_date));
+        raw(dateText(*d.rare().birthday, m_date));
     }
-    if (has(CNKeyId::NonGregorianBirthday) && d.nonGregorianBirthday && d.nonGregorianBirthday->month &&
-        d.nonGregorianBirthday->day) {
+    if (has(CNKeyId::NonGregorianBirthday) && d.rare().nonGregorianBirthday && d.rare().nonGregorianBirthday->month &&
+        d.rare().nonGregorianBirthday->day) {
         begin("X-ALTBDAY");
-        if (!d.nonGregorianBirthday->calendarIdentifier.isEmpty())
-            textParameter("CALSCALE", d.nonGregorianBirthday->calendarIdentifier);
-        raw(dateText(*d.nonGregorianBirthday, m_date));
+        if (!d.rare().nonGregorianBirthday->calendarIdentifier.isEmpty())
+            textParameter("CALSCALE", d.rare().nonGregorianBirthday->calendarIdentifier);
+        raw(dateText(*d.rare().nonGregorianBirthday, m_date));
     }
     if (has(CNKeyId::Dates)) {
-        for (const auto& lv : d.dates) {
+        for (const auto& lv : d.rare().dates) {
             if (!lv.value().month || !lv.value().day)
                 continue;
             beginLabelled("X-ABDATE", CNVCardValueKind::Date, lv.label());
@@ -392,7 +392,7 @@ void Writer::write()
         }
     }
     if (has(CNKeyId::Relations)) {
-        for (const auto& lv : d.contactRelations) {
+        for (const auto& lv : d.rare().contactRelations) {
             if (lv.value().name.isEmpty())
                 continue;
             beginLabelled("X-ABRELATEDNAMES", CNVCardValueKind::Relation, lv.label());
@@ -401,7 +401,7 @@ void Writer::write()
         }
     }
     if (has(CNKeyId::InstantMessageAddresses)) {
-        for (const auto& lv : d.instantMessageAddresses) {
+        for (const auto& lv : d.rare().instantMessageAddresses) {
             const CNInstantMessageAddress& im = lv.value();
             if (im.username.isEmpty())
                 continue;
@@ -417,7 +417,7 @@ void Writer::write()
         }
     }
     if (has(CNKeyId::SocialProfiles)) {
-        for (const auto& lv : d.socialProfiles) {
+        for (const auto& lv : d.rare().socialProfiles) {
             const CNSocialProfile& sp = lv.value();
             if (sp.urlString.isEmpty() && sp.username.isEmpty() && sp.userIdentifier.isEmpty())
                 continue;

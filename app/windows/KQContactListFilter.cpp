@@ -37,28 +37,29 @@ template <typename Keyed> bool prefixedKeyLess(const Keyed& a, const Keyed& b)
 }
 
 // A text field of a fetched contact; none when it was not fetched.
-std::optional<QString> fetched(const CNContact& contact, CNKeyId key, QString CNContactData::*field)
+std::optional<QString> fetched(const CNContact& contact, CNKeyId key, const QString& field)
 {
     if (!contact.isKeyAvailable(key))
         return std::nullopt;
-    return contact.data().*field;
+    return field;
 }
 
 // The same name a record builds from its fields.
 QString fullNameOf(const CNContact& contact, bool familyNameFirst)
 {
-    return kqJoinFullName(fetched(contact, CNKeyId::NamePrefix, &CNContactData::namePrefix),
-                          fetched(contact, CNKeyId::GivenName, &CNContactData::givenName),
-                          fetched(contact, CNKeyId::MiddleName, &CNContactData::middleName),
-                          fetched(contact, CNKeyId::FamilyName, &CNContactData::familyName),
-                          fetched(contact, CNKeyId::NameSuffix, &CNContactData::nameSuffix), familyNameFirst);
+    const CNContactData& d = contact.data();
+    return kqJoinFullName(
+        fetched(contact, CNKeyId::NamePrefix, d.rare().namePrefix), fetched(contact, CNKeyId::GivenName, d.givenName),
+        fetched(contact, CNKeyId::MiddleName, d.rare().middleName), fetched(contact, CNKeyId::FamilyName, d.familyName),
+        fetched(contact, CNKeyId::NameSuffix, d.rare().nameSuffix), familyNameFirst);
 }
 
 QString jobFullNameOf(const CNContact& contact)
 {
-    return kqJoinJobName(fetched(contact, CNKeyId::JobTitle, &CNContactData::jobTitle),
-                         fetched(contact, CNKeyId::DepartmentName, &CNContactData::departmentName),
-                         fetched(contact, CNKeyId::OrganizationName, &CNContactData::organizationName));
+    const CNContactData& d = contact.data();
+    return kqJoinJobName(fetched(contact, CNKeyId::JobTitle, d.jobTitle),
+                         fetched(contact, CNKeyId::DepartmentName, d.departmentName),
+                         fetched(contact, CNKeyId::OrganizationName, d.organizationName));
 }
 
 } // namespace

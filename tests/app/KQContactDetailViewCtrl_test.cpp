@@ -158,10 +158,10 @@ TEST_F(DetailEditor, EditingEveryFieldKindAndSavingReachesTheStore)
     const CNContactData& d = saved->data();
     EXPECT_EQ(d.givenName, QStringLiteral("Anne-Sophie"));
     EXPECT_EQ(d.familyName, QStringLiteral("Lefèvre"));
-    EXPECT_EQ(d.namePrefix, QStringLiteral("Dr."));
-    EXPECT_EQ(d.middleName, QStringLiteral("Marie"));
-    EXPECT_EQ(d.nameSuffix, QStringLiteral("PhD"));
-    EXPECT_EQ(d.nickname, QStringLiteral("Soso"));
+    EXPECT_EQ(d.rare().namePrefix, QStringLiteral("Dr."));
+    EXPECT_EQ(d.rare().middleName, QStringLiteral("Marie"));
+    EXPECT_EQ(d.rare().nameSuffix, QStringLiteral("PhD"));
+    EXPECT_EQ(d.rare().nickname, QStringLiteral("Soso"));
     EXPECT_EQ(d.jobTitle, QStringLiteral("Chemist"));
     EXPECT_EQ(d.departmentName, QStringLiteral("R&D"));
     EXPECT_EQ(d.organizationName, QStringLiteral("株式会社テスト"));
@@ -169,28 +169,28 @@ TEST_F(DetailEditor, EditingEveryFieldKindAndSavingReachesTheStore)
     EXPECT_EQ(d.phoneNumbers[0].value().stringValue(), QStringLiteral("+33 1 23 45 67 89"));
     ASSERT_EQ(d.emailAddresses.size(), 1u);
     EXPECT_EQ(d.emailAddresses[0].value(), QStringLiteral("as@example.fr"));
-    ASSERT_EQ(d.urlAddresses.size(), 1u);
-    EXPECT_EQ(d.urlAddresses[0].value(), QStringLiteral("https://example.fr"));
+    ASSERT_EQ(d.rare().urlAddresses.size(), 1u);
+    EXPECT_EQ(d.rare().urlAddresses[0].value(), QStringLiteral("https://example.fr"));
     ASSERT_EQ(d.postalAddresses.size(), 1u);
     EXPECT_EQ(d.postalAddresses[0].value().street, QStringLiteral("12 rue de la Paix"));
     EXPECT_EQ(d.postalAddresses[0].value().city, QStringLiteral("Paris"));
-    ASSERT_EQ(d.socialProfiles.size(), 1u);
-    EXPECT_EQ(d.socialProfiles[0].value().username, QStringLiteral("asl"));
-    ASSERT_EQ(d.instantMessageAddresses.size(), 1u);
-    EXPECT_EQ(d.instantMessageAddresses[0].value().username, QStringLiteral("as.im"));
-    ASSERT_EQ(d.contactRelations.size(), 1u);
-    EXPECT_EQ(d.contactRelations[0].value().name, QStringLiteral("Léa"));
-    ASSERT_EQ(d.dates.size(), 1u);
-    EXPECT_EQ(d.dates[0].value().year, 2001);
-    EXPECT_EQ(d.dates[0].value().month, 7);
-    EXPECT_EQ(d.dates[0].value().day, 14);
-    ASSERT_TRUE(d.birthday);
-    EXPECT_EQ(d.birthday->year, 1980);
-    EXPECT_EQ(d.birthday->month, 2);
-    EXPECT_EQ(d.birthday->day, 29);
-    ASSERT_TRUE(d.nonGregorianBirthday);
-    EXPECT_EQ(d.nonGregorianBirthday->calendarIdentifier, CNCalendarIdentifierHebrew);
-    EXPECT_EQ(d.phoneticGivenName, QStringLiteral("an sofi"));
+    ASSERT_EQ(d.rare().socialProfiles.size(), 1u);
+    EXPECT_EQ(d.rare().socialProfiles[0].value().username, QStringLiteral("asl"));
+    ASSERT_EQ(d.rare().instantMessageAddresses.size(), 1u);
+    EXPECT_EQ(d.rare().instantMessageAddresses[0].value().username, QStringLiteral("as.im"));
+    ASSERT_EQ(d.rare().contactRelations.size(), 1u);
+    EXPECT_EQ(d.rare().contactRelations[0].value().name, QStringLiteral("Léa"));
+    ASSERT_EQ(d.rare().dates.size(), 1u);
+    EXPECT_EQ(d.rare().dates[0].value().year, 2001);
+    EXPECT_EQ(d.rare().dates[0].value().month, 7);
+    EXPECT_EQ(d.rare().dates[0].value().day, 14);
+    ASSERT_TRUE(d.rare().birthday);
+    EXPECT_EQ(d.rare().birthday->year, 1980);
+    EXPECT_EQ(d.rare().birthday->month, 2);
+    EXPECT_EQ(d.rare().birthday->day, 29);
+    ASSERT_TRUE(d.rare().nonGregorianBirthday);
+    EXPECT_EQ(d.rare().nonGregorianBirthday->calendarIdentifier, CNCalendarIdentifierHebrew);
+    EXPECT_EQ(d.rare().phoneticGivenName, QStringLiteral("an sofi"));
     EXPECT_EQ(d.note, QStringLiteral("Rencontrée à Lyon"));
 
     // The panels are rebuilt for viewing, with the composed name.
@@ -459,7 +459,7 @@ TEST_F(DetailEditor, ADayThatDoesNotExistShowsInvalidDateAndIsNotSaved)
     EXPECT_EQ(child<QLabel>(panel(QStringLiteral("Birthday")), QStringLiteral("dateText"))->text(),
               QStringLiteral("Invalid date"));
     ASSERT_TRUE(view->endEditProperty());
-    EXPECT_EQ(stored(contact->identifier())->data().birthday, (CNDateComponents{1975, 6, 15, {}, {}, {}}));
+    EXPECT_EQ(stored(contact->identifier())->data().rare().birthday, (CNDateComponents{1975, 6, 15, {}, {}, {}}));
 }
 
 TEST_F(DetailEditor, ALongNoteIsSavedWhole)

@@ -166,11 +166,11 @@ CNContactData rowData(const RowCase& c)
 {
     CNContactData data;
     data.identifier = CNContact().identifier();
-    data.namePrefix = QString::fromUtf8(c.prefix);
+    data.setRare(&CNContactRareFields::namePrefix, QString::fromUtf8(c.prefix));
     data.givenName = QString::fromUtf8(c.given);
-    data.middleName = QString::fromUtf8(c.middle);
+    data.setRare(&CNContactRareFields::middleName, QString::fromUtf8(c.middle));
     data.familyName = QString::fromUtf8(c.family);
-    data.nameSuffix = QString::fromUtf8(c.suffix);
+    data.setRare(&CNContactRareFields::nameSuffix, QString::fromUtf8(c.suffix));
     data.jobTitle = QString::fromUtf8(c.job);
     data.organizationName = QString::fromUtf8(c.organization);
     data.contactType = c.company ? CNContactType::Organization : CNContactType::Person;

@@ -114,10 +114,13 @@ TEST_F(CliPackageExport, PrintedPagesHoldEachContactsLinesInOrder)
     const QString text = run(tool("pdftotext"), {QStringLiteral("-layout"), out, QStringLiteral("-")});
     ASSERT_FALSE(text.startsWith(QStringLiteral("FAILED"))) << text.toStdString();
     // This machine may have no emoji font: characters outside the basic plane are compared absent.
-    const auto plain = [](const QString& line) {
+    // Nor a Chinese one (a fresh Debian has none): then Han characters are compared absent too.
+    const bool hanFont = !tool("fc-list").isEmpty() &&
+                         !run(tool("fc-list"), {QStringLiteral(":lang=zh"), QStringLiteral("family")}).trimmed().isEmpty();
+    const auto plain = [hanFont](const QString& line) {
         QString kept;
         for (const QChar c : line)
-            if (!c.isSurrogate())
+            if (!c.isSurrogate() && (hanFont || c.script() != QChar::Script_Han))
                 kept.append(c);
         return kept.simplified();
     };
@@ -128,15 +131,18 @@ TEST_F(CliPackageExport, PrintedPagesHoldEachContactsLinesInOrder)
             lines.append(plain(line));
     // Only the first phone number of the second contact; no titles. The store lists the contacts
     // in its own order, so each contact's lines are checked as a block.
-    const QList<QStringList> blocks{{QStringLiteral("Zoë \"Q\" & <Bob> O'Hara"), QStringLiteral("+1 555 0101")},
-                                    {QStringLiteral("李小龍 王"), QStringLiteral("+86 10 1111")},
-                                    {plain(QStringLiteral("Émile 😀 Lefèvre")), QStringLiteral("emile@example.org")}};
-    for (const QStringList& block : blocks) {
+    QList<QStringList> blocks{{QStringLiteral("Zoë \"Q\" & <Bob> O'Hara"), QStringLiteral("+1 555 0101")},
+                              {plain(QStringLiteral("李小龍 王")), QStringLiteral("+86 10 1111")},
+                              {plain(QStringLiteral("Émile 😀 Lefèvre")), QStringLiteral("emile@example.org")}};
+    qsizetype expected = 0;
+    for (QStringList& block : blocks) {
+        block.removeAll(QString()); // a name printed in no font at all
+        expected += block.size();
         const qsizetype at = lines.indexOf(block.first());
         ASSERT_GE(at, 0) << block.first().toStdString() << "\n" << text.toStdString();
         EXPECT_EQ(lines.mid(at, block.size()), block) << text.toStdString();
     }
-    EXPECT_EQ(lines.size(), 6) << text.toStdString();
+    EXPECT_EQ(lines.size(), expected) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("+86 10 2222")));
 }
 

@@ -286,7 +286,7 @@ TEST(ConflictModel, PrefixItemsNameTheOffendingValue)
     auto group = KQConflictGroup::initWithConflictMeta(KQConflictMeta::metaWithName(KQConflictName::UnusualPrefix));
     CNContactData d;
     d.identifier = CNMakeIdentifier();
-    d.namePrefix = QStringLiteral("Herr");
+    d.setRare(&CNContactRareFields::namePrefix, QStringLiteral("Herr"));
     d.givenName = QStringLiteral("Ann");
     auto item = KQConflictItem::create();
     item->addContactHelpersObject(KQContactHelper::create(std::make_shared<CNContact>(d, CNAllKeysSet()), true));

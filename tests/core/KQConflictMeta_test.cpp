@@ -128,18 +128,18 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"title without company", kCompany, [](CNContactData& d) { d.jobTitle = s("CEO"); }, false},
 
         CheckCase{"nothing at all", kBlank, [](CNContactData&) {}, true},
-        CheckCase{"nickname only", kBlank, [](CNContactData& d) { d.nickname = s("Bo"); }, true},
+        CheckCase{"nickname only", kBlank, [](CNContactData& d) { d.editRare().nickname = s("Bo"); }, true},
         CheckCase{"organization only", kBlank, [](CNContactData& d) { d.organizationName = s("Acme"); }, true},
-        CheckCase{"phonetic name only", kBlank, [](CNContactData& d) { d.phoneticGivenName = s("an"); }, true},
-        CheckCase{"prefix only", kBlank, [](CNContactData& d) { d.namePrefix = s("Dr"); }, false},
-        CheckCase{"suffix only", kBlank, [](CNContactData& d) { d.nameSuffix = s("Jr"); }, false},
+        CheckCase{"phonetic name only", kBlank, [](CNContactData& d) { d.editRare().phoneticGivenName = s("an"); }, true},
+        CheckCase{"prefix only", kBlank, [](CNContactData& d) { d.editRare().namePrefix = s("Dr"); }, false},
+        CheckCase{"suffix only", kBlank, [](CNContactData& d) { d.editRare().nameSuffix = s("Jr"); }, false},
 
         CheckCase{"given name only", kIncomplete, given("Ann"), true},
         CheckCase{"family name only", kIncomplete, [](CNContactData& d) { d.familyName = s("Lee"); }, true},
-        CheckCase{"prefix only", kIncomplete, [](CNContactData& d) { d.namePrefix = s("Dr"); }, true},
-        CheckCase{"middle name only", kIncomplete, [](CNContactData& d) { d.middleName = s("B"); }, true},
+        CheckCase{"prefix only", kIncomplete, [](CNContactData& d) { d.editRare().namePrefix = s("Dr"); }, true},
+        CheckCase{"middle name only", kIncomplete, [](CNContactData& d) { d.editRare().middleName = s("B"); }, true},
         CheckCase{"nickname only is blank, not incomplete", kIncomplete,
-                  [](CNContactData& d) { d.nickname = s("Bo"); }, false},
+                  [](CNContactData& d) { d.editRare().nickname = s("Bo"); }, false},
         CheckCase{"given and family", kIncomplete,
                   [](CNContactData& d) {
                       d.givenName = s("Ann");
@@ -206,32 +206,32 @@ INSTANTIATE_TEST_SUITE_P(
                   true},
 
         CheckCase{"no prefix", kPrefix, given("Ann"), false},
-        CheckCase{"allowed prefix", kPrefix, [](CNContactData& d) { d.namePrefix = s("Dr"); }, false},
-        CheckCase{"allowed prefix in lower case", kPrefix, [](CNContactData& d) { d.namePrefix = s("dr"); }, false},
-        CheckCase{"allowed prefix in upper case", kPrefix, [](CNContactData& d) { d.namePrefix = s("PROFESSOR"); },
+        CheckCase{"allowed prefix", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Dr"); }, false},
+        CheckCase{"allowed prefix in lower case", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("dr"); }, false},
+        CheckCase{"allowed prefix in upper case", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("PROFESSOR"); },
                   false},
-        CheckCase{"allowed prefix with a period", kPrefix, [](CNContactData& d) { d.namePrefix = s("Dr."); }, true},
-        CheckCase{"two allowed words", kPrefix, [](CNContactData& d) { d.namePrefix = s("Dr Prof"); }, true},
-        CheckCase{"prefix with a trailing space", kPrefix, [](CNContactData& d) { d.namePrefix = s("Dr "); }, true},
-        CheckCase{"French prefix in English", kPrefix, [](CNContactData& d) { d.namePrefix = s("Mme"); }, true},
-        CheckCase{"French prefix in fr_FR", kPrefix, [](CNContactData& d) { d.namePrefix = s("Mme"); }, false,
+        CheckCase{"allowed prefix with a period", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Dr."); }, true},
+        CheckCase{"two allowed words", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Dr Prof"); }, true},
+        CheckCase{"prefix with a trailing space", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Dr "); }, true},
+        CheckCase{"French prefix in English", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Mme"); }, true},
+        CheckCase{"French prefix in fr_FR", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Mme"); }, false,
                   "fr_FR.UTF-8"},
-        CheckCase{"French prefix with its period in fr_FR", kPrefix, [](CNContactData& d) { d.namePrefix = s("m."); },
+        CheckCase{"French prefix with its period in fr_FR", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("m."); },
                   false, "fr_FR.UTF-8"},
-        CheckCase{"English prefix in fr_FR", kPrefix, [](CNContactData& d) { d.namePrefix = s("Mr"); }, true,
+        CheckCase{"English prefix in fr_FR", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Mr"); }, true,
                   "fr_FR.UTF-8"},
-        CheckCase{"English prefix in fr_CA", kPrefix, [](CNContactData& d) { d.namePrefix = s("Mr"); }, false,
+        CheckCase{"English prefix in fr_CA", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Mr"); }, false,
                   "fr_CA.UTF-8"},
-        CheckCase{"English prefix in plain fr", kPrefix, [](CNContactData& d) { d.namePrefix = s("Mr"); }, false,
+        CheckCase{"English prefix in plain fr", kPrefix, [](CNContactData& d) { d.editRare().namePrefix = s("Mr"); }, false,
                   "fr"},
 
         CheckCase{"no suffix", kSuffix, given("Ann"), false},
-        CheckCase{"allowed suffix", kSuffix, [](CNContactData& d) { d.nameSuffix = s("jr"); }, false},
-        CheckCase{"allowed suffix with a period", kSuffix, [](CNContactData& d) { d.nameSuffix = s("Jr."); }, true},
-        CheckCase{"prefix entry is not a suffix", kSuffix, [](CNContactData& d) { d.nameSuffix = s("Dr"); }, true},
-        CheckCase{"French suffix in fr_FR", kSuffix, [](CNContactData& d) { d.nameSuffix = s("ETC."); }, false,
+        CheckCase{"allowed suffix", kSuffix, [](CNContactData& d) { d.editRare().nameSuffix = s("jr"); }, false},
+        CheckCase{"allowed suffix with a period", kSuffix, [](CNContactData& d) { d.editRare().nameSuffix = s("Jr."); }, true},
+        CheckCase{"prefix entry is not a suffix", kSuffix, [](CNContactData& d) { d.editRare().nameSuffix = s("Dr"); }, true},
+        CheckCase{"French suffix in fr_FR", kSuffix, [](CNContactData& d) { d.editRare().nameSuffix = s("ETC."); }, false,
                   "fr_FR.UTF-8"},
-        CheckCase{"English suffix in fr_FR", kSuffix, [](CNContactData& d) { d.nameSuffix = s("Jr"); }, true,
+        CheckCase{"English suffix in fr_FR", kSuffix, [](CNContactData& d) { d.editRare().nameSuffix = s("Jr"); }, true,
                   "fr_FR.UTF-8"},
 
         CheckCase{"duplicate name is found pairwise", "Duplicate name", [](CNContactData&) {}, false},
@@ -245,8 +245,8 @@ TEST(CheckContact, PrefixTestNeedsThePrefixClass)
 {
     LocaleScope locale("en_US.UTF-8");
     const KQContactHelperPtr contact = record([](CNContactData& d) {
-        d.namePrefix = s("Grand Vizier");
-        d.nameSuffix = s("Grand Vizier");
+        d.setRare(&CNContactRareFields::namePrefix, s("Grand Vizier"));
+        d.setRare(&CNContactRareFields::nameSuffix, s("Grand Vizier"));
     });
     KQConflictMeta plainPrefix(s(kPrefix));
     EXPECT_FALSE(plainPrefix.checkContactHelper(contact.get()));

@@ -229,13 +229,13 @@ public:
         d.givenName = text(given);
         d.familyName = text(family);
         if (chance(30))
-            d.middleName = text(middle);
+            d.setRare(&CNContactRareFields::middleName, text(middle));
         if (chance(30))
-            d.namePrefix = text(prefix);
+            d.setRare(&CNContactRareFields::namePrefix, text(prefix));
         if (chance(30))
-            d.nameSuffix = text(suffix);
+            d.setRare(&CNContactRareFields::nameSuffix, text(suffix));
         if (chance(20))
-            d.nickname = text(given);
+            d.setRare(&CNContactRareFields::nickname, text(given));
         if (chance(30))
             d.organizationName = text(words);
         if (chance(30))
@@ -258,7 +258,7 @@ public:
                 d.postalAddresses.push_back({text(labels), a});
         }
         if (chance(15))
-            d.urlAddresses.push_back({text(labels), QStringLiteral("https://example.org")});
+            d.editRare().urlAddresses.push_back({text(labels), QStringLiteral("https://example.org")});
         return d;
     }
 
@@ -290,7 +290,7 @@ public:
                                              CNPhoneNumber(QStringLiteral("5550100"))};
             break;
         case 3:
-            copy.middleName = QStringLiteral("Q");
+            copy.setRare(&CNContactRareFields::middleName, QStringLiteral("Q"));
             break;
         default:
             if (!copy.emailAddresses.empty())

@@ -13,26 +13,26 @@ CNContactData filledData()
     CNContactData d;
     d.identifier = QStringLiteral("SOURCE-ID");
     d.contactType = CNContactType::Organization;
-    d.namePrefix = QStringLiteral("Dr.");
+    d.setRare(&CNContactRareFields::namePrefix, QStringLiteral("Dr."));
     d.givenName = QStringLiteral("Ann");
-    d.middleName = QStringLiteral("B.");
+    d.setRare(&CNContactRareFields::middleName, QStringLiteral("B."));
     d.familyName = QStringLiteral("Lee");
-    d.previousFamilyName = QStringLiteral("Kim");
-    d.nameSuffix = QStringLiteral("Jr.");
-    d.nickname = QStringLiteral("Annie");
+    d.setRare(&CNContactRareFields::previousFamilyName, QStringLiteral("Kim"));
+    d.setRare(&CNContactRareFields::nameSuffix, QStringLiteral("Jr."));
+    d.setRare(&CNContactRareFields::nickname, QStringLiteral("Annie"));
     d.organizationName = QStringLiteral("Acme");
     d.departmentName = QStringLiteral("Sales");
     d.jobTitle = QStringLiteral("Chief");
-    d.phoneticGivenName = QStringLiteral("an");
-    d.phoneticMiddleName = QStringLiteral("bi");
-    d.phoneticFamilyName = QStringLiteral("li");
-    d.phoneticOrganizationName = QStringLiteral("akmi");
+    d.setRare(&CNContactRareFields::phoneticGivenName, QStringLiteral("an"));
+    d.setRare(&CNContactRareFields::phoneticMiddleName, QStringLiteral("bi"));
+    d.setRare(&CNContactRareFields::phoneticFamilyName, QStringLiteral("li"));
+    d.setRare(&CNContactRareFields::phoneticOrganizationName, QStringLiteral("akmi"));
     CNDateComponents day;
     day.year = 1980;
     day.month = 2;
     day.day = 29;
-    d.birthday = day;
-    d.nonGregorianBirthday = day;
+    d.setRare(&CNContactRareFields::birthday, day);
+    d.setRare(&CNContactRareFields::nonGregorianBirthday, day);
     d.note = QStringLiteral("met at the fair");
     d.imageData = QByteArray("image bytes");
     d.thumbnailImageData = QByteArray("thumb");
@@ -42,14 +42,15 @@ CNContactData filledData()
     CNPostalAddress address;
     address.city = QStringLiteral("Oslo");
     d.postalAddresses = {CNLabeledValue<CNPostalAddress>(QStringLiteral("home"), address)};
-    d.dates = {CNLabeledValue<CNDateComponents>(QStringLiteral("anniversary"), day)};
-    d.urlAddresses = {CNLabeledValue<QString>(QStringLiteral("home"), QStringLiteral("https://example.org"))};
-    d.contactRelations = {
+    d.editRare().dates = {CNLabeledValue<CNDateComponents>(QStringLiteral("anniversary"), day)};
+    d.editRare().urlAddresses = {
+        CNLabeledValue<QString>(QStringLiteral("home"), QStringLiteral("https://example.org"))};
+    d.editRare().contactRelations = {
         CNLabeledValue<CNContactRelation>(QStringLiteral("child"), CNContactRelation(QStringLiteral("Bo")))};
-    d.socialProfiles = {CNLabeledValue<CNSocialProfile>(
+    d.editRare().socialProfiles = {CNLabeledValue<CNSocialProfile>(
         QStringLiteral("twitter"),
         CNSocialProfile(QString(), QStringLiteral("annlee"), QString(), QStringLiteral("twitter")))};
-    d.instantMessageAddresses = {CNLabeledValue<CNInstantMessageAddress>(
+    d.editRare().instantMessageAddresses = {CNLabeledValue<CNInstantMessageAddress>(
         QStringLiteral("home"), CNInstantMessageAddress(QStringLiteral("ann"), QStringLiteral("Jabber")))};
     return d;
 }

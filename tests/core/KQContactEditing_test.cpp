@@ -174,7 +174,7 @@ TEST(ContactMerge, FirstRecordsFieldsAndTheUnionOfValues)
     b.imageData = picture;
     CNContactData c;
     c.phoneNumbers = {phone(CNLabelHome, QStringLiteral("3")), phone(CNLabelHome, QStringLiteral("4"))};
-    c.urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("https://c.example"))};
+    c.editRare().urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("https://c.example"))};
 
     const auto ra = loadedRecord(a), rb = loadedRecord(b), rc = loadedRecord(c);
     const CNContactData beforeB = rb->effectiveContact()->data();
@@ -210,7 +210,7 @@ TEST(ContactActions, OpenDesktopAddresses)
     d.phoneNumbers = {phone(CNLabelHome, QStringLiteral("+1 (555) 010-0200")),
                       phone(QString(), QStringLiteral("555 0300"))};
     d.emailAddresses = {CNLabeledValue<QString>(CNLabelWork, QStringLiteral("ann@example.com"))};
-    d.urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("https://example.com/a"))};
+    d.editRare().urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("https://example.com/a"))};
     const auto record = loadedRecord(d);
 
     EXPECT_TRUE(record->enableCall());

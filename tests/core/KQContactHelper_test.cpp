@@ -17,11 +17,11 @@ KQContactHelperPtr person(const Names& n, const QStringList& keys = CNAllContact
 {
     CNContactData d;
     d.identifier = CNMakeIdentifier();
-    d.namePrefix = n.prefix;
+    d.setRare(&CNContactRareFields::namePrefix, n.prefix);
     d.givenName = n.given;
-    d.middleName = n.middle;
+    d.setRare(&CNContactRareFields::middleName, n.middle);
     d.familyName = n.family;
-    d.nameSuffix = n.suffix;
+    d.setRare(&CNContactRareFields::nameSuffix, n.suffix);
     return KQContactHelper::create(std::make_shared<CNContact>(d, CNKeySetFromKeys(keys)));
 }
 
@@ -124,9 +124,9 @@ TEST(ContactRecord, SortKeyIsTheNameInLowerCase)
 TEST(ContactRecord, PhoneticNameKeepsItsLeadingSpace)
 {
     CNContactData d;
-    d.phoneticFamilyName = QStringLiteral("Kim");
+    d.setRare(&CNContactRareFields::phoneticFamilyName, QStringLiteral("Kim"));
     EXPECT_EQ(fromData(d)->phoneticFullName(), QStringLiteral(" Kim"));
-    d.phoneticGivenName = QStringLiteral("Ann");
+    d.setRare(&CNContactRareFields::phoneticGivenName, QStringLiteral("Ann"));
     EXPECT_EQ(fromData(d)->phoneticFullName(), QStringLiteral("Ann Kim"));
 }
 
@@ -240,7 +240,7 @@ TEST(ContactRecord, ContentEquality)
     EXPECT_FALSE(fromData(a)->isEqualTo(fromData(withNote).get()));
 
     CNContactData withBirthday = a;
-    withBirthday.birthday = CNDateComponents{1990, 4, 15, {}, {}, {}};
+    withBirthday.setRare(&CNContactRareFields::birthday, CNDateComponents{1990, 4, 15, {}, {}, {}});
     EXPECT_FALSE(fromData(a)->isEqualTo(fromData(withBirthday).get()));
 
     // A missing (unfetched) given name and an empty one are the same.
@@ -309,8 +309,8 @@ TEST(ContactRecord, TypingIntoTheTemplateRowAddsAValue)
 TEST(ContactRecord, ListAccessorsIgnoreBadIndexesAndEmitChanges)
 {
     CNContactData d;
-    d.urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("a")),
-                      CNLabeledValue<QString>(QStringLiteral("blog"), QStringLiteral("b"))};
+    d.editRare().urlAddresses = {CNLabeledValue<QString>(CNLabelHome, QStringLiteral("a")),
+                                 CNLabeledValue<QString>(QStringLiteral("blog"), QStringLiteral("b"))};
     const auto record = fromData(d);
     record->startEditContact();
     KQLabeledValueProperty* urls = record->propertyUrls();

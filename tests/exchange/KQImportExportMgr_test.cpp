@@ -116,11 +116,11 @@ CNContactData comparable(const CNContactData& a, const CNContactData& b)
     adopt(d.phoneNumbers, a.phoneNumbers);
     adopt(d.emailAddresses, a.emailAddresses);
     adopt(d.postalAddresses, a.postalAddresses);
-    adopt(d.dates, a.dates);
-    adopt(d.urlAddresses, a.urlAddresses);
-    adopt(d.contactRelations, a.contactRelations);
-    adopt(d.socialProfiles, a.socialProfiles);
-    adopt(d.instantMessageAddresses, a.instantMessageAddresses);
+    adopt(d.editRare().dates, a.rare().dates);
+    adopt(d.editRare().urlAddresses, a.rare().urlAddresses);
+    adopt(d.editRare().contactRelations, a.rare().contactRelations);
+    adopt(d.editRare().socialProfiles, a.rare().socialProfiles);
+    adopt(d.editRare().instantMessageAddresses, a.rare().instantMessageAddresses);
     return d;
 }
 

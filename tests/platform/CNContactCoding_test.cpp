@@ -129,13 +129,13 @@ TEST_P(CNContactCodingRoundTrip, DecodesEqualWithTheSameKeysAndClass)
     const CNContactData& b = original->data();
     EXPECT_EQ(a.givenName, b.givenName);
     EXPECT_EQ(a.familyName, b.familyName);
-    EXPECT_EQ(a.birthday, b.birthday);
-    EXPECT_EQ(a.nonGregorianBirthday, b.nonGregorianBirthday);
+    EXPECT_EQ(a.rare().birthday, b.rare().birthday);
+    EXPECT_EQ(a.rare().nonGregorianBirthday, b.rare().nonGregorianBirthday);
     EXPECT_EQ(a.imageData, b.imageData);
     EXPECT_EQ(a.phoneNumbers, b.phoneNumbers);
     EXPECT_EQ(a.postalAddresses, b.postalAddresses);
-    EXPECT_EQ(a.dates, b.dates);
-    EXPECT_EQ(a.socialProfiles, b.socialProfiles);
+    EXPECT_EQ(a.rare().dates, b.rare().dates);
+    EXPECT_EQ(a.rare().socialProfiles, b.rare().socialProfiles);
 }
 
 // As the store fetches it: only the fetched fields hold data.
@@ -146,7 +146,7 @@ CNContactPtr partialContact()
     data.identifier = full.identifier;
     data.givenName = full.givenName;
     data.phoneNumbers = full.phoneNumbers;
-    data.birthday = full.birthday;
+    data.setRare(&CNContactRareFields::birthday, full.rare().birthday);
     return std::make_shared<CNContact>(
         data, CNKeySetFromKeys({CNContactGivenNameKey, CNContactPhoneNumbersKey, CNContactBirthdayKey}));
 }

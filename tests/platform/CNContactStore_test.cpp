@@ -1,5 +1,7 @@
 #include "CNContactStoreTestSupport.h"
+#include "platform/CNContactVCardSerialization.h"
 #include "platform/CNSQLiteSchema.h"
+#include "platform/KQKeyedArchiver.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,6 +109,63 @@ TEST_F(CNContactStoreTest, EveryFieldRoundTripsWithAllKeys)
     EXPECT_EQ(fetched[0]->availableKeys(), CNAllKeysSet());
     EXPECT_TRUE(*fetched[0] == static_cast<const CNContact&>(*original));
     EXPECT_TRUE(fetched[0]->imageDataAvailable());
+}
+
+// Most contacts have none of the rare fields (middle names, phonetic names, birthdays, dates, web
+// pages, relations, profiles, messaging): every reader leaves such a contact without their block,
+// and gives one to a contact that has any of them. Setting an empty value makes none either, and a
+// copy that changes a rare field leaves the original as it was.
+TEST_F(CNContactStoreTest, ReadersMakeTheRareFieldsBlockOnlyForAContactThatHasOne)
+{
+    auto plain = std::make_shared<CNMutableContact>();
+    plain->setGivenName(QStringLiteral("Ann"));
+    plain->setFamilyName(QStringLiteral("Lee"));
+    plain->setNote(QStringLiteral("note"));
+    plain->setMiddleName(QString());
+    plain->setDates({});
+    plain->setBirthday(std::nullopt);
+    EXPECT_FALSE(plain->data().rareFields.isAllocated());
+    EXPECT_TRUE(plain->isKeyAvailable(CNKeyId::MiddleName));
+    auto rare = std::make_shared<CNMutableContact>();
+    rare->setGivenName(QStringLiteral("Bo"));
+    rare->setBirthday(CNDateComponents{1980, 2, 29, {}, {}, {}});
+    EXPECT_TRUE(rare->data().rareFields.isAllocated());
+    save([&](CNSaveRequest& r) {
+        r.addContact(*plain, m_local);
+        r.addContact(*rare, m_local);
+    });
+
+    const auto check = [&](const char* reader, const CNContactList& read) {
+        ASSERT_EQ(read.size(), 2u) << reader;
+        EXPECT_FALSE(read[0]->data().rareFields.isAllocated()) << reader;
+        EXPECT_EQ(read[0]->givenName(), QStringLiteral("Ann")) << reader;
+        EXPECT_TRUE(read[1]->data().rareFields.isAllocated()) << reader;
+        EXPECT_EQ(read[1]->birthday(), rare->birthday()) << reader;
+    };
+    check("store", fetch(*m_store, CNAllContactKeys()));
+    check("vCard", CNContactVCardSerialization::contactsWithData(
+                       CNContactVCardSerialization::dataWithContacts({plain, rare})));
+    CNContactList unarchived;
+    for (const CNContactPtr& contact : CNContactList{plain, rare}) {
+        CNError error;
+        unarchived.push_back(std::dynamic_pointer_cast<CNContact>(KQKeyedUnarchiver::unarchivedObjectOfClasses(
+            CNContact::archiveClasses(), KQKeyedArchiver::archivedDataWithRootObject(*contact), &error)));
+        ASSERT_TRUE(unarchived.back()) << error.description().toStdString();
+    }
+    check("archive", unarchived);
+
+    const auto copy = rare->mutableCopy();
+    copy->setBirthday(std::nullopt);
+    copy->setNickname(QStringLiteral("B"));
+    EXPECT_EQ(rare->birthday(), (CNDateComponents{1980, 2, 29, {}, {}, {}}));
+    EXPECT_EQ(rare->nickname(), QString());
+    EXPECT_EQ(copy->nickname(), QStringLiteral("B"));
+    // A block whose fields are all empty is the same as none.
+    CNContactData none;
+    CNContactData emptied;
+    emptied.editRare().nickname = QStringLiteral("B");
+    emptied.editRare().nickname.clear();
+    EXPECT_EQ(none, emptied);
 }
 
 // The UID of the card a contact came from is its identity for other address books: it comes back

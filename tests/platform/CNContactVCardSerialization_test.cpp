@@ -292,11 +292,11 @@ TEST_P(CorpusTest, FirstCardAsTheFileMeansIt)
     if (c.count == 0)
         return;
     const CNContactData& d = contacts.front()->data();
-    EXPECT_EQ(d.namePrefix, QString::fromUtf8(c.prefix));
+    EXPECT_EQ(d.rare().namePrefix, QString::fromUtf8(c.prefix));
     EXPECT_EQ(d.givenName, QString::fromUtf8(c.given));
-    EXPECT_EQ(d.middleName, QString::fromUtf8(c.middle));
+    EXPECT_EQ(d.rare().middleName, QString::fromUtf8(c.middle));
     EXPECT_EQ(d.familyName, QString::fromUtf8(c.family));
-    EXPECT_EQ(d.nameSuffix, QString::fromUtf8(c.suffix));
+    EXPECT_EQ(d.rare().nameSuffix, QString::fromUtf8(c.suffix));
     EXPECT_EQ(phones(d), utf8List(c.phones));
     EXPECT_EQ(emails(d), utf8List(c.emails));
 }
@@ -396,10 +396,10 @@ std::vector<FeatureCase> featureCases()
          }},
         {"CaretEscapedParameter", card("X-SOCIALPROFILE;TYPE=twitter;X-USER=\"a^'b^^c^nd\":https://twitter.com/ab\r\n"),
          [](const CNContactData& d) {
-             ASSERT_EQ(d.socialProfiles.size(), 1u);
-             EXPECT_EQ(d.socialProfiles[0].value().username, QStringLiteral("a\"b^c\nd"));
-             EXPECT_EQ(d.socialProfiles[0].value().service, CNSocialProfileServiceTwitter);
-             EXPECT_EQ(d.socialProfiles[0].value().urlString, QStringLiteral("https://twitter.com/ab"));
+             ASSERT_EQ(d.rare().socialProfiles.size(), 1u);
+             EXPECT_EQ(d.rare().socialProfiles[0].value().username, QStringLiteral("a\"b^c\nd"));
+             EXPECT_EQ(d.rare().socialProfiles[0].value().service, CNSocialProfileServiceTwitter);
+             EXPECT_EQ(d.rare().socialProfiles[0].value().urlString, QStringLiteral("https://twitter.com/ab"));
          }},
         {"PhoneTypes",
          card("TEL;TYPE=pref;TYPE=CELL:1\r\nTEL;TYPE=WORK,VOICE:2\r\nTEL;HOME;FAX:3\r\nTEL;TYPE=iPhone:4\r\n"
@@ -426,9 +426,9 @@ std::vector<FeatureCase> featureCases()
          [](const CNContactData& d) {
              ASSERT_EQ(d.phoneNumbers.size(), 1u);
              EXPECT_EQ(d.phoneNumbers[0].label(), QStringLiteral("Boat"));
-             ASSERT_EQ(d.dates.size(), 1u);
-             EXPECT_EQ(d.dates[0].label(), CNLabelDateAnniversary);
-             EXPECT_EQ(d.dates[0].value().year, 2001);
+             ASSERT_EQ(d.rare().dates.size(), 1u);
+             EXPECT_EQ(d.rare().dates[0].label(), CNLabelDateAnniversary);
+             EXPECT_EQ(d.rare().dates[0].value().year, 2001);
              ASSERT_EQ(d.postalAddresses.size(), 1u);
              EXPECT_EQ(d.postalAddresses[0].label(), CNLabelHome);
              EXPECT_EQ(d.postalAddresses[0].value().isoCountryCode, QStringLiteral("ch"));
@@ -445,30 +445,30 @@ std::vector<FeatureCase> featureCases()
          }},
         {"BirthdayWithoutYearCompact", card("BDAY:--0415\r\n"),
          [](const CNContactData& d) {
-             ASSERT_TRUE(d.birthday);
-             EXPECT_FALSE(d.birthday->year);
-             EXPECT_EQ(d.birthday->month, 4);
-             EXPECT_EQ(d.birthday->day, 15);
+             ASSERT_TRUE(d.rare().birthday);
+             EXPECT_FALSE(d.rare().birthday->year);
+             EXPECT_EQ(d.rare().birthday->month, 4);
+             EXPECT_EQ(d.rare().birthday->day, 15);
          }},
         {"BirthdayWithoutYearDashed", card("BDAY:--04-15\r\n"),
          [](const CNContactData& d) {
-             ASSERT_TRUE(d.birthday);
-             EXPECT_FALSE(d.birthday->year);
-             EXPECT_EQ(d.birthday->day, 15);
+             ASSERT_TRUE(d.rare().birthday);
+             EXPECT_FALSE(d.rare().birthday->year);
+             EXPECT_EQ(d.rare().birthday->day, 15);
          }},
         {"BirthdayBasicFormatWithTime", card("BDAY:19531015T231000Z\r\nANNIVERSARY:20090808T1430-0500\r\n"),
          [](const CNContactData& d) {
-             ASSERT_TRUE(d.birthday);
-             EXPECT_EQ(d.birthday->year, 1953);
-             ASSERT_EQ(d.dates.size(), 1u);
-             EXPECT_EQ(d.dates[0].label(), CNLabelDateAnniversary);
+             ASSERT_TRUE(d.rare().birthday);
+             EXPECT_EQ(d.rare().birthday->year, 1953);
+             ASSERT_EQ(d.rare().dates.size(), 1u);
+             EXPECT_EQ(d.rare().dates[0].label(), CNLabelDateAnniversary);
          }},
         {"InstantMessaging",
          card("IMPP;TYPE=HOME:xmpp:a@b.org\r\nX-SKYPE:sk\r\nX-GADUGADU:123\r\nX-GOOGLE-TALK:g@t\r\n"
               "IMPP;X-SERVICE-TYPE=Yahoo:ymsgr:y\r\nX-MSN;TYPE=WORK:m@n\r\n"),
          [](const CNContactData& d) {
-             ASSERT_EQ(d.instantMessageAddresses.size(), 6u);
-             const auto& im = d.instantMessageAddresses;
+             ASSERT_EQ(d.rare().instantMessageAddresses.size(), 6u);
+             const auto& im = d.rare().instantMessageAddresses;
              EXPECT_EQ(im[0].value(),
                        CNInstantMessageAddress(QStringLiteral("a@b.org"), CNInstantMessageServiceJabber));
              EXPECT_EQ(im[0].label(), CNLabelHome);
@@ -481,21 +481,21 @@ std::vector<FeatureCase> featureCases()
         {"Relations",
          card("RELATED;TYPE=spouse:Jane\r\nitem1.X-ABRELATEDNAMES:Bob\r\nitem1.X-ABLabel:_$!<Brother>!$_\r\n"),
          [](const CNContactData& d) {
-             ASSERT_EQ(d.contactRelations.size(), 2u);
-             EXPECT_EQ(d.contactRelations[0].label(), CNLabelContactRelationSpouse);
-             EXPECT_EQ(d.contactRelations[1].label(), CNLabelContactRelationBrother);
-             EXPECT_EQ(d.contactRelations[1].value().name, QStringLiteral("Bob"));
+             ASSERT_EQ(d.rare().contactRelations.size(), 2u);
+             EXPECT_EQ(d.rare().contactRelations[0].label(), CNLabelContactRelationSpouse);
+             EXPECT_EQ(d.rare().contactRelations[1].label(), CNLabelContactRelationBrother);
+             EXPECT_EQ(d.rare().contactRelations[1].value().name, QStringLiteral("Bob"));
          }},
         {"PhoneticNamesOrgAndTitle",
          card("N:Sato;Yuki;;;\r\nX-PHONETIC-FIRST-NAME:yuki\r\nX-PHONETIC-LAST-NAME:satou\r\n"
               "ORG:Acme;Research\r\nTITLE:Chemist\r\nNICKNAME:Yu\r\n"),
          [](const CNContactData& d) {
-             EXPECT_EQ(d.phoneticGivenName, QStringLiteral("yuki"));
-             EXPECT_EQ(d.phoneticFamilyName, QStringLiteral("satou"));
+             EXPECT_EQ(d.rare().phoneticGivenName, QStringLiteral("yuki"));
+             EXPECT_EQ(d.rare().phoneticFamilyName, QStringLiteral("satou"));
              EXPECT_EQ(d.organizationName, QStringLiteral("Acme"));
              EXPECT_EQ(d.departmentName, QStringLiteral("Research"));
              EXPECT_EQ(d.jobTitle, QStringLiteral("Chemist"));
-             EXPECT_EQ(d.nickname, QStringLiteral("Yu"));
+             EXPECT_EQ(d.rare().nickname, QStringLiteral("Yu"));
              EXPECT_EQ(d.contactType, CNContactType::Person);
          }},
         {"KindOrg", "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:org\r\nFN:Acme\r\nORG:Acme\r\nEND:VCARD\r\n",

@@ -169,19 +169,20 @@ QString describe(const CNContactData& d)
             s << name << '=' << v->year.value_or(-1) << '-' << v->month.value_or(-1) << '-' << v->day.value_or(-1)
               << '/' << v->hour.value_or(-1) << ':' << v->minute.value_or(-1) << '@' << v->calendarIdentifier << '\n';
     };
-    s << "type=" << int(d.contactType) << "\nprefix=" << d.namePrefix << "\ngiven=" << d.givenName
-      << "\nmiddle=" << d.middleName << "\nfamily=" << d.familyName << "\nprevious=" << d.previousFamilyName
-      << "\nsuffix=" << d.nameSuffix << "\nnick=" << d.nickname << "\norg=" << d.organizationName
-      << "\ndept=" << d.departmentName << "\ntitle=" << d.jobTitle << "\nphGiven=" << d.phoneticGivenName
-      << "\nphMiddle=" << d.phoneticMiddleName << "\nphFamily=" << d.phoneticFamilyName
-      << "\nphOrg=" << d.phoneticOrganizationName << '\n';
-    date("birthday", d.birthday);
-    date("altBirthday", d.nonGregorianBirthday);
+    s << "type=" << int(d.contactType) << "\nprefix=" << d.rare().namePrefix << "\ngiven=" << d.givenName
+      << "\nmiddle=" << d.rare().middleName << "\nfamily=" << d.familyName
+      << "\nprevious=" << d.rare().previousFamilyName << "\nsuffix=" << d.rare().nameSuffix
+      << "\nnick=" << d.rare().nickname << "\norg=" << d.organizationName << "\ndept=" << d.departmentName
+      << "\ntitle=" << d.jobTitle << "\nphGiven=" << d.rare().phoneticGivenName
+      << "\nphMiddle=" << d.rare().phoneticMiddleName << "\nphFamily=" << d.rare().phoneticFamilyName
+      << "\nphOrg=" << d.rare().phoneticOrganizationName << '\n';
+    date("birthday", d.rare().birthday);
+    date("altBirthday", d.rare().nonGregorianBirthday);
     for (const auto& lv : d.phoneNumbers)
         s << "tel[" << lv.label() << "]=" << lv.value().stringValue() << '\n';
     for (const auto& lv : d.emailAddresses)
         s << "email[" << lv.label() << "]=" << lv.value() << '\n';
-    for (const auto& lv : d.urlAddresses)
+    for (const auto& lv : d.rare().urlAddresses)
         s << "url[" << lv.label() << "]=" << lv.value() << '\n';
     for (const auto& lv : d.postalAddresses) {
         const CNPostalAddress& a = lv.value();
@@ -189,13 +190,13 @@ QString describe(const CNContactData& d)
           << a.subAdministrativeArea << '|' << a.state << '|' << a.postalCode << '|' << a.country << '|'
           << a.isoCountryCode << '\n';
     }
-    for (const auto& lv : d.dates)
+    for (const auto& lv : d.rare().dates)
         date(qPrintable(QStringLiteral("date[%1]").arg(lv.label())), lv.value());
-    for (const auto& lv : d.contactRelations)
+    for (const auto& lv : d.rare().contactRelations)
         s << "rel[" << lv.label() << "]=" << lv.value().name << '\n';
-    for (const auto& lv : d.instantMessageAddresses)
+    for (const auto& lv : d.rare().instantMessageAddresses)
         s << "im[" << lv.label() << "]=" << lv.value().service << ':' << lv.value().username << '\n';
-    for (const auto& lv : d.socialProfiles)
+    for (const auto& lv : d.rare().socialProfiles)
         s << "social[" << lv.label() << "]=" << lv.value().service << '|' << lv.value().username << '|'
           << lv.value().userIdentifier << '|' << lv.value().urlString << '\n';
     return out;
@@ -217,11 +218,11 @@ CNContactData comparable(CNContactData d)
     dropIdentifiers(d.phoneNumbers);
     dropIdentifiers(d.emailAddresses);
     dropIdentifiers(d.postalAddresses);
-    dropIdentifiers(d.dates);
-    dropIdentifiers(d.urlAddresses);
-    dropIdentifiers(d.contactRelations);
-    dropIdentifiers(d.socialProfiles);
-    dropIdentifiers(d.instantMessageAddresses);
+    dropIdentifiers(d.editRare().dates);
+    dropIdentifiers(d.editRare().urlAddresses);
+    dropIdentifiers(d.editRare().contactRelations);
+    dropIdentifiers(d.editRare().socialProfiles);
+    dropIdentifiers(d.editRare().instantMessageAddresses);
     return d;
 }
 
