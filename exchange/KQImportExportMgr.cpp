@@ -3,6 +3,7 @@
 #include "exchange/KQContactCSVSerialization.h"
 #include "exchange/KQContactTextSerialization.h"
 #include "exchange/KQImportExportMgrReporter.h"
+#include "platform/KQAllocatorPolicy.h"
 #include "platform/KQDispatch.h"
 #include "platform/KQLog.h"
 #include "store/KQContainerHelper.h"
@@ -119,6 +120,8 @@ void KQImportExportMgr::runImport(const QStringList& paths)
             break;
         }
     }
+    // Reading and saving a large file made and dropped far more than the imported records keep.
+    KQReleaseFreedMemory();
     endJob();
 }
 
