@@ -17,10 +17,17 @@
 #include <QDate>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <iterator>
 #include <unicode/calendar.h>
 #include <unicode/locid.h>
 
 namespace {
+
+// The multi-valued fields whose entries count as the record's own edits.
+constexpr CNKeyId kLabeledValueKeys[] = {
+    CNKeyId::PhoneNumbers,   CNKeyId::EmailAddresses,          CNKeyId::UrlAddresses, CNKeyId::PostalAddresses,
+    CNKeyId::SocialProfiles, CNKeyId::InstantMessageAddresses, CNKeyId::Dates,        CNKeyId::Relations};
 
 bool isEmptyText(const std::optional<QString>& text)
 {
@@ -112,15 +119,9 @@ void KQContactHelper::setupAllLabeledValueProperties()
     }
     for (const KQLabeledValuePropertyPtr& property : made)
         property->resetWithLabeledValues(KQLabeledValuesOfContact(*contact, property->propertyKey()));
-    bool hasValues = false;
-    for (const QString& key :
-         {CNContactPhoneNumbersKey, CNContactEmailAddressesKey, CNContactUrlAddressesKey, CNContactPostalAddressesKey,
-          CNContactSocialProfilesKey, CNContactInstantMessageAddressesKey, CNContactDatesKey, CNContactRelationsKey}) {
-        if (!KQLabeledValuesOfContact(*contact, key).empty()) {
-            hasValues = true;
-            break;
-        }
-    }
+    // Asked without decoding or copying a field: every record of a list asks at once.
+    const bool hasValues = std::any_of(std::begin(kLabeledValueKeys), std::end(kLabeledValueKeys),
+                                       [&](CNKeyId key) { return contact->hasValues(key); });
     if (hasValues)
         setPropertyEdited(true);
 }
@@ -257,65 +258,64 @@ template <typename Getter> std::optional<QString> KQContactHelper::readText(CNKe
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(key))
         return std::nullopt;
-    return getter(contact->data());
+    return getter(*contact);
 }
 
 std::optional<QString> KQContactHelper::namePrefix() const
 {
-    return readText(CNKeyId::NamePrefix, [](const CNContactData& d) { return d.rare().namePrefix; });
+    return readText(CNKeyId::NamePrefix, [](const CNContact& c) { return c.namePrefix(); });
 }
 std::optional<QString> KQContactHelper::givenName() const
 {
-    return readText(CNKeyId::GivenName, [](const CNContactData& d) { return d.givenName; });
+    return readText(CNKeyId::GivenName, [](const CNContact& c) { return c.givenName(); });
 }
 std::optional<QString> KQContactHelper::middleName() const
 {
-    return readText(CNKeyId::MiddleName, [](const CNContactData& d) { return d.rare().middleName; });
+    return readText(CNKeyId::MiddleName, [](const CNContact& c) { return c.middleName(); });
 }
 std::optional<QString> KQContactHelper::familyName() const
 {
-    return readText(CNKeyId::FamilyName, [](const CNContactData& d) { return d.familyName; });
+    return readText(CNKeyId::FamilyName, [](const CNContact& c) { return c.familyName(); });
 }
 std::optional<QString> KQContactHelper::nameSuffix() const
 {
-    return readText(CNKeyId::NameSuffix, [](const CNContactData& d) { return d.rare().nameSuffix; });
+    return readText(CNKeyId::NameSuffix, [](const CNContact& c) { return c.nameSuffix(); });
 }
 std::optional<QString> KQContactHelper::nickName() const
 {
-    return readText(CNKeyId::Nickname, [](const CNContactData& d) { return d.rare().nickname; });
+    return readText(CNKeyId::Nickname, [](const CNContact& c) { return c.nickname(); });
 }
 std::optional<QString> KQContactHelper::jobTitle() const
 {
-    return readText(CNKeyId::JobTitle, [](const CNContactData& d) { return d.jobTitle; });
+    return readText(CNKeyId::JobTitle, [](const CNContact& c) { return c.jobTitle(); });
 }
 std::optional<QString> KQContactHelper::department() const
 {
-    return readText(CNKeyId::DepartmentName, [](const CNContactData& d) { return d.departmentName; });
+    return readText(CNKeyId::DepartmentName, [](const CNContact& c) { return c.departmentName(); });
 }
 std::optional<QString> KQContactHelper::organizationName() const
 {
-    return readText(CNKeyId::OrganizationName, [](const CNContactData& d) { return d.organizationName; });
+    return readText(CNKeyId::OrganizationName, [](const CNContact& c) { return c.organizationName(); });
 }
 std::optional<QString> KQContactHelper::phoneticGivenName() const
 {
-    return readText(CNKeyId::PhoneticGivenName, [](const CNContactData& d) { return d.rare().phoneticGivenName; });
+    return readText(CNKeyId::PhoneticGivenName, [](const CNContact& c) { return c.phoneticGivenName(); });
 }
 std::optional<QString> KQContactHelper::phoneticMiddleName() const
 {
-    return readText(CNKeyId::PhoneticMiddleName, [](const CNContactData& d) { return d.rare().phoneticMiddleName; });
+    return readText(CNKeyId::PhoneticMiddleName, [](const CNContact& c) { return c.phoneticMiddleName(); });
 }
 std::optional<QString> KQContactHelper::phoneticFamilyName() const
 {
-    return readText(CNKeyId::PhoneticFamilyName, [](const CNContactData& d) { return d.rare().phoneticFamilyName; });
+    return readText(CNKeyId::PhoneticFamilyName, [](const CNContact& c) { return c.phoneticFamilyName(); });
 }
 std::optional<QString> KQContactHelper::phoneticOrgName() const
 {
-    return readText(CNKeyId::PhoneticOrganizationName,
-                    [](const CNContactData& d) { return d.rare().phoneticOrganizationName; });
+    return readText(CNKeyId::PhoneticOrganizationName, [](const CNContact& c) { return c.phoneticOrganizationName(); });
 }
 std::optional<QString> KQContactHelper::note() const
 {
-    return readText(CNKeyId::Note, [](const CNContactData& d) { return d.note; });
+    return readText(CNKeyId::Note, [](const CNContact& c) { return c.note(); });
 }
 
 std::optional<CNDateComponents> KQContactHelper::birthday() const
@@ -323,7 +323,7 @@ std::optional<CNDateComponents> KQContactHelper::birthday() const
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(CNKeyId::Birthday))
         return std::nullopt;
-    return contact->data().rare().birthday;
+    return contact->birthday();
 }
 
 std::optional<CNDateComponents> KQContactHelper::ngBirthday() const
@@ -331,13 +331,13 @@ std::optional<CNDateComponents> KQContactHelper::ngBirthday() const
     const CNContactPtr contact = effectiveContact();
     if (!contact->isKeyAvailable(CNKeyId::NonGregorianBirthday))
         return std::nullopt;
-    return contact->data().rare().nonGregorianBirthday;
+    return contact->nonGregorianBirthday();
 }
 
 bool KQContactHelper::companyContact() const
 {
     const CNContactPtr contact = effectiveContact();
-    return contact->isKeyAvailable(CNKeyId::Type) && contact->data().contactType == CNContactType::Organization;
+    return contact->contactType() == CNContactType::Organization;
 }
 
 // ---------------------------------------------------------------- names

@@ -1,5 +1,6 @@
 #include "platform/CNContact.h"
 
+#include "platform/CNContactValueCodec.h"
 #include "platform/CNMutableContact.h"
 #include "platform/CNUuidText.h"
 
@@ -348,9 +349,26 @@ CNContact::CNContact(CNContactData data, CNKeySet availableKeys) : d(std::move(d
 
 CNContact::CNContact(InPlace, CNKeySet availableKeys) : m_available(availableKeys) {}
 
-CNContact::~CNContact() = default;
-CNContact::CNContact(const CNContact&) = default;
-CNContact& CNContact::operator=(const CNContact&) = default;
+CNContact::~CNContact()
+{
+    dropCodedLists();
+}
+
+CNContact::CNContact(const CNContact& other) : KQCoding(other), d(other.data()), m_available(other.m_available)
+{
+    m_lazyImage = other.m_lazyImage;
+}
+
+CNContact& CNContact::operator=(const CNContact& other)
+{
+    if (this != &other) {
+        dropCodedLists();
+        d = other.data();
+        m_available = other.m_available;
+        m_lazyImage = other.m_lazyImage;
+    }
+    return *this;
+}
 
 bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) const
 {
@@ -368,6 +386,14 @@ bool CNContact::checkKeys(std::initializer_list<CNKeyId> keys, CNError* error) c
     type CNContact::name() const                                                                                       \
     {                                                                                                                  \
         return isKeyAvailable(CNKeyId::key) ? d.name : kNotFetched<std::remove_cvref_t<type>>;                         \
+    }
+#define KQ_CHECKED_CODED_GETTER(type, name, key)                                                                       \
+    type CNContact::name() const                                                                                       \
+    {                                                                                                                  \
+        if (!isKeyAvailable(CNKeyId::key))                                                                             \
+            return kNotFetched<std::remove_cvref_t<type>>;                                                             \
+        decodeCodedLists(codedListBit(CNCodedList::key));                                                              \
+        return d.name;                                                                                                 \
     }
 #define KQ_CHECKED_RARE_GETTER(type, name, key)                                                                        \
     type CNContact::name() const                                                                                       \
@@ -394,9 +420,9 @@ KQ_CHECKED_RARE_GETTER(const std::optional<CNDateComponents>&, birthday, Birthda
 KQ_CHECKED_RARE_GETTER(const std::optional<CNDateComponents>&, nonGregorianBirthday, NonGregorianBirthday)
 KQ_CHECKED_GETTER(const QString&, note, Note)
 KQ_CHECKED_GETTER(const QByteArray&, thumbnailImageData, ThumbnailImageData)
-KQ_CHECKED_GETTER(const CNPhoneNumberList&, phoneNumbers, PhoneNumbers)
-KQ_CHECKED_GETTER(const CNStringValueList&, emailAddresses, EmailAddresses)
-KQ_CHECKED_GETTER(const CNPostalAddressList&, postalAddresses, PostalAddresses)
+KQ_CHECKED_CODED_GETTER(const CNPhoneNumberList&, phoneNumbers, PhoneNumbers)
+KQ_CHECKED_CODED_GETTER(const CNStringValueList&, emailAddresses, EmailAddresses)
+KQ_CHECKED_CODED_GETTER(const CNPostalAddressList&, postalAddresses, PostalAddresses)
 KQ_CHECKED_RARE_GETTER(const CNDateList&, dates, Dates)
 KQ_CHECKED_RARE_GETTER(const CNStringValueList&, urlAddresses, UrlAddresses)
 KQ_CHECKED_RARE_GETTER(const CNRelationList&, contactRelations, Relations)
@@ -404,6 +430,7 @@ KQ_CHECKED_RARE_GETTER(const CNSocialProfileList&, socialProfiles, SocialProfile
 KQ_CHECKED_RARE_GETTER(const CNInstantMessageList&, instantMessageAddresses, InstantMessageAddresses)
 
 #undef KQ_CHECKED_GETTER
+#undef KQ_CHECKED_CODED_GETTER
 #undef KQ_CHECKED_RARE_GETTER
 
 struct CNContact::LazyImage : QSharedData
@@ -441,9 +468,142 @@ void CNContact::setImageLoader(std::function<QByteArray()> load)
 
 void CNContact::clearForRefill(CNKeySet availableKeys)
 {
+    dropCodedLists();
     d = CNContactData{};
     m_lazyImage.reset();
     m_available = availableKeys;
+}
+
+// The coded fields of one contact in one block: where each field ends, then their bytes.
+struct CNContact::CodedBytes
+{
+    std::array<quint32, CNCodedListCount> ends{};
+
+    const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+    QByteArrayView field(CNCodedList list) const
+    {
+        const auto at = static_cast<size_t>(list);
+        const quint32 begin = at == 0 ? 0 : ends[at - 1];
+        return {bytes() + begin, static_cast<qsizetype>(ends[at] - begin)};
+    }
+};
+
+namespace {
+
+// Decoding takes one of these locks, chosen by the contact's address: contacts decoded on
+// different threads seldom wait for each other. Never destroyed: workers may read contacts while
+// the program exits.
+std::mutex& codedListsLock(const void* contact)
+{
+    constexpr size_t Count = 64;
+    static auto* const locks = new std::mutex[Count];
+    return locks[(reinterpret_cast<quintptr>(contact) / alignof(std::max_align_t)) % Count];
+}
+
+} // namespace
+
+bool CNContact::hasValues(CNKeyId key) const
+{
+    if (!isKeyAvailable(key))
+        return false;
+    const auto waitingOr = [this](CNCodedList list, const auto& field) {
+        // A field waits coded only when it has entries; one that does not wait may be read.
+        return (m_codedListsWaiting.load(std::memory_order_acquire) & codedListBit(list)) != 0 || !field.empty();
+    };
+    switch (key) {
+    case CNKeyId::PhoneNumbers:
+        return waitingOr(CNCodedList::PhoneNumbers, d.phoneNumbers);
+    case CNKeyId::EmailAddresses:
+        return waitingOr(CNCodedList::EmailAddresses, d.emailAddresses);
+    case CNKeyId::PostalAddresses:
+        return waitingOr(CNCodedList::PostalAddresses, d.postalAddresses);
+    case CNKeyId::Dates:
+        return !d.rare().dates.empty();
+    case CNKeyId::UrlAddresses:
+        return !d.rare().urlAddresses.empty();
+    case CNKeyId::Relations:
+        return !d.rare().contactRelations.empty();
+    case CNKeyId::SocialProfiles:
+        return !d.rare().socialProfiles.empty();
+    case CNKeyId::InstantMessageAddresses:
+        return !d.rare().instantMessageAddresses.empty();
+    default:
+        return false;
+    }
+}
+
+void CNContact::setCodedLists(const CNCodedLists& coded)
+{
+    dropCodedLists();
+    quint8 waiting = 0;
+    size_t total = 0;
+    for (size_t i = 0; i < coded.size(); ++i) {
+        if (!coded[i].isEmpty())
+            waiting |= static_cast<quint8>(1U << i);
+        total += static_cast<size_t>(coded[i].size());
+    }
+    if (waiting == 0)
+        return;
+    void* memory = ::operator new(sizeof(CodedBytes) + total);
+    auto* block = new (memory) CodedBytes;
+    quint32 end = 0;
+    for (size_t i = 0; i < coded.size(); ++i) {
+        if (!coded[i].isEmpty())
+            std::memcpy(block->bytes() + end, coded[i].data(), static_cast<size_t>(coded[i].size()));
+        end += static_cast<quint32>(coded[i].size());
+        block->ends[i] = end;
+    }
+    m_codedLists = block;
+    m_codedListsWaiting.store(waiting, std::memory_order_release);
+}
+
+void CNContact::decodeWaitingLists(quint8 lists) const
+{
+    std::lock_guard lock(codedListsLock(this));
+    const quint8 waiting = m_codedListsWaiting.load(std::memory_order_relaxed);
+    if (!(waiting & lists))
+        return;
+    // The contact was made writable; only the fields still waiting are written, and no reader
+    // looks at them before the bit below says they are decoded.
+    CNContactData& data = const_cast<CNContact*>(this)->d;
+    const auto decodeInto = [&](CNCodedList list, auto& field) {
+        if (!(waiting & lists & codedListBit(list)))
+            return;
+        const QByteArrayView bytes = m_codedLists->field(list);
+        // The store checked the bytes before it handed them over.
+        [[maybe_unused]] const bool decoded = CNContactValueCodec::decode(bytes.data(), bytes.size(), field);
+        Q_ASSERT(decoded);
+    };
+    decodeInto(CNCodedList::PhoneNumbers, data.phoneNumbers);
+    decodeInto(CNCodedList::EmailAddresses, data.emailAddresses);
+    decodeInto(CNCodedList::PostalAddresses, data.postalAddresses);
+    const quint8 left = waiting & static_cast<quint8>(~lists);
+    if (left == 0) {
+        m_codedLists->~CodedBytes();
+        ::operator delete(m_codedLists);
+        m_codedLists = nullptr;
+    }
+    m_codedListsWaiting.store(left, std::memory_order_release);
+}
+
+void CNContact::codedListWasSet(CNCodedList list)
+{
+    const quint8 left = m_codedListsWaiting.load(std::memory_order_relaxed) & static_cast<quint8>(~codedListBit(list));
+    if (left == 0)
+        dropCodedLists();
+    else
+        m_codedListsWaiting.store(left, std::memory_order_relaxed);
+}
+
+void CNContact::dropCodedLists()
+{
+    if (m_codedLists) {
+        m_codedLists->~CodedBytes();
+        ::operator delete(m_codedLists);
+        m_codedLists = nullptr;
+    }
+    m_codedListsWaiting.store(0, std::memory_order_relaxed);
 }
 
 void CNContact::imageDataWasSet()
@@ -460,6 +620,8 @@ bool operator==(const CNContact& a, const CNContact& b)
 {
     if (a.m_available != b.m_available)
         return false;
+    a.decodeCodedLists(CNContact::AllCodedLists);
+    b.decodeCodedLists(CNContact::AllCodedLists);
     if (!a.m_lazyImage && !b.m_lazyImage)
         return a.d == b.d;
     if (a.loadedImageData() != b.loadedImageData())
@@ -487,14 +649,14 @@ bool CNContact::areKeysAvailable(const QStringList& keys) const
 
 std::shared_ptr<CNContact> CNContact::copy() const
 {
-    auto contact = std::make_shared<CNContact>(d, m_available);
+    auto contact = std::make_shared<CNContact>(data(), m_available);
     contact->m_lazyImage = m_lazyImage;
     return contact;
 }
 
 std::shared_ptr<CNMutableContact> CNContact::mutableCopy() const
 {
-    auto contact = std::make_shared<CNMutableContact>(d, m_available);
+    auto contact = std::make_shared<CNMutableContact>(data(), m_available);
     static_cast<CNContact&>(*contact).m_lazyImage = m_lazyImage;
     return contact;
 }

@@ -15,9 +15,12 @@
 #include "platform/KQKeyedArchiver.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QExplicitlySharedDataPointer>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <atomic>
 #include <bitset>
 #include <functional>
 #include <initializer_list>
@@ -41,6 +44,18 @@ using CNDateList = std::vector<CNLabeledValue<CNDateComponents>>;
 using CNRelationList = std::vector<CNLabeledValue<CNContactRelation>>;
 using CNSocialProfileList = std::vector<CNLabeledValue<CNSocialProfile>>;
 using CNInstantMessageList = std::vector<CNLabeledValue<CNInstantMessageAddress>>;
+
+// The multi-valued fields that a store may hand a contact in the value codec's form, to be decoded
+// on first access: a list shows names, and most of its contacts are never opened.
+enum class CNCodedList : quint8
+{
+    PhoneNumbers = 0,
+    EmailAddresses = 1,
+    PostalAddresses = 2
+};
+constexpr int CNCodedListCount = 3;
+// One coded field per CNCodedList; an empty view for a field that is empty or not given coded.
+using CNCodedLists = std::array<QByteArrayView, CNCodedListCount>;
 
 // A short text kept as UTF-8 in one block that its copies share: one pointer where it is empty,
 // as for most contacts, and little more where it is not.
@@ -216,6 +231,9 @@ public:
     const CNRelationList& contactRelations() const;
     const CNSocialProfileList& socialProfiles() const;
     const CNInstantMessageList& instantMessageAddresses() const;
+    // Whether a multi-valued field holds any entry, without decoding a field that waits coded;
+    // false for a field that was not fetched or a key that names no multi-valued field.
+    bool hasValues(CNKeyId key) const;
     // The UID of the card this contact was read from; empty when it came from no card.
     QString cardUID() const { return d.cardUID.toString(); }
 
@@ -229,13 +247,21 @@ public:
 
     // Unchecked access to every field, for the store, the archiver and serializers. The image
     // bytes of a contact whose image is read on first use are not in it: see loadedImageData().
-    const CNContactData& data() const { return d; }
+    const CNContactData& data() const
+    {
+        decodeCodedLists(AllCodedLists);
+        return d;
+    }
 
     // The image bytes, read now if the contact's store left them for later; unchecked.
     const QByteArray& loadedImageData() const;
     // For stores: the image bytes are read by load on the first access to them (from any thread,
     // once); until then the contact has an image. Setting the image data replaces the loader.
     void setImageLoader(std::function<QByteArray()> load);
+    // For stores, before anyone else sees the contact: the fields given coded (checked with
+    // CNContactValueCodec::check, and holding at least one entry) are decoded on the first access
+    // to them, from any thread, once. The bytes are copied.
+    void setCodedLists(const CNCodedLists& coded);
 
     // Keyed-archive form: class "CNContact" (or "CNMutableContact"), every field, and the fetched keys.
     QStringList archiveClassNames() const override;
@@ -254,6 +280,17 @@ public:
 protected:
     // The image is replaced: the loader, if any, is dropped.
     void imageDataWasSet();
+    // The field is replaced: its coded form, if it is still waiting, is dropped.
+    void codedListWasSet(CNCodedList list);
+
+    static constexpr quint8 AllCodedLists = (1U << CNCodedListCount) - 1;
+    static constexpr quint8 codedListBit(CNCodedList list) { return static_cast<quint8>(1U << static_cast<int>(list)); }
+    // Decodes those of the fields (a mask of codedListBit) that are still waiting.
+    void decodeCodedLists(quint8 lists) const
+    {
+        if (m_codedListsWaiting.load(std::memory_order_acquire) & lists)
+            decodeWaitingLists(lists);
+    }
 
     CNContactData d;
     CNKeySet m_available;
@@ -269,10 +306,17 @@ public:
 
 private:
     struct LazyImage;
+    struct CodedBytes;
     void clearForRefill(CNKeySet availableKeys);
+    void decodeWaitingLists(quint8 lists) const;
+    void dropCodedLists();
     // Shared by the copies of the contact, so that the bytes are read at most once. One pointer:
     // a list holds hundreds of thousands of contacts.
     QExplicitlySharedDataPointer<LazyImage> m_lazyImage;
+    // The coded fields not decoded yet: the bits say which, and the block holds their bytes. The
+    // block is read only under the lock that decoding takes, or by the contact's one writer.
+    mutable std::atomic<quint8> m_codedListsWaiting{0};
+    mutable CodedBytes* m_codedLists = nullptr;
 };
 
 using CNContactPtr = std::shared_ptr<CNContact>;

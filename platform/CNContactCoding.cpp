@@ -383,6 +383,7 @@ QStringList CNContact::archiveClassNames() const
 
 void CNContact::encodeWithCoder(KQKeyedArchiver& coder) const
 {
+    decodeCodedLists(AllCodedLists);
     coder.encodeString(d.identifier, CNContactIdentifierKey);
     QStringList keys;
     for (int i = 0; i < CNKeyCount; ++i) {

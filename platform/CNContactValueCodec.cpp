@@ -196,33 +196,21 @@ public:
 
     QString string()
     {
-        const quint64 header = varint();
-        if (!m_ok)
-            return {};
-        if (header == HeaderUuid) {
-            if (remaining() < 16)
-                return fail();
-            QString s = CNUuidTextFromBytes(m_p);
-            m_p += 16;
-            return s;
+        const Token token = next();
+        switch (token.kind) {
+        case Token::Uuid:
+            return CNUuidTextFromBytes(token.at);
+        case Token::WellKnown:
+            return *token.wellKnown;
+        case Token::Text:
+            return CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(token.at), token.length);
+        case Token::Damaged:
+            break;
         }
-        if ((header & 3) == TagWellKnown) {
-            const quint64 code = header >> 2;
-            const auto& table = wellKnownStrings();
-            if (code == 0 || code > table.size() || !table[code - 1])
-                return fail();
-            return *table[code - 1];
-        }
-        if ((header & 3) != TagText)
-            return fail();
-        const quint64 length = header >> 2;
-        if (length > static_cast<quint64>(remaining()))
-            return fail();
-        QString s =
-            CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(m_p), static_cast<qsizetype>(length));
-        m_p += length;
-        return s;
+        return {};
     }
+    // Moves past a string as string() reads it, without making it.
+    void skipString() { next(); }
 
     // An entry identifier: 16 bytes, or any other text.
     CNEntryIdentifier identifier()
@@ -239,8 +227,70 @@ public:
         return CNEntryIdentifier(string());
     }
 
+    void skipIdentifier()
+    {
+        if (m_p != m_end && *m_p == HeaderUuid) {
+            if (remaining() < 17)
+                m_ok = false;
+            else
+                m_p += 17;
+            return;
+        }
+        skipString();
+    }
+
 private:
-    QString fail()
+    // One string's place in the bytes, checked and moved past.
+    struct Token
+    {
+        enum Kind
+        {
+            Damaged,
+            Uuid,
+            WellKnown,
+            Text
+        } kind = Damaged;
+        const unsigned char* at = nullptr;
+        qsizetype length = 0;
+        const QString* wellKnown = nullptr;
+    };
+
+    Token next()
+    {
+        Token token;
+        const quint64 header = varint();
+        if (!m_ok)
+            return token;
+        if (header == HeaderUuid) {
+            if (remaining() < 16)
+                return fail();
+            token.kind = Token::Uuid;
+            token.at = m_p;
+            m_p += 16;
+            return token;
+        }
+        if ((header & 3) == TagWellKnown) {
+            const quint64 code = header >> 2;
+            const auto& table = wellKnownStrings();
+            if (code == 0 || code > table.size() || !table[code - 1])
+                return fail();
+            token.kind = Token::WellKnown;
+            token.wellKnown = table[code - 1];
+            return token;
+        }
+        if ((header & 3) != TagText)
+            return fail();
+        const quint64 length = header >> 2;
+        if (length > static_cast<quint64>(remaining()))
+            return fail();
+        token.kind = Token::Text;
+        token.at = m_p;
+        token.length = static_cast<qsizetype>(length);
+        m_p += length;
+        return token;
+    }
+
+    Token fail()
     {
         m_ok = false;
         return {};
@@ -360,6 +410,29 @@ void readValue(Reader& r, CNInstantMessageAddress& v)
     v.service = r.string();
 }
 
+// How many strings each kind of value is stored as, for checking a list without decoding it.
+template <typename T> constexpr int stringsPerValue = 1;
+template <> constexpr int stringsPerValue<CNPostalAddress> = 8;
+
+// The same walk as decodeList, making nothing.
+template <typename T> bool checkList(const char* data, qsizetype size, quint64& count)
+{
+    count = 0;
+    if (size == 0)
+        return true;
+    Reader r(data, size);
+    count = r.varint();
+    if (!r.ok() || count > static_cast<quint64>(r.remaining()) / 3)
+        return false;
+    for (quint64 i = 0; i < count && r.ok(); ++i) {
+        r.skipIdentifier();
+        r.skipString();
+        for (int k = 0; k < stringsPerValue<T>; ++k)
+            r.skipString();
+    }
+    return r.ok() && r.atEnd();
+}
+
 template <typename T> QByteArray encodeList(const std::vector<CNLabeledValue<T>>& values)
 {
     if (values.empty())
@@ -468,6 +541,26 @@ bool CNContactValueCodec::decode(const char* data, qsizetype size, CNSocialProfi
 bool CNContactValueCodec::decode(const char* data, qsizetype size, CNInstantMessageList& out)
 {
     return decodeList(data, size, out);
+}
+
+bool CNContactValueCodec::check(CNCodedList list, const char* data, qsizetype size, quint64* entries)
+{
+    quint64 count = 0;
+    bool ok = false;
+    switch (list) {
+    case CNCodedList::PhoneNumbers:
+        ok = checkList<CNPhoneNumber>(data, size, count);
+        break;
+    case CNCodedList::EmailAddresses:
+        ok = checkList<QString>(data, size, count);
+        break;
+    case CNCodedList::PostalAddresses:
+        ok = checkList<CNPostalAddress>(data, size, count);
+        break;
+    }
+    if (entries)
+        *entries = ok ? count : 0;
+    return ok;
 }
 
 QString CNContactValueCodec::textFromUtf8(const char* data, qsizetype size)

@@ -35,6 +35,11 @@ public:
     static bool decode(const char* data, qsizetype size, CNInstantMessageList& out);
     static bool decode(const char* data, qsizetype size, std::optional<CNDateComponents>& out);
 
+    // True when the bytes decode as one list of that field, as decode would read them; nothing is
+    // made. A store checks what it hands a contact coded, so that decoding later cannot fail.
+    // entries, when given, receives the number of entries.
+    static bool check(CNCodedList list, const char* data, qsizetype size, quint64* entries = nullptr);
+
     // Stored UTF-8 text as a QString; ASCII text, the most common, is widened without the
     // general decoder. Null for no bytes.
     static QString textFromUtf8(const char* data, qsizetype size);

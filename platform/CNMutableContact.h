@@ -51,9 +51,18 @@ public:
     void setNote(const QString& v) { set(CNKeyId::Note, d.note, v); }
     void setImageData(const QByteArray& v);
     void setThumbnailImageData(const QByteArray& v) { set(CNKeyId::ThumbnailImageData, d.thumbnailImageData, v); }
-    void setPhoneNumbers(const CNPhoneNumberList& v) { set(CNKeyId::PhoneNumbers, d.phoneNumbers, v); }
-    void setEmailAddresses(const CNStringValueList& v) { set(CNKeyId::EmailAddresses, d.emailAddresses, v); }
-    void setPostalAddresses(const CNPostalAddressList& v) { set(CNKeyId::PostalAddresses, d.postalAddresses, v); }
+    void setPhoneNumbers(const CNPhoneNumberList& v)
+    {
+        setCoded(CNKeyId::PhoneNumbers, CNCodedList::PhoneNumbers, d.phoneNumbers, v);
+    }
+    void setEmailAddresses(const CNStringValueList& v)
+    {
+        setCoded(CNKeyId::EmailAddresses, CNCodedList::EmailAddresses, d.emailAddresses, v);
+    }
+    void setPostalAddresses(const CNPostalAddressList& v)
+    {
+        setCoded(CNKeyId::PostalAddresses, CNCodedList::PostalAddresses, d.postalAddresses, v);
+    }
     void setDates(const CNDateList& v) { setRare(CNKeyId::Dates, &CNContactRareFields::dates, v); }
     void setUrlAddresses(const CNStringValueList& v)
     {
@@ -82,6 +91,12 @@ private:
     {
         field = value;
         m_available.set(static_cast<size_t>(key));
+    }
+    // A field the store may have handed over coded: the coded form is dropped first.
+    template <typename T> void setCoded(CNKeyId key, CNCodedList list, T& field, const T& value)
+    {
+        codedListWasSet(list);
+        set(key, field, value);
     }
     // A contact without rare fields gets its block only when one of them is given a value.
     template <typename T> void setRare(CNKeyId key, T CNContactRareFields::*field, const T& value)

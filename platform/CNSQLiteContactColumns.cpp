@@ -47,8 +47,11 @@ void bindCoded(CNSQLiteStatement& statement, int index, const CNContactData& d)
 // The rare fields: a contact gets its block of them only for a column that holds a value.
 template <QString CNContactRareFields::*Field> bool readRareText(sqlite3_stmt* s, int column, CNContactData& d)
 {
+    // Most of these columns are NULL: no call for their size.
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-    if (const int size = sqlite3_column_bytes(s, column); text && size > 0)
+    if (!text)
+        return true;
+    if (const int size = sqlite3_column_bytes(s, column); size > 0)
         d.editRare().*Field = CNContactValueCodec::textFromUtf8(text, size);
     return true;
 }
@@ -98,7 +101,8 @@ void bindType(CNSQLiteStatement& statement, int index, const CNContactData& d)
     }
 #define KQ_CODED(key, column, type, field)                                                                             \
     {                                                                                                                  \
-        CNKeyId::key, column, false, readCoded<type, &CNContactData::field>, bindCoded<type, &CNContactData::field>    \
+        CNKeyId::key, column, false, readCoded<type, &CNContactData::field>, bindCoded<type, &CNContactData::field>,   \
+            CNCodedList::key                                                                                           \
     }
 #define KQ_RARE_TEXT(key, column, field)                                                                               \
     {                                                                                                                  \

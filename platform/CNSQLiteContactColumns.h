@@ -5,6 +5,7 @@
 #include "platform/CNContact.h"
 #include "platform/CNSQLiteStatement.h"
 
+#include <optional>
 #include <vector>
 
 struct CNSQLiteContactColumn
@@ -15,6 +16,9 @@ struct CNSQLiteContactColumn
     // Reads the column of the current row into data; false when the stored value is damaged.
     bool (*read)(sqlite3_stmt* statement, int column, CNContactData& data);
     void (*bind)(CNSQLiteStatement& statement, int index, const CNContactData& data);
+    // For a field that a fetch hands its contact coded (see CNContact::setCodedLists) instead of
+    // reading it with read.
+    std::optional<CNCodedList> codedList = std::nullopt;
 };
 
 class CNSQLiteContactColumns

@@ -602,8 +602,12 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
     };
 
     sqlite3_stmt* row = query->handle();
+    // The row's phone numbers, e-mail and postal addresses, checked but not decoded: the contact
+    // decodes them when they are first read.
+    CNCodedLists coded;
     // The row's fields go straight into the contact.
     const auto fill = [&](CNContactData& data, CNKeySet& available) {
+        coded = {};
         data.identifier = CNContactValueCodec::textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
                                                             sqlite3_column_bytes(row, 0));
         if (sqlite3_column_type(row, 1) == SQLITE_TEXT)
@@ -615,7 +619,18 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
                     field.assign(data, sharedTexts.text(QByteArrayView(text, sqlite3_column_bytes(row, at)), makeText));
                 continue;
             }
-            if (!columns[i]->read(row, at, data)) {
+            bool read;
+            if (const std::optional<CNCodedList> list = columns[i]->codedList) {
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(row, at));
+                const int size = sqlite3_column_bytes(row, at);
+                quint64 entries = 0;
+                read = CNContactValueCodec::check(*list, bytes, size, &entries);
+                if (entries > 0)
+                    coded[static_cast<size_t>(*list)] = QByteArrayView(bytes, size);
+            } else {
+                read = columns[i]->read(row, at, data);
+            }
+            if (!read) {
                 // A damaged field stays unfetched, and so is never written back over: the rest
                 // of the contact remains usable.
                 available.reset(static_cast<size_t>(columns[i]->key));
@@ -636,10 +651,12 @@ bool CNSQLiteContactStore::fetchContacts(const std::optional<CNContactPredicate>
         bool stop = false;
         if (transient) {
             transient->refill(keys, fill);
+            transient->setCodedLists(coded);
             loadImageLater(*transient);
             (*transientBlock)(*transient, &stop);
         } else {
             auto contact = CNContact::make(keys, fill);
+            contact->setCodedLists(coded);
             loadImageLater(*contact);
             (*block)(contact, &stop);
         }

@@ -47,19 +47,18 @@ std::optional<QString> fetched(const CNContact& contact, CNKeyId key, const QStr
 // The same name a record builds from its fields.
 QString fullNameOf(const CNContact& contact, bool familyNameFirst)
 {
-    const CNContactData& d = contact.data();
-    return kqJoinFullName(
-        fetched(contact, CNKeyId::NamePrefix, d.rare().namePrefix), fetched(contact, CNKeyId::GivenName, d.givenName),
-        fetched(contact, CNKeyId::MiddleName, d.rare().middleName), fetched(contact, CNKeyId::FamilyName, d.familyName),
-        fetched(contact, CNKeyId::NameSuffix, d.rare().nameSuffix), familyNameFirst);
+    return kqJoinFullName(fetched(contact, CNKeyId::NamePrefix, contact.namePrefix()),
+                          fetched(contact, CNKeyId::GivenName, contact.givenName()),
+                          fetched(contact, CNKeyId::MiddleName, contact.middleName()),
+                          fetched(contact, CNKeyId::FamilyName, contact.familyName()),
+                          fetched(contact, CNKeyId::NameSuffix, contact.nameSuffix()), familyNameFirst);
 }
 
 QString jobFullNameOf(const CNContact& contact)
 {
-    const CNContactData& d = contact.data();
-    return kqJoinJobName(fetched(contact, CNKeyId::JobTitle, d.jobTitle),
-                         fetched(contact, CNKeyId::DepartmentName, d.departmentName),
-                         fetched(contact, CNKeyId::OrganizationName, d.organizationName));
+    return kqJoinJobName(fetched(contact, CNKeyId::JobTitle, contact.jobTitle()),
+                         fetched(contact, CNKeyId::DepartmentName, contact.departmentName()),
+                         fetched(contact, CNKeyId::OrganizationName, contact.organizationName()));
 }
 
 } // namespace
@@ -268,8 +267,7 @@ KQContactListRow KQContactListFilter::listRow(const CNContact& contact, int posi
     row.position = position;
     const QString name = fullNameOf(contact, familyNameFirst);
     const QString job = jobFullNameOf(contact);
-    const bool company =
-        contact.isKeyAvailable(CNKeyId::Type) && contact.data().contactType == CNContactType::Organization;
+    const bool company = contact.contactType() == CNContactType::Organization;
     row.name = company ? job : name;
     row.subtitle = company ? name : job;
     row.sortKey = kqSortKey(row.name);

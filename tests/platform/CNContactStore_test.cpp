@@ -1,5 +1,6 @@
 #include "CNContactStoreTestSupport.h"
 #include "platform/CNContactVCardSerialization.h"
+#include "platform/CNContactValueCodec.h"
 #include "platform/CNSQLiteSchema.h"
 #include "platform/KQKeyedArchiver.h"
 
@@ -690,6 +691,70 @@ TEST_F(CNContactStoreTest, DamagedFieldIsLeftUnfetchedAndUntouched)
     edited->setNote(QStringLiteral("edited"));
     save([&](CNSaveRequest& r) { r.updateContact(*edited); });
     EXPECT_EQ(queryInt(m_path, "SELECT count(*) FROM contacts WHERE phone_numbers = x'05ff'"), 1);
+}
+
+TEST_F(CNContactStoreTest, FetchedValuesAreDecodedOnFirstReadOnceWhicheverThreadsRead)
+{
+    const auto original = fullContact(QStringLiteral("V"));
+    save([&](CNSaveRequest& r) {
+        r.addContact(*original, {});
+        r.addContact(*person(QStringLiteral("W"), QStringLiteral("Plain")), {});
+    });
+    // A list of no entries, as no version writes it but the format allows.
+    ASSERT_TRUE(execSql(m_path, "UPDATE contacts SET email_addresses = x'00' WHERE identifier = 'W'"));
+    const CNContactList fetched = fetch(*m_store, CNAllContactKeys());
+    ASSERT_EQ(fetched.size(), 2u);
+    // Whether a field has entries is known before anything is decoded.
+    EXPECT_TRUE(fetched[0]->hasValues(CNKeyId::PostalAddresses));
+    EXPECT_TRUE(fetched[0]->hasValues(CNKeyId::Dates));
+    EXPECT_FALSE(fetched[1]->hasValues(CNKeyId::PhoneNumbers));
+    EXPECT_FALSE(fetched[1]->hasValues(CNKeyId::EmailAddresses));
+    EXPECT_TRUE(fetched[1]->isKeyAvailable(CNKeyId::EmailAddresses));
+    // The contacts hold their rows' bytes: what the database holds now no longer matters.
+    ASSERT_TRUE(execSql(m_path, "UPDATE contacts SET phone_numbers = NULL, email_addresses = NULL"));
+
+    // Readers on several threads at once, each through a different accessor first.
+    constexpr int Readers = 6;
+    std::atomic<int> ready{0};
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Readers; ++t) {
+        threads.emplace_back([&, t] {
+            const CNContact& contact = *fetched[0];
+            ++ready;
+            while (ready.load() < Readers) {
+            }
+            const bool same = t % 3 == 0   ? contact.phoneNumbers() == original->phoneNumbers()
+                              : t % 3 == 1 ? contact.postalAddresses() == original->postalAddresses()
+                                           : contact.data().emailAddresses == original->emailAddresses();
+            if (!same || contact.phoneNumbers() != original->phoneNumbers() ||
+                contact.emailAddresses() != original->emailAddresses() ||
+                contact.postalAddresses() != original->postalAddresses())
+                ++mismatches;
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_TRUE(fetched[1]->phoneNumbers().empty());
+
+    // Copies and archives see the values of a contact that has not decoded them yet (equality:
+    // EveryFieldRoundTripsWithAllKeys).
+    const CNContactList third = fetch(*m_store, {CNContactGivenNameKey, CNContactPostalAddressesKey});
+    const auto copied = third[0]->mutableCopy();
+    EXPECT_EQ(copied->postalAddresses(), original->postalAddresses());
+    CNContact::registerArchiveClasses();
+    const auto fourth = fetch(*m_store, {CNContactPostalAddressesKey})[0];
+    EXPECT_TRUE(KQKeyedArchiver::archivedDataWithRootObject(*fourth).contains("Springfield"));
+
+    // A field set on a contact that still holds it coded keeps the value set; the others decode.
+    CNMutableContact edited;
+    edited.setCodedLists({CNContactValueCodec::encode(original->phoneNumbers()),
+                          CNContactValueCodec::encode(original->emailAddresses()), QByteArrayView()});
+    const CNPhoneNumberList replaced = {{CNLabelHome, CNPhoneNumber(QStringLiteral("+44 20 7946 0000"))}};
+    edited.setPhoneNumbers(replaced);
+    EXPECT_EQ(edited.phoneNumbers(), replaced);
+    EXPECT_EQ(edited.emailAddresses(), original->emailAddresses());
 }
 
 class CNContactStoreUnopenable : public ::testing::TestWithParam<const char*>

@@ -5,21 +5,43 @@ using namespace storetest;
 
 namespace {
 
-// Encodes a list, checks that it decodes to itself, and that no damaged form of it decodes.
-template <typename List> void checkList(const List& values, const char* name)
+// Encodes a list, checks that it decodes to itself, and that no damaged form of it decodes. For a
+// field a store hands over coded, check() must accept exactly what decode() accepts: the contact
+// decodes it later, when a failure could no longer be reported.
+template <typename List> void checkList(const List& values, const char* name, std::optional<CNCodedList> coded = {})
 {
     SCOPED_TRACE(name);
     const QByteArray bytes = CNContactValueCodec::encode(values);
     List decoded;
     ASSERT_TRUE(CNContactValueCodec::decode(bytes.constData(), bytes.size(), decoded));
     EXPECT_EQ(decoded, values);
+    if (coded) {
+        EXPECT_TRUE(CNContactValueCodec::check(*coded, bytes.constData(), bytes.size()));
+    }
     for (qsizetype cut = 1; cut < bytes.size(); ++cut) {
         List partial;
         EXPECT_FALSE(CNContactValueCodec::decode(bytes.constData(), cut, partial)) << "cut at " << cut;
         EXPECT_TRUE(partial.empty());
+        if (coded) {
+            EXPECT_FALSE(CNContactValueCodec::check(*coded, bytes.constData(), cut)) << "cut at " << cut;
+        }
     }
     const QByteArray trailing = bytes + '\0';
     EXPECT_FALSE(CNContactValueCodec::decode(trailing.constData(), trailing.size(), decoded));
+    if (!coded)
+        return;
+    EXPECT_FALSE(CNContactValueCodec::check(*coded, trailing.constData(), trailing.size()));
+    // Every single byte changed to a few telling values: a header, a length, a code out of range.
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        for (const char byte : {'\x00', '\x01', '\x02', '\x05', '\x7f', '\xff'}) {
+            QByteArray changed = bytes;
+            changed[at] = byte;
+            List out;
+            EXPECT_EQ(CNContactValueCodec::check(*coded, changed.constData(), changed.size()),
+                      CNContactValueCodec::decode(changed.constData(), changed.size(), out))
+                << "byte " << at << " set to " << int(static_cast<unsigned char>(byte));
+        }
+    }
 }
 
 } // namespace
@@ -27,9 +49,9 @@ template <typename List> void checkList(const List& values, const char* name)
 TEST(CNContactValueCodec, EveryKindRoundTripsAndRejectsDamage)
 {
     const auto c = fullContact();
-    checkList(c->phoneNumbers(), "phones");
-    checkList(c->emailAddresses(), "e-mails");
-    checkList(c->postalAddresses(), "addresses");
+    checkList(c->phoneNumbers(), "phones", CNCodedList::PhoneNumbers);
+    checkList(c->emailAddresses(), "e-mails", CNCodedList::EmailAddresses);
+    checkList(c->postalAddresses(), "addresses", CNCodedList::PostalAddresses);
     checkList(c->dates(), "dates");
     checkList(c->urlAddresses(), "urls");
     checkList(c->contactRelations(), "relations");
