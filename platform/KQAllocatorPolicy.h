@@ -5,8 +5,9 @@
 // next load takes a page fault for each of them again: on a virtual machine that is most of the
 // load's time.
 
-// Called first thing in main(), before any thread starts: at most two allocator arenas, and up to
-// KQRetainedFreeMemory bytes of freed heap kept for the next load instead of given back at once.
+// Called first thing in main(), before any thread starts: at most two allocator arenas, no fast
+// bins, and up to KQRetainedFreeMemory bytes of freed heap kept for the next load instead of given
+// back at once.
 void KQConfigureAllocator();
 
 // Gives the freed heap back to the system now: after work that made and dropped much more than the
