@@ -56,6 +56,24 @@ TEST(ContactRecordStore, SynchronousLoadFetchesTheRestAndDropsTheEditCopy)
     EXPECT_EQ(record->firstAddress(), QStringLiteral("Lyon"));
 }
 
+// A fetched contact holds its phone numbers coded until they are read; the record still counts
+// them as values from the start, and reads them when asked.
+TEST(ContactRecordStore, AFetchedContactsCodedValuesCountFromTheStart)
+{
+    const auto saved = savedContact();
+    const auto record = KQContactHelper::create(fetch(saved->identifier(), KQContactStoreHelper::mainKeys()));
+    EXPECT_TRUE(record->propertyEdited());
+    EXPECT_EQ(record->firstPhoneNumber(), QStringLiteral("555-0100"));
+
+    auto plain = std::make_shared<CNMutableContact>();
+    plain->setGivenName(QStringLiteral("Bo"));
+    CNSaveRequest request;
+    request.addContact(*plain, QString());
+    ASSERT_TRUE(KQContactStoreHelper::shared()->contactStore()->executeSaveRequest(request));
+    EXPECT_FALSE(
+        KQContactHelper::create(fetch(plain->identifier(), KQContactStoreHelper::mainKeys()))->propertyEdited());
+}
+
 TEST(ContactRecordStore, HandlerLoadRunsOnTheMainThreadOnce)
 {
     const auto saved = savedContact();
