@@ -31,13 +31,7 @@ void bindBytes(CNSQLiteStatement& statement, int index, const CNContactData& d)
     statement.bind(index, d.*Field);
 }
 
-// Lists and dates go through the value codec.
-template <typename T, T CNContactData::*Field> bool readCoded(sqlite3_stmt* s, int column, CNContactData& d)
-{
-    return CNContactValueCodec::decode(static_cast<const char*>(sqlite3_column_blob(s, column)),
-                                       sqlite3_column_bytes(s, column), d.*Field);
-}
-
+// Lists go through the value codec; a fetch hands them to the contact coded (see codedList).
 template <typename T, T CNContactData::*Field>
 void bindCoded(CNSQLiteStatement& statement, int index, const CNContactData& d)
 {
@@ -101,8 +95,7 @@ void bindType(CNSQLiteStatement& statement, int index, const CNContactData& d)
     }
 #define KQ_CODED(key, column, type, field)                                                                             \
     {                                                                                                                  \
-        CNKeyId::key, column, false, readCoded<type, &CNContactData::field>, bindCoded<type, &CNContactData::field>,   \
-            CNCodedList::key                                                                                           \
+        CNKeyId::key, column, false, nullptr, bindCoded<type, &CNContactData::field>, CNCodedList::key                 \
     }
 #define KQ_RARE_TEXT(key, column, field)                                                                               \
     {                                                                                                                  \

@@ -13,11 +13,12 @@ struct CNSQLiteContactColumn
     CNKeyId key;
     const char* name;
     bool inImagesTable;
-    // Reads the column of the current row into data; false when the stored value is damaged.
+    // Reads the column of the current row into data; false when the stored value is damaged. Null
+    // for a coded list.
     bool (*read)(sqlite3_stmt* statement, int column, CNContactData& data);
     void (*bind)(CNSQLiteStatement& statement, int index, const CNContactData& data);
     // For a field that a fetch hands its contact coded (see CNContact::setCodedLists) instead of
-    // reading it with read.
+    // reading it.
     std::optional<CNCodedList> codedList = std::nullopt;
 };
 
